@@ -1,0 +1,58 @@
+#include "runtime/core/core_state.h"
+
+#include "runtime/core/errors.h"
+#include "runtime/core/requests.h"
+#include "runtime/settings/switch_vars.h"
+
+RtCoreState g_core;
+
+namespace {
+
+constexpr UINT kTooltipRelayEvent = 0x407;  // TTM_RELAYEVENT
+
+}  // namespace
+
+void relay_tooltip_message(MSG* msg) {
+    if (g_core.tooltip_window != nullptr && msg->message == WM_MOUSEMOVE) {
+        SendMessageA(g_core.tooltip_window, kTooltipRelayEvent, 0, reinterpret_cast<LPARAM>(msg));
+    }
+}
+
+void store_current_event(UINT message, HWND window, WPARAM wparam, LPARAM lparam) {
+    InterlockedExchange(&g_core.event_message, static_cast<LONG>(message));
+    InterlockedExchange(&g_core.event_window, static_cast<LONG>(reinterpret_cast<LONG_PTR>(window)));
+    InterlockedExchange(&g_core.event_wparam, static_cast<LONG>(wparam));
+    InterlockedExchange(&g_core.event_lparam, static_cast<LONG>(lparam));
+}
+
+RtString parameter_string(int32_t n) {
+    if (n > g_core.parameter_count) {
+        report_error(208, nullptr);
+        return RtString();
+    }
+    if (n < 0) {
+        return RtString();
+    }
+    if (n == 0) {
+        char module[292] = {};
+        char full[292] = {};
+        GetModuleFileNameA(nullptr, module, sizeof module);
+        GetFullPathNameA(module, sizeof full, full, nullptr);
+        return RtString(full);
+    }
+    return g_core.command_line[static_cast<size_t>(n)];
+}
+
+int32_t parameter_count() {
+    return g_core.parameter_count;
+}
+
+void end_worker() {
+    if (g_switches.fastmode.load() != 0) {
+        post_request_nowait(kReqCloseOpenLoop);
+        post_request_nowait(kReqLeaveFastLoop);
+    }
+    PostThreadMessageA(g_core.main_thread_id, WM_QUIT, 0, 0);
+    ExitThread(0);
+}
+

@@ -1,0 +1,58 @@
+// The GUI request channel: how the worker thread has the main thread do window work. A request is
+// message 0x8001 with its kind in wParam and a heap record of 32-bit fields in lParam, either
+// posted to the main thread (and waited for) or sent to the hidden request window.
+#pragma once
+
+#include <windows.h>
+
+#include <cstdint>
+
+constexpr UINT kRequestMessage = 0x8001;
+
+enum RequestKind : uint32_t {
+    kReqCreateTextWindow = 0xA001,  // x, y, width, height; the main thread frees the record
+    kReqCreateControl = 0xA002,     // ControlRecord
+    kReqPeek = 0xA003,              // result
+    kReqModelessDialog = 0xA004,    // template "LDIALOG"
+    kReqResourceDialog = 0xA005,    // template name, parent, instance, result window
+    kReqPopupMenu = 0xA006,         // x, y in the text window's client area
+    kReqDestroyWindow = 0xA007,     // window, result
+    kReqFileDialog = 0xA008,        // save flag, title, filter text, file-name buffer of 292 bytes
+    kReqTabControl = 0xA009,        // ControlRecord; window text = first tab's caption
+    kReqPump = 0xA00A,              // no record
+    kReqExternalCall = 0xA00B,      // function address, argument count, result; sent only
+    kReqDialogWindow = 0xA00C,      // title, parent, x, y, width, height, result window
+    kReqFolderDialog = 0xA00D,      // title, path buffer
+    kReqEditDialog = 0xA00E,        // (unread), variant, result
+    kReqListDialog = 0xA00F,        // (unread), variant
+    kReqInputDialog = 0xA010,       // prompt, title, text in and out
+    kReqPause = 0xA011,             // lParam = milliseconds
+    kReqInputPending = 0xA012,      // result
+    kReqFillList = 0xA013,          // control, message number, list
+    kReqOwnDialog = 0xA014,         // three unread fields, dialog procedure; never waited for
+    kReqEnterFastLoop = 0xA015,     // posted without waiting
+    kReqLeaveFastLoop = 0xA016,     // marker of the fast loop
+    kReqOpenLoop = 0xA017,          // marker of the fast loop
+    kReqCloseOpenLoop = 0xA018,     // marker of the fast loop
+    kReqUpDown = 0xA019,            // x, y, width, height, parent, buddy, upper, lower, position
+    kReqStatusBar = 0xA01A,         // parent, text, result window
+    kReqTooltip = 0xA01B,           // tool window, tool id, text, result tooltip
+    kReqToolbar = 0xA01C,           // parent, style, bitmap, count, size, command base, result
+    kReqAddAccelerator = 0xA01D,    // command, key, modifiers
+};
+
+// True for the kinds after which the dispatcher sets the request-done event: only these may be
+// issued with post_request.
+bool request_signals(uint32_t kind);
+
+// Posts the request to the main thread and waits for the request-done event.
+void post_request(uint32_t kind, void* record);
+// Posts the request without waiting (the fast-loop kinds).
+void post_request_nowait(uint32_t kind, LPARAM value = 0);
+// Sends the request to the request window and yields.
+void send_request(uint32_t kind, LPARAM record);
+
+// The main thread's handler of a request message fetched from the thread queue.
+void dispatch_request(const MSG& msg);
+// Window procedure of the hidden request window (class "CW").
+LRESULT CALLBACK request_window_proc(HWND window, UINT message, WPARAM wparam, LPARAM lparam);

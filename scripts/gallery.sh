@@ -1,0 +1,31 @@
+#!/usr/bin/env bash
+# Builds the gallery builder and runs it under Wine on a folder: scripts/gallery.sh FOLDER
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+build="$root/build"
+
+if [ $# -ne 1 ] || [ ! -d "$1" ]; then
+    echo "usage: $0 FOLDER   (a folder of pictures)" >&2
+    exit 2
+fi
+folder=$(cd "$1" && pwd)
+
+"$root/scripts/setup.sh"
+cmake -S "$root" -B "$build/release" -G Ninja -DCMAKE_BUILD_TYPE=Release \
+    -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-i686.cmake" -DBUILD_TESTING=OFF >/dev/null
+cmake --build "$build/release" --target gallery
+
+# The user's own Wine prefix (a Windows browser would live there), created when missing.
+export WINEDEBUG=-all WINEARCH=win32
+if [ -z "${WINEPREFIX:-}" ]; then
+    export WINEPREFIX="$HOME/.wine-gallery"
+fi
+if [ ! -f "$WINEPREFIX/system.reg" ]; then
+    wineboot -i >/dev/null 2>&1 </dev/null
+    wineserver -w
+fi
+
+status=0
+wine "$build/release/bin/gallery.exe" "$(winepath -w "$folder")" || status=$?
+echo "gallery.exe ended with exit code $status"
+exit "$status"

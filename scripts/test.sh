@@ -1,0 +1,42 @@
+#!/usr/bin/env bash
+# The whole test suite: set-up, both builds (Windows programs under Wine, pure code on the host
+# with sanitizers), a private X display and Wine server, ctest. Exits non-zero when a test fails.
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+build="$root/build"
+
+"$root/scripts/setup.sh"
+
+cmake -S "$root" -B "$build/host" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+cmake --build "$build/host"
+cmake -S "$root" -B "$build/win32" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+    -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-i686.cmake" -DRT_HOST_TEST_DIR="$build/host/tests" >/dev/null
+cmake --build "$build/win32"
+
+export WINEPREFIX="$build/wineprefix" WINEARCH=win32 WINEDEBUG=-all
+
+# Another program's windows are only visible under a display: start one of our own.
+display=90
+while [ -e "/tmp/.X11-unix/X$display" ] || [ -e "/tmp/.X$display-lock" ]; do
+    display=$((display + 1))
+done
+Xvfb ":$display" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 </dev/null &
+xvfb_pid=$!
+stop_services() {
+    wineserver -k >/dev/null 2>&1 || true
+    kill "$xvfb_pid" >/dev/null 2>&1 || true
+    wait "$xvfb_pid" 2>/dev/null || true
+}
+trap stop_services EXIT
+for _ in $(seq 100); do
+    [ -e "/tmp/.X11-unix/X$display" ] && break
+    sleep 0.1
+done
+export DISPLAY=":$display"
+
+# Warm the Wine server with every output detached: Wine's background services would otherwise
+# inherit ctest's output pipe and keep it waiting.
+(wineserver -p; wine cmd /c exit) >/dev/null 2>&1 </dev/null
+
+cd "$build/win32"
+ctest --output-on-failure "$@"

@@ -3,24 +3,24 @@
 # with sanitizers), a private X display and Wine server, ctest. Exits non-zero when a test fails.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
-build="$root/build"
+build="${RT_BUILD_DIR:-$root/build}"
 
-"$root/scripts/setup.sh"
+RT_TEST_PREFIX="$build/wineprefix" "$root/scripts/setup.sh"
 
 cmake -S "$root" -B "$build/host" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 cmake --build "$build/host"
 cmake -S "$root" -B "$build/win32" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-    -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-i686.cmake" -DRT_HOST_TEST_DIR="$build/host/tests" >/dev/null
+    -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-i686.cmake" -DRT_HOST_BIN_DIR="$build/host/bin" >/dev/null
 cmake --build "$build/win32"
 
 export WINEPREFIX="$build/wineprefix" WINEARCH=win32 WINEDEBUG=-all
 
-# Another program's windows are only visible under a display: start one of our own.
-display=90
-while [ -e "/tmp/.X11-unix/X$display" ] || [ -e "/tmp/.X$display-lock" ]; do
-    display=$((display + 1))
-done
-Xvfb ":$display" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 </dev/null &
+# Another program's windows are only visible under a display: start one of our own, on a display
+# number that Xvfb picks itself.
+mkdir -p "$build"
+display_file="$build/xvfb-display"
+rm -f "$display_file"
+Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$display_file" >/dev/null 2>&1 </dev/null &
 xvfb_pid=$!
 stop_services() {
     wineserver -k >/dev/null 2>&1 || true
@@ -28,10 +28,16 @@ stop_services() {
     wait "$xvfb_pid" 2>/dev/null || true
 }
 trap stop_services EXIT
+display=""
 for _ in $(seq 100); do
-    [ -e "/tmp/.X11-unix/X$display" ] && break
+    display=$(tr -dc 0-9 <"$display_file")
+    [ -n "$display" ] && break
     sleep 0.1
 done
+if [ -z "$display" ]; then
+    echo "test: Xvfb did not start" >&2
+    exit 1
+fi
 export DISPLAY=":$display"
 
 # Warm the Wine server with every output detached: Wine's background services would otherwise

@@ -34,13 +34,17 @@ RtString parameter_string(int32_t n) {
         return RtString();
     }
     if (n == 0) {
-        char module[292] = {};
-        char full[292] = {};
-        GetModuleFileNameA(nullptr, module, sizeof module);
-        GetFullPathNameA(module, sizeof full, full, nullptr);
-        return RtString(full);
+        return program_path();
     }
     return g_core.command_line[static_cast<size_t>(n)];
+}
+
+RtString program_path() {
+    char module[292] = {};
+    char full[292] = {};
+    GetModuleFileNameA(nullptr, module, sizeof module);
+    GetFullPathNameA(module, sizeof full, full, nullptr);
+    return RtString(full);
 }
 
 int32_t parameter_count() {
@@ -48,6 +52,10 @@ int32_t parameter_count() {
 }
 
 void end_worker() {
+    if (GetCurrentThreadId() == g_core.main_thread_id) {
+        // A fatal report on the main thread cannot end that thread: end the program instead.
+        terminate_program();
+    }
     if (g_switches.fastmode.load() != 0) {
         post_request_nowait(kReqCloseOpenLoop);
         post_request_nowait(kReqLeaveFastLoop);

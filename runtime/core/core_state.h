@@ -39,6 +39,8 @@ extern RtCoreState g_core;
 // above the parameter count is error 208; below 0 gives "".
 RtString parameter_string(int32_t n);
 int32_t parameter_count();
+// The full path of the program's module (GetModuleFileNameA, then GetFullPathNameA).
+RtString program_path();
 
 // Relays WM_MOUSEMOVE to the tooltip window, when there is one.
 void relay_tooltip_message(MSG* msg);

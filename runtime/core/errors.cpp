@@ -1,13 +1,131 @@
+// The core's side of error and warning reporting: the log line, the boxes, the handler and the
+// end of the worker, as the errorlevel and onerror switches decide.
 #include "runtime/core/errors.h"
 
+#include <windows.h>
+
 #include "runtime/core/core_state.h"
+#include "runtime/core/external.h"
 #include "runtime/settings/switch_vars.h"
 
-void report_error(int32_t, const char*) {
-    if (g_switches.errorlevel == -1) {
+namespace {
+
+const char kBoxText[] = "Zeilennummer nicht verf\xFC" "gbar.";
+const char kAbortCaption[] = "Programm abgebrochen!";
+
+constexpr uint32_t kErrorBox = 0x10;     // MB_ICONERROR
+constexpr uint32_t kQuestionBox = 0x31;  // MB_OKCANCEL | MB_ICONEXCLAMATION
+constexpr int kCancelled = 2;            // IDCANCEL
+
+volatile LONG g_last_kind = 0;
+volatile LONG g_last_code = 0;
+RtString g_error_argument;
+ErrorHandler g_error_handler = nullptr;
+
+RtString begin_report(LONG kind, int32_t code, const char* argument) {
+    InterlockedExchange(&g_last_kind, kind);
+    InterlockedExchange(&g_last_code, code);
+    if (argument != nullptr) {
+        g_error_argument.assign_cstring(argument);
+    } else {
+        g_error_argument.clear();
+    }
+    return compose_message(code, argument);
+}
+
+void log_report(const char* prefix, const RtString& message) {
+    if (g_switches.logfile.length == 0) {
         return;
     }
+    RtString line(prefix);
+    line.append(program_path());
+    line.append_cstring(" (?) :");
+    line.append(message);
+    append_log_line(line);
+}
+
+// The box is shown by the main thread (invoke_external carries the call there); its owner is the
+// text window when there is one.
+int show_box(const char* caption, uint32_t type) {
+    static const RtString kUser32("USER32");
+    static const RtString kMessageBox("MessageBoxA");
+    HWND owner = g_core.text_window;
+    return invoke_external(kUser32, kMessageBox, 4, reinterpret_cast<uint32_t>(owner),
+                           reinterpret_cast<uint32_t>(kBoxText), reinterpret_cast<uint32_t>(caption), type);
+}
+
+// onerror doubles as a re-entry guard: an error inside the handler does not call it again.
+void call_handler(const RtString& message) {
+    if (g_switches.onerror == 0 || g_error_handler == nullptr) {
+        return;
+    }
+    g_switches.onerror = 0;
+    RtValue value = value_parse_text(message);
+    g_error_handler(value);
+    g_switches.onerror = 1;
+}
+
+[[noreturn]] void end_after(RtString& message) {
+    message.clear();
     end_worker();
 }
 
-void report_warning(int32_t, const char*) {}
+}  // namespace
+
+void core_report_error(int32_t code, const char* argument) {
+    RtString message = begin_report(2, code, argument);
+    log_report("ERROR:\t", message);
+    if (g_switches.errorlevel == -1) {
+        call_handler(message);
+        return;
+    }
+    show_box(message.c_str(), kErrorBox);
+    end_after(message);
+}
+
+void core_report_warning(int32_t code, const char* argument) {
+    RtString message = begin_report(1, code, argument);
+    log_report("WARN:\t", message);
+    int32_t level = g_switches.errorlevel;
+    if (level <= 0) {
+        call_handler(message);
+        return;
+    }
+    if (level == 2) {
+        show_box(message.c_str(), kErrorBox);
+        end_after(message);
+    }
+    if (show_box(message.c_str(), kQuestionBox) == kCancelled) {
+        show_box(kAbortCaption, kErrorBox);
+        end_after(message);
+    }
+}
+
+void append_log_line(const RtString& line) {
+    HANDLE file = CreateFileA(g_switches.logfile.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_ALWAYS,
+                              FILE_ATTRIBUTE_NORMAL | FILE_FLAG_RANDOM_ACCESS, nullptr);
+    if (file == INVALID_HANDLE_VALUE) {
+        return;
+    }
+    SetFilePointer(file, 0, nullptr, FILE_END);
+    RtString text = concat(line, "\r\n");
+    DWORD written = 0;
+    WriteFile(file, text.c_str(), static_cast<DWORD>(text.length), &written, nullptr);
+    CloseHandle(file);
+}
+
+int32_t last_error_kind() {
+    return InterlockedCompareExchange(&g_last_kind, 0, 0);
+}
+
+int32_t last_error_code() {
+    return InterlockedCompareExchange(&g_last_code, 0, 0);
+}
+
+RtString last_error_argument() {
+    return g_error_argument;
+}
+
+void set_error_handler(ErrorHandler handler) {
+    g_error_handler = handler;
+}

@@ -1,0 +1,110 @@
+// Start-up and clean-up order of the runtime, and the end of the process from the main thread.
+#include "runtime/core/lifecycle.h"
+
+#include <ole2.h>
+
+#include "runtime/core/command_line.h"
+#include "runtime/core/core_state.h"
+#include "runtime/core/errors.h"
+#include "runtime/core/requests.h"
+#include "runtime/settings/switch_vars.h"
+#include "runtime/system/file_list.h"
+#include "runtime/values/frames.h"
+#include "runtime/values/string_functions.h"
+
+namespace {
+
+// Splits a private copy of the command line: writing into the buffer that GetCommandLineA
+// returns would change what every later caller reads.
+void read_command_line() {
+    g_core.command_line = split_command_line(GetCommandLineA());
+    g_core.token_count = static_cast<int32_t>(g_core.command_line.size());
+    g_core.parameter_count = g_core.token_count - 1;
+}
+
+void init_core() {
+    g_core.main_thread_id = GetCurrentThreadId();
+    init_core_switches();
+    install_report_routines(core_report_error, core_report_warning);
+    g_core.request_done_event = CreateEventA(nullptr, FALSE, FALSE, nullptr);
+    g_core.command_line.clear();
+    g_core.token_count = 0;
+    g_core.parameter_count = -1;
+    OleInitialize(nullptr);
+    read_command_line();
+
+    WNDCLASSA wc = {};
+    wc.lpfnWndProc = request_window_proc;
+    wc.hInstance = g_core.instance;
+    wc.hbrBackground = static_cast<HBRUSH>(GetStockObject(NULL_BRUSH));
+    wc.lpszClassName = "CW";
+    if (RegisterClassA(&wc) == 0) {
+        ExitProcess(1);
+    }
+    g_core.request_window =
+        CreateWindowExA(0, "CW", "CW", 0, 0, 0, 0, 0, nullptr, nullptr, g_core.instance, nullptr);
+    if (g_core.request_window == nullptr) {
+        ExitProcess(1);
+    }
+    g_core.accelerator_count = 0;
+    g_core.accelerators = nullptr;
+    g_core.tooltip_window = nullptr;
+}
+
+void exit_core() {
+    if (g_core.request_done_event != nullptr) {
+        CloseHandle(g_core.request_done_event);
+        g_core.request_done_event = nullptr;
+    }
+    if (g_core.message_event != nullptr) {
+        CloseHandle(g_core.message_event);
+        g_core.message_event = nullptr;
+    }
+    OleUninitialize();
+    g_core.command_line.clear();
+    g_core.token_count = 0;
+    if (g_core.accelerator_count != 0) {
+        DestroyAcceleratorTable(g_core.accelerators);
+        g_core.accelerators = nullptr;
+        g_core.accelerator_count = 0;
+    }
+    release_frames();
+}
+
+// Start-up stages after the core, in order. Each subsystem adds its step here when it lands.
+void init_subsystems() {
+    init_string_functions();
+    // the window subsystem's start-up comes here
+    init_file_search();
+}
+
+// Clean-up of the subsystems, in reverse order of their start-up.
+void exit_subsystems() {
+    exit_file_search();
+    // the window subsystem's clean-up comes here
+}
+
+
+}  // namespace
+
+void start_runtime(HINSTANCE instance) {
+    g_core.instance = instance;
+    init_core();
+    init_subsystems();
+}
+
+void clean_up_runtime() {
+    exit_subsystems();
+    exit_core();
+}
+
+void terminate_program() {
+    TerminateThread(g_core.worker_thread, 0);
+    CloseHandle(g_core.worker_thread);
+    CloseHandle(g_core.main_thread);
+    g_core.worker_thread = nullptr;
+    g_core.main_thread = nullptr;
+    clean_up_runtime();
+    ExitProcess(0);
+}
+

@@ -1,20 +1,277 @@
-// Placeholder until the string functions land: just enough for the runtime to link.
 #include "runtime/values/string_functions.h"
 
+#include <clocale>
+#include <cstring>
+
+#include "runtime/core/errors.h"
 #include "runtime/settings/switch_vars.h"
 
-RtString string_left(const RtString& s, int32_t) { return s; }
-RtString string_right(const RtString& s, int32_t) { return s; }
-RtString string_field(const RtString& s, int32_t, const RtString&) { return s; }
-RtString string_trim(const RtString& s) { return s; }
-RtString string_insert(const RtString&, const RtString& s, int32_t) { return s; }
-RtString string_spaces(int32_t) { return RtString(); }
-RtString string_upper(const RtString& s) { return s; }
-RtString string_lower(const RtString& s) { return s; }
-RtString string_replace(const RtString& s, const RtString&, const RtString&) { return s; }
-int32_t string_count(const RtString&, const RtString&) { return 0; }
-const char* string_find(const char*, const char*, int32_t, int32_t) { return nullptr; }
+namespace {
 
+// Case tables of the Windows-1252 character set: A-Z, the accented letters 0xC0-0xDE and
+// 0xE0-0xFE (without the multiplication and division signs) and the pairs S/s caron, OE/oe,
+// Z/z caron and Y/y diaeresis. Sharp s (0xDF) and micro (0xB5) have no capital form. The tables
+// are fixed so that the result never depends on which C-runtime locales are installed.
+struct CaseTables {
+    unsigned char upper[256];
+    unsigned char lower[256];
+
+    constexpr CaseTables() : upper(), lower() {
+        for (int c = 0; c < 256; ++c) {
+            upper[c] = static_cast<unsigned char>(c);
+            lower[c] = static_cast<unsigned char>(c);
+        }
+        for (int c = 'a'; c <= 'z'; ++c) {
+            pair(c - 0x20, c);
+        }
+        for (int c = 0xE0; c <= 0xFE; ++c) {
+            if (c != 0xF7) {
+                pair(c - 0x20, c);
+            }
+        }
+        pair(0x8A, 0x9A);
+        pair(0x8C, 0x9C);
+        pair(0x8E, 0x9E);
+        pair(0x9F, 0xFF);
+    }
+
+    constexpr void pair(int capital, int small) {
+        upper[small] = static_cast<unsigned char>(capital);
+        lower[capital] = static_cast<unsigned char>(small);
+    }
+};
+
+constexpr CaseTables kCase;
+
+// Maps the bytes of a copy of s up to its first 0 byte; the bytes behind it stay as they are.
+RtString map_case(const RtString& s, const unsigned char* table) {
+    RtString result(s);
+    unsigned char* p = reinterpret_cast<unsigned char*>(result.data);
+    const unsigned char* end = p + result.length;
+    for (; p < end && *p != 0; ++p) {
+        *p = table[*p];
+    }
+    return result;
+}
+
+bool is_blank(unsigned char c) {
+    return c <= 32;
+}
+
+// Occurrences of one byte: a plain counting loop that the compiler vectorises, much faster than
+// stopping at every hit.
+int32_t count_byte(const char* text, int32_t length, char c) {
+    uint32_t n = 0;
+    for (int32_t i = 0; i < length; ++i) {
+        n += text[i] == c ? 1u : 0u;
+    }
+    return static_cast<int32_t>(n);
+}
+
+// The next occurrence of f in [from, end), or null.
+const char* find_in(const char* from, const char* end, const RtString& f) {
+    int32_t positions = static_cast<int32_t>(end - from) - f.length + 1;
+    return string_find(from, f.c_str(), positions, f.length);
+}
+
+// Size of the output buffer of a literal replacement (without the 4 spare bytes): the most the
+// text can grow, or, when that could exceed 64 KiB, the exact size from a count of occurrences.
+uint64_t replacement_size(const RtString& s, const RtString& f, const RtString& r) {
+    uint64_t size = static_cast<uint64_t>(s.length);
+    if (r.length > f.length) {
+        size += static_cast<uint64_t>(r.length - f.length) * static_cast<uint64_t>(s.length / f.length);
+    }
+    if (size <= 65536) {
+        return size;
+    }
+    uint64_t c = static_cast<uint64_t>(string_count(s, f));
+    return static_cast<uint64_t>(s.length) - c * static_cast<uint64_t>(f.length) +
+           (c + 1) * static_cast<uint64_t>(r.length);
+}
+
+RtString replace_literal(const RtString& s, const RtString& f, const RtString& r) {
+    uint64_t size = replacement_size(s, f, r);
+    if (size > 0x7FFFFFFFu) {
+        // Longer than a string can be: the allocation fails and the out-of-memory handler ends the run.
+        rt_alloc(static_cast<size_t>(-1));
+    }
+    char* buffer = rt_alloc(static_cast<size_t>(size) + 4);
+    char* out = buffer;
+    const char* from = s.c_str();
+    const char* end = from + s.length;
+    while (const char* hit = find_in(from, end, f)) {
+        std::memcpy(out, from, static_cast<size_t>(hit - from));
+        out += hit - from;
+        std::memcpy(out, r.c_str(), static_cast<size_t>(r.length));
+        out += r.length;
+        from = hit + f.length;
+    }
+    std::memcpy(out, from, static_cast<size_t>(end - from));
+    out += end - from;
+    RtString result;
+    result.adopt(buffer, static_cast<int32_t>(out - buffer));
+    return result;
+}
+
+}  // namespace
+
+RtString string_left(const RtString& s, int32_t n) {
+    if (n <= 0) {
+        return RtString();
+    }
+    return RtString(s.c_str(), 0, n < s.length ? n : s.length);
+}
+
+RtString string_right(const RtString& s, int32_t n) {
+    if (n < 1 || n > s.length) {
+        return RtString();
+    }
+    return RtString(s.c_str(), s.length - n, n);
+}
+
+// Pieces are counted from 1 at the left, or from -1 at the right. A piece number 0 is an error;
+// when the reporter returns, it gives the empty text like any piece that does not exist.
+RtString string_field(const RtString& s, int32_t n, const RtString& t) {
+    if (n == 0) {
+        report_error(205, nullptr);
+    }
+    int32_t pieces = string_count(s, t) + 1;
+    if (pieces == 1) {
+        return n == 1 || n == -1 ? s : RtString();
+    }
+    if (n < 0) {
+        n = pieces + n + 1;
+    }
+    if (n <= 0 || n > pieces) {
+        return RtString();
+    }
+    const char* from = s.c_str();
+    const char* end = from + s.length;
+    for (int32_t skipped = 1; skipped < n; ++skipped) {
+        from = find_in(from, end, t) + t.length;
+    }
+    const char* next = find_in(from, end, t);
+    const char* stop = next != nullptr ? next : end;
+    return RtString(from, 0, static_cast<int32_t>(stop - from));
+}
+
+// Only the bytes 0 to 32 are blank. Bytes 128 to 255 are letters and signs of the code page and
+// stay: a trailing accented letter belongs to the word.
+RtString string_trim(const RtString& s) {
+    const unsigned char* text = reinterpret_cast<const unsigned char*>(s.c_str());
+    int32_t first = 0;
+    int32_t last = s.length;
+    while (first < last && is_blank(text[first])) {
+        ++first;
+    }
+    while (last > first && is_blank(text[last - 1])) {
+        --last;
+    }
+    return RtString(s.c_str(), first, last - first);
+}
+
+// A position beyond the end, or (when the reporter returns) below 1, appends at the end.
+RtString string_insert(const RtString& i, const RtString& s, int32_t p) {
+    if (p < 1) {
+        report_error(204, nullptr);
+    }
+    uint32_t k = static_cast<uint32_t>(p) - 1u;
+    if (k >= static_cast<uint32_t>(s.length)) {
+        k = static_cast<uint32_t>(s.length);
+    }
+    RtString result(s.c_str(), 0, static_cast<int32_t>(k));
+    result.append(i);
+    result.append_bytes(s.c_str() + k, static_cast<size_t>(s.length) - k);
+    return result;
+}
+
+RtString string_spaces(int32_t n) {
+    if (n <= 0) {
+        return RtString();
+    }
+    char* buffer = rt_alloc(static_cast<size_t>(n) + 2);
+    std::memset(buffer, ' ', static_cast<size_t>(n));
+    RtString result;
+    result.adopt(buffer, n);
+    return result;
+}
+
+RtString string_upper(const RtString& s) {
+    return map_case(s, kCase.upper);
+}
+
+RtString string_lower(const RtString& s) {
+    return map_case(s, kCase.lower);
+}
+
+// Literal replacement writes into one buffer sized beforehand; with the regex switch on the
+// search text is a pattern for the regular-expression engine.
+RtString string_replace(const RtString& s, const RtString& f, const RtString& r) {
+    if (g_switches.regex != 0) {
+        return string_replace_regex(s, f, r);
+    }
+    if (f.length == 0) {
+        return s;
+    }
+    return replace_literal(s, f, r);
+}
+
+// The regular-expression engine is called here: a fresh engine per call compiles the pattern and
+// replaces every match. A pattern that does not compile, or a failing match, gives back the
+// source. Until the engine is part of the runtime every pattern takes that path.
+RtString string_replace_regex(const RtString& s, const RtString& pattern, const RtString& replacement) {
+    (void)pattern;
+    (void)replacement;
+    return s;
+}
+
+// Non-overlapping occurrences, scanning from the left and going on behind each one.
+int32_t string_count(const RtString& s, const RtString& t) {
+    if (t.length == 0) {
+        return 0;
+    }
+    if (t.length == 1) {
+        return count_byte(s.c_str(), s.length, t.c_str()[0]);
+    }
+    int32_t n = 0;
+    const char* from = s.c_str();
+    const char* end = from + s.length;
+    while (const char* hit = find_in(from, end, t)) {
+        ++n;
+        from = hit + t.length;
+    }
+    return n;
+}
+
+// The first byte is looked for with memchr; the rest is compared byte by byte and stops at the
+// first difference, so a candidate near the end never reads beyond the subject's terminator.
+const char* string_find(const char* start, const char* needle, int32_t k, int32_t m) {
+    if (k < 1 || m < 1) {
+        return nullptr;
+    }
+    const char first = needle[0];
+    const char* p = start;
+    const char* last = start + k;
+    while (p < last) {
+        p = static_cast<const char*>(std::memchr(p, first, static_cast<size_t>(last - p)));
+        if (p == nullptr) {
+            return nullptr;
+        }
+        int32_t i = 1;
+        while (i < m && p[i] == needle[i]) {
+            ++i;
+        }
+        if (i == m) {
+            return p;
+        }
+        ++p;
+    }
+    return nullptr;
+}
+
+// The "English" locale fixes the decimal point of the C runtime's number conversions; the case
+// tables above do not depend on it.
 void init_string_functions() {
+    std::setlocale(LC_ALL, "English");
     g_switches.regex = 0;
 }

@@ -17,9 +17,14 @@ RtString string_insert(const RtString& i, const RtString& s, int32_t p);
 RtString string_spaces(int32_t n);
 RtString string_upper(const RtString& s);
 RtString string_lower(const RtString& s);
+// Every occurrence of f replaced by r; with the regex switch on, f is a regular expression.
 RtString string_replace(const RtString& s, const RtString& f, const RtString& r);
+// The regular-expression path of string_replace; a copy of s when the pattern fails.
+RtString string_replace_regex(const RtString& s, const RtString& pattern, const RtString& replacement);
+// Non-overlapping occurrences of t in s from the left; 0 when t is empty.
 int32_t string_count(const RtString& s, const RtString& t);
-// The first of k start positions at which the m needle bytes follow, or null.
+// The first of k start positions at which the m needle bytes follow, or null. Candidates are
+// compared up to their first differing byte, so the subject needs its 0 terminator behind it.
 const char* string_find(const char* start, const char* needle, int32_t k, int32_t m);
 
 // Start-up step: the "English" locale for every category, regex switch 0.

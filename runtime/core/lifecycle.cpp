@@ -11,6 +11,7 @@
 #include "runtime/system/file_list.h"
 #include "runtime/values/frames.h"
 #include "runtime/values/string_functions.h"
+#include "runtime/windows/window_state.h"
 
 namespace {
 
@@ -74,14 +75,14 @@ void exit_core() {
 // Start-up stages after the core, in order. Each subsystem adds its step here when it lands.
 void init_subsystems() {
     init_string_functions();
-    // the window subsystem's start-up comes here
+    init_windows();
     init_file_search();
 }
 
 // Clean-up of the subsystems, in reverse order of their start-up.
 void exit_subsystems() {
     exit_file_search();
-    // the window subsystem's clean-up comes here
+    exit_windows();
 }
 
 

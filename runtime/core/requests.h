@@ -45,12 +45,24 @@ enum RequestKind : uint32_t {
 // issued with post_request.
 bool request_signals(uint32_t kind);
 
-// Posts the request to the main thread and waits for the request-done event.
+// Posts the request to the main thread and waits for the request-done event (only for kinds that
+// the dispatcher signals; any other kind is posted without a wait).
 void post_request(uint32_t kind, void* record);
 // Posts the request without waiting (the fast-loop kinds).
 void post_request_nowait(uint32_t kind, LPARAM value = 0);
 // Sends the request to the request window and yields.
 void send_request(uint32_t kind, LPARAM record);
+
+// The control id that the next control without an identifier of its own gets (1000 at start).
+int32_t next_control_id_peek();
+// Set by the folder dialog (1 chosen, 0 cancelled) and the input dialog (1 OK, 2 Cancel).
+int32_t dialog_result_flag();
+void set_dialog_result_flag(int32_t value);
+// The message number that the last peek request found.
+int32_t peeked_message();
+// How often a kind that the dispatcher does not signal was given to post_request (which then
+// does not wait). Always 0 in a correct program.
+int32_t unsignalled_posts();
 
 // The main thread's handler of a request message fetched from the thread queue.
 void dispatch_request(const MSG& msg);

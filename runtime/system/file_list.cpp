@@ -8,3 +8,5 @@ void init_file_search() {
 }
 
 void exit_file_search() {}
+
+void fill_list_control(HWND, UINT) {}

@@ -19,7 +19,7 @@ export WINEPREFIX="$build/wineprefix" WINEARCH=win32 WINEDEBUG=-all
 # number that Xvfb picks itself.
 mkdir -p "$build"
 display_file="$build/xvfb-display"
-rm -f "$display_file"
+: >"$display_file"
 Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$display_file" >/dev/null 2>&1 </dev/null &
 xvfb_pid=$!
 stop_services() {

@@ -1,12 +1,244 @@
-// Placeholder until the file list lands.
 #include "runtime/system/file_list.h"
 
+#include <commctrl.h>
+
+#include <set>
+#include <tuple>
+#include <vector>
+
+#include "runtime/core/core_state.h"
+#include "runtime/core/errors.h"
+#include "runtime/core/requests.h"
 #include "runtime/settings/switch_vars.h"
+#include "runtime/system/file_access.h"
+
+namespace {
+
+// The runtime's open-search handle; nothing in this program opens one, clean-up closes it.
+HANDLE g_open_search = nullptr;
+
+// The longest folder path that can be made current: MAX_PATH less the backslash that the platform
+// appends and the terminator.
+constexpr int32_t kMaxFolderPath = MAX_PATH - 2;
+
+// A folder's identity: volume serial number and file index.
+using FolderId = std::tuple<DWORD, DWORD, DWORD>;
+
+struct FolderSearch {
+    std::deque<RtString> folders;  // full paths in depth-first pre-order
+    std::set<FolderId> visited;
+};
+
+bool is_dot_entry(const char* name) {
+    return name[0] == '.' && (name[1] == 0 || (name[1] == '.' && name[2] == 0));
+}
+
+// Identifies the current folder; false when it cannot be opened, and then it is not tracked.
+bool current_folder_id(FolderId* id) {
+    HANDLE folder = CreateFileA(".", 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    if (folder == INVALID_HANDLE_VALUE) {
+        return false;
+    }
+    BY_HANDLE_FILE_INFORMATION info;
+    BOOL ok = GetFileInformationByHandle(folder, &info);
+    CloseHandle(folder);
+    if (!ok) {
+        return false;
+    }
+    *id = FolderId(info.dwVolumeSerialNumber, info.nFileIndexHigh, info.nFileIndexLow);
+    return true;
+}
+
+// Appends parent\name and, depth first, every folder below it to the search's folder list.
+// Subfolders are listed completely before the first is entered. A folder that cannot be made
+// current, whose path is too long, or that was visited already (a junction or link back up the
+// tree) is left out together with everything below it. On return parent is current again.
+void collect_directories(FolderSearch& search, const RtString& parent, const RtString& name) {
+    RtString folder = join_path(parent, name);
+    if (folder.length > kMaxFolderPath || !SetCurrentDirectoryA(folder.c_str())) {
+        return;
+    }
+    FolderId id;
+    if (current_folder_id(&id) && !search.visited.insert(id).second) {
+        SetCurrentDirectoryA(parent.c_str());
+        return;
+    }
+    search.folders.push_back(folder);
+
+    std::vector<RtString> subfolders;
+    WIN32_FIND_DATAA found;
+    HANDLE listing = FindFirstFileA("*.*", &found);
+    if (listing != INVALID_HANDLE_VALUE) {
+        do {
+            if ((found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0 && !is_dot_entry(found.cFileName)) {
+                subfolders.emplace_back(found.cFileName);
+            }
+        } while (FindNextFileA(listing, &found));
+        FindClose(listing);
+    }
+    for (const RtString& subfolder : subfolders) {
+        collect_directories(search, folder, subfolder);
+    }
+    SetCurrentDirectoryA(parent.c_str());
+}
+
+// Appends the matches of pattern in the current folder: files as prefix\name (with_path) or bare
+// names, folders skipped (with_path) or in brackets.
+void add_folder_files(const RtString& pattern, const RtString& prefix, bool with_path) {
+    WIN32_FIND_DATAA found;
+    HANDLE search = FindFirstFileA(pattern.c_str(), &found);
+    if (search == INVALID_HANDLE_VALUE) {
+        return;
+    }
+    do {
+        bool is_folder = (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+        if (!is_folder) {
+            file_list.push_back(with_path ? join_path(prefix, RtString(found.cFileName)) : RtString(found.cFileName));
+        } else if (!with_path) {
+            RtString entry("[");
+            entry.append_cstring(found.cFileName);
+            entry.append_char(']');
+            file_list.push_back(entry);
+        }
+    } while (FindNextFileA(search, &found));
+    FindClose(search);
+}
+
+// The current folder; "" when it does not fit the platform's buffer.
+RtString current_folder() {
+    char buffer[MAX_PATH + 32] = {};
+    DWORD n = GetCurrentDirectoryA(sizeof buffer, buffer);
+    return n < sizeof buffer ? RtString(buffer) : RtString();
+}
+
+void search_all_folders(const RtString& pattern) {
+    RtString start = current_folder();
+    if (start.length == 0) {
+        return;
+    }
+    FolderSearch search;
+    // The start folder is entered as start + "\": the folder list holds it with a trailing backslash.
+    RtString name;
+    RtString parent = start;
+    collect_directories(search, parent, name);
+    for (const RtString& folder : search.folders) {
+        // A folder that has gone since it was listed must not get the previous folder's files.
+        if (SetCurrentDirectoryA(folder.c_str())) {
+            add_folder_files(pattern, folder, true);
+        }
+    }
+    SetCurrentDirectoryA(start.c_str());
+}
+
+// The main thread shares the current folder: it must not run while the search changes it. It is
+// not suspended when the search runs on the main thread itself or before the threads exist.
+bool suspend_main_thread() {
+    if (g_core.main_thread == nullptr || GetCurrentThreadId() == g_core.main_thread_id) {
+        return false;
+    }
+    return SuspendThread(g_core.main_thread) != static_cast<DWORD>(-1);
+}
+
+// Class names are ASCII: compare the start of class_name with the upper-case prefix.
+bool class_begins_with(const char* class_name, const char* prefix) {
+    for (; *prefix != 0; ++prefix, ++class_name) {
+        char c = *class_name;
+        if (c >= 'a' && c <= 'z') {
+            c = static_cast<char>(c - 'a' + 'A');
+        }
+        if (c != *prefix) {
+            return false;
+        }
+    }
+    return true;
+}
+
+// Request 0xA013: control window, message number, list.
+struct FillListRecord {
+    uint32_t control;
+    uint32_t message;
+    uint32_t list;
+};
+
+void fill_through_main_thread(HWND control, UINT message) {
+    FillListRecord* record = new FillListRecord{reinterpret_cast<uint32_t>(control), message,
+                                                reinterpret_cast<uint32_t>(&file_list)};
+    post_request(kReqFillList, record);
+    delete record;
+}
+
+}  // namespace
 
 void init_file_search() {
     g_switches.filemode = 2;
+    io_result = 0;
+    g_open_search = nullptr;
 }
 
-void exit_file_search() {}
+void exit_file_search() {
+    if (g_open_search != nullptr) {
+        FindClose(g_open_search);
+        g_open_search = nullptr;
+    }
+    close_all_channels();
+    clear_list();
+}
 
-void fill_list_control(HWND, UINT) {}
+void add_files(const RtString& pattern, int32_t all_subfolders) {
+    bool suspended = suspend_main_thread();
+    if (all_subfolders == 0) {
+        add_folder_files(pattern, RtString(), false);
+    } else {
+        search_all_folders(pattern);
+    }
+    last_index = static_cast<int32_t>(file_list.size()) - 1;
+    if (suspended) {
+        ResumeThread(g_core.main_thread);
+    }
+}
+
+int32_t copy_list_to_control(HWND control) {
+    if (last_index == -1) {
+        return 0;
+    }
+    char class_name[129] = {};
+    GetClassNameA(control, class_name, 128);
+    if (class_begins_with(class_name, "LISTBOX")) {
+        fill_through_main_thread(control, LB_ADDSTRING);
+    } else if (class_begins_with(class_name, "COMBOBOX")) {
+        fill_through_main_thread(control, CB_ADDSTRING);
+    } else if (class_begins_with(class_name, "EDIT")) {
+        SetWindowTextA(control, list_text().c_str());
+    } else if (class_begins_with(class_name, "SYSLISTVIEW")) {
+        for (const RtString& entry : file_list) {
+            add_list_view_row(control, -1, entry);
+        }
+    } else {
+        report_error(280, nullptr);
+        return 0;
+    }
+    return last_index + 1;
+}
+
+int32_t add_list_view_row(HWND control, int32_t row, const RtString& text) {
+    std::vector<RtString> columns = split_columns(text, g_switches.listdel);
+    LVITEMA item = {};
+    item.mask = LVIF_TEXT;
+    item.iItem = row != -1 ? row : static_cast<int>(SendMessageA(control, LVM_GETITEMCOUNT, 0, 0));
+    item.pszText = columns[0].data;
+    int32_t index = static_cast<int32_t>(SendMessageA(control, LVM_INSERTITEMA, 0, reinterpret_cast<LPARAM>(&item)));
+    for (size_t i = 1; i < columns.size(); ++i) {
+        LVITEMA sub = {};
+        sub.iSubItem = static_cast<int>(i);
+        sub.pszText = columns[i].data;
+        SendMessageA(control, LVM_SETITEMTEXTA, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(&sub));
+    }
+    return index;
+}
+
+void fill_list_control(HWND control, UINT message) {
+    for (const RtString& entry : file_list) {
+        SendMessageA(control, message, 0, reinterpret_cast<LPARAM>(entry.c_str()));
+    }
+}

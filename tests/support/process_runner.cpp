@@ -23,14 +23,21 @@ void restore_environment(const std::vector<std::pair<std::string, std::string>>&
     }
 }
 
-std::string read_file(HANDLE file) {
+// Reads the output file through a handle of its own: the child shares the file pointer of the
+// handle it inherited and may still be writing.
+std::string read_file(const std::string& name) {
     std::string text;
-    SetFilePointer(file, 0, nullptr, FILE_BEGIN);
+    HANDLE file = CreateFileA(name.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                              nullptr, OPEN_EXISTING, 0, nullptr);
+    if (file == INVALID_HANDLE_VALUE) {
+        return text;
+    }
     char buffer[4096];
     DWORD n = 0;
     while (ReadFile(file, buffer, sizeof buffer, &n, nullptr) && n > 0) {
         text.append(buffer, n);
     }
+    CloseHandle(file);
     return text;
 }
 
@@ -43,15 +50,22 @@ std::string test_folder() {
     return folder.substr(0, folder.find_last_of('\\') + 1);
 }
 
-HANDLE start_program(const std::string& command_line, const ProcessOptions& options, HANDLE output_file) {
+RunningProgram::RunningProgram(const std::string& command_line, const ProcessOptions& options) {
+    char temp_folder[MAX_PATH];
+    char temp_name[MAX_PATH];
+    GetTempPathA(MAX_PATH, temp_folder);
+    GetTempFileNameA(temp_folder, "rto", 0, temp_name);
+    output_name_ = temp_name;
+    SECURITY_ATTRIBUTES inherit = {sizeof inherit, nullptr, TRUE};
+    output_ = CreateFileA(temp_name, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, &inherit,
+                          CREATE_ALWAYS, FILE_ATTRIBUTE_TEMPORARY, nullptr);
+
     STARTUPINFOA startup = {};
     startup.cb = sizeof startup;
-    if (output_file != nullptr) {
-        startup.dwFlags = STARTF_USESTDHANDLES;
-        startup.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
-        startup.hStdOutput = output_file;
-        startup.hStdError = output_file;
-    }
+    startup.dwFlags = STARTF_USESTDHANDLES;
+    startup.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
+    startup.hStdOutput = output_;
+    startup.hStdError = output_;
     std::string folder = options.working_folder.empty() ? test_folder() : options.working_folder;
     std::vector<char> line(command_line.begin(), command_line.end());
     line.push_back(0);
@@ -59,39 +73,57 @@ HANDLE start_program(const std::string& command_line, const ProcessOptions& opti
     PROCESS_INFORMATION info = {};
     BOOL ok = CreateProcessA(nullptr, line.data(), nullptr, nullptr, TRUE, 0, nullptr, folder.c_str(), &startup, &info);
     restore_environment(previous);
-    if (!ok) {
-        return nullptr;
+    if (ok) {
+        CloseHandle(info.hThread);
+        process_ = info.hProcess;
+        process_id_ = info.dwProcessId;
     }
-    CloseHandle(info.hThread);
-    return info.hProcess;
+}
+
+RunningProgram::~RunningProgram() {
+    if (process_ != nullptr) {
+        TerminateProcess(process_, 99);
+        WaitForSingleObject(process_, 5000);
+        CloseHandle(process_);
+    }
+    if (output_ != nullptr && output_ != INVALID_HANDLE_VALUE) {
+        CloseHandle(output_);
+    }
+    DeleteFileA(output_name_.c_str());
+}
+
+std::string RunningProgram::output() const {
+    return read_file(output_name_);
+}
+
+ProcessResult RunningProgram::finish(DWORD timeout_ms) {
+    ProcessResult result;
+    if (process_ == nullptr) {
+        result.exit_code = static_cast<DWORD>(-1);
+        result.output = "<could not start>";
+        return result;
+    }
+    if (WaitForSingleObject(process_, timeout_ms) != WAIT_OBJECT_0) {
+        result.timed_out = true;
+        TerminateProcess(process_, 99);
+        WaitForSingleObject(process_, 5000);
+    }
+    GetExitCodeProcess(process_, &result.exit_code);
+    CloseHandle(process_);
+    process_ = nullptr;
+    result.output = read_file(output_name_);
+    return result;
 }
 
 ProcessResult run_program(const std::string& command_line, const ProcessOptions& options) {
-    ProcessResult result;
-    char temp_folder[MAX_PATH];
-    char temp_name[MAX_PATH];
-    GetTempPathA(MAX_PATH, temp_folder);
-    GetTempFileNameA(temp_folder, "rto", 0, temp_name);
-    SECURITY_ATTRIBUTES inherit = {sizeof inherit, nullptr, TRUE};
-    HANDLE output = CreateFileA(temp_name, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, &inherit,
-                                CREATE_ALWAYS, FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
-    HANDLE process = start_program(command_line, options, output);
-    if (process == nullptr) {
-        result.exit_code = static_cast<DWORD>(-1);
-        result.output = "<could not start: " + command_line + ">";
-        CloseHandle(output);
-        return result;
+    RunningProgram program(command_line, options);
+    if (!program.started()) {
+        ProcessResult failed;
+        failed.exit_code = static_cast<DWORD>(-1);
+        failed.output = "<could not start: " + command_line + ">";
+        return failed;
     }
-    if (WaitForSingleObject(process, options.timeout_ms) != WAIT_OBJECT_0) {
-        result.timed_out = true;
-        TerminateProcess(process, 99);
-        WaitForSingleObject(process, 5000);
-    }
-    GetExitCodeProcess(process, &result.exit_code);
-    CloseHandle(process);
-    result.output = read_file(output);
-    CloseHandle(output);
-    return result;
+    return program.finish(options.timeout_ms);
 }
 
 std::vector<std::string> output_lines(const std::string& output) {

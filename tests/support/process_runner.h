@@ -27,8 +27,27 @@ std::string test_folder();
 // folder first.
 ProcessResult run_program(const std::string& command_line, const ProcessOptions& options = {});
 
-// Starts a program and returns at once; the caller waits on and closes the process handle.
-HANDLE start_program(const std::string& command_line, const ProcessOptions& options, HANDLE output_file);
+// A program started in the background, for tests that interact with its windows meanwhile.
+class RunningProgram {
+public:
+    RunningProgram(const std::string& command_line, const ProcessOptions& options = {});
+    ~RunningProgram();
+    RunningProgram(const RunningProgram&) = delete;
+    RunningProgram& operator=(const RunningProgram&) = delete;
+
+    bool started() const { return process_ != nullptr; }
+    DWORD process_id() const { return process_id_; }
+    // What the program wrote so far.
+    std::string output() const;
+    // Waits for the end (killing the program after the time-out) and collects the result.
+    ProcessResult finish(DWORD timeout_ms = 30000);
+
+private:
+    HANDLE process_ = nullptr;
+    HANDLE output_ = nullptr;
+    std::string output_name_;
+    DWORD process_id_ = 0;
+};
 
 // Lines of a program's output, without their line ends.
 std::vector<std::string> output_lines(const std::string& output);

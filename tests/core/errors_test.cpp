@@ -1,0 +1,139 @@
+// Error and warning reports in real processes: the boxes under the display, answered from here,
+// the log file and the exit codes.
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <sstream>
+
+#include "tests/support/process_runner.h"
+#include "tests/support/window_helpers.h"
+
+namespace {
+
+const char kBoxText[] = "Zeilennummer nicht verf\xFC" "gbar.";
+
+class Reports : public ::testing::Test {
+protected:
+    void SetUp() override {
+        char folder[MAX_PATH];
+        GetTempPathA(MAX_PATH, folder);
+        log_folder_ = std::string(folder) + "rt_report_test\\";
+        CreateDirectoryA(log_folder_.c_str(), nullptr);
+        log_ = log_folder_ + "sub.log";
+        DeleteFileA(log_.c_str());
+    }
+    void TearDown() override {
+        DeleteFileA(log_.c_str());
+        RemoveDirectoryA(log_folder_.c_str());
+    }
+
+    ProcessOptions options(const std::string& scenario) const {
+        ProcessOptions o;
+        o.environment = {{"RT_SCENARIO", scenario}, {"RT_LOGFILE", log_}};
+        return o;
+    }
+
+    std::string log_text() const {
+        std::ifstream in(log_, std::ios::binary);
+        std::stringstream text;
+        text << in.rdbuf();
+        return text.str();
+    }
+
+    static std::string program() {
+        char full[MAX_PATH];
+        GetFullPathNameA((test_folder() + "report_body.exe").c_str(), MAX_PATH, full, nullptr);
+        return full;
+    }
+
+    std::string log_folder_;
+    std::string log_;
+};
+
+const char kWarningCaption[] = "Datei nicht gefunden: C:\\Bilder\\Stra\xDF" "e.jpg";
+
+TEST_F(Reports, WarningBoxOkReturnsToTheBodyAndTheLogLineComesFirst) {
+    RunningProgram running("report_body.exe", options("warning"));
+    HWND box = wait_for_window(kWarningCaption);
+    ASSERT_NE(box, nullptr) << running.output();
+    std::vector<std::string> texts = child_texts(box);
+    EXPECT_NE(std::find(texts.begin(), texts.end(), kBoxText), texts.end());
+    // The line is in the log (created, as it did not exist) while the box is still up.
+    EXPECT_EQ(log_text(), "WARN:\t" + program() + " (?) :" + kWarningCaption + "\r\n");
+    EXPECT_TRUE(click_button(box, IDOK));
+    ProcessResult r = running.finish();
+    EXPECT_EQ(r.exit_code, 0u);
+    EXPECT_NE(r.output.find("returned"), std::string::npos);
+}
+
+TEST_F(Reports, WarningBoxCancelShowsTheAbortBoxAndEndsWithZero) {
+    RunningProgram running("report_body.exe", options("warning"));
+    HWND box = wait_for_window(kWarningCaption);
+    ASSERT_NE(box, nullptr) << running.output();
+    EXPECT_TRUE(click_button(box, IDCANCEL));
+    HWND abort_box = wait_for_window("Programm abgebrochen!");
+    ASSERT_NE(abort_box, nullptr);
+    std::vector<std::string> texts = child_texts(abort_box);
+    EXPECT_NE(std::find(texts.begin(), texts.end(), kBoxText), texts.end());
+    EXPECT_EQ(GetDlgItem(abort_box, IDCANCEL), nullptr) << "the abort box has only OK";
+    EXPECT_TRUE(click_button(abort_box, IDOK));
+    ProcessResult r = running.finish();
+    EXPECT_EQ(r.exit_code, 0u);
+    EXPECT_EQ(r.output.find("returned"), std::string::npos);
+}
+
+TEST_F(Reports, ErrorlevelMinusOneAndZeroKeepWarningsSilentAndLogEveryReport) {
+    ProcessResult r = run_program("report_body.exe", options("silent_levels"));
+    ASSERT_FALSE(r.timed_out) << "a box appeared where none may";
+    EXPECT_EQ(r.exit_code, 0u);
+    EXPECT_NE(r.output.find("warning_below_0_returned"), std::string::npos);
+    EXPECT_NE(r.output.find("kind=1 code=209 argument=[x.jpg]"), std::string::npos) << r.output;
+    std::string path = program();
+    EXPECT_EQ(log_text(), "ERROR:\t" + path + " (?) :Kommandozeilenparameter fehlt!\r\n" +
+                              "WARN:\t" + path + " (?) :Datei nicht gefunden: x.jpg\r\n" +
+                              "WARN:\t" + path + " (?) :Datei nicht gefunden: y.jpg\r\n" +
+                              "WARN:\t" + path + " (?) :Datei nicht gefunden: z.jpg\r\n");
+}
+
+TEST_F(Reports, ErrorAtErrorlevelZeroIsFatal) {
+    RunningProgram running("report_body.exe", options("error_at_0"));
+    HWND box = wait_for_window("Dateinummer nicht im erlaubten Bereich!");
+    ASSERT_NE(box, nullptr) << running.output();
+    EXPECT_EQ(GetDlgItem(box, IDCANCEL), nullptr) << "the error box has only OK";
+    EXPECT_TRUE(click_button(box, IDOK));
+    ProcessResult r = running.finish();
+    EXPECT_EQ(r.exit_code, 0u);
+    EXPECT_EQ(r.output.find("after"), std::string::npos);
+}
+
+TEST_F(Reports, WarningAtErrorlevelTwoIsFatal) {
+    RunningProgram running("report_body.exe", options("warning_at_2"));
+    HWND box = wait_for_window("Datei nicht gefunden: w.jpg");
+    ASSERT_NE(box, nullptr) << running.output();
+    EXPECT_EQ(GetDlgItem(box, IDCANCEL), nullptr) << "at errorlevel 2 a warning shows the error box";
+    EXPECT_TRUE(click_button(box, IDOK));
+    ProcessResult r = running.finish();
+    EXPECT_EQ(r.exit_code, 0u);
+    EXPECT_EQ(r.output.find("after"), std::string::npos);
+}
+
+TEST_F(Reports, HandlerIsCalledOnceWhileOnerrorIsOn) {
+    ProcessResult r = run_program("report_body.exe", options("handler"));
+    ASSERT_FALSE(r.timed_out);
+    EXPECT_EQ(output_value(r.output, "calls_while_off"), "0");
+    EXPECT_EQ(output_value(r.output, "calls"), "1") << "a report inside the handler called it again";
+    EXPECT_EQ(output_value(r.output, "text"), "[nur das Argument]") << "an unknown code's message is the argument";
+    EXPECT_EQ(output_value(r.output, "onerror_after"), "1");
+    EXPECT_EQ(output_value(r.output, "calls_after_warning"), "2");
+}
+
+TEST_F(Reports, AnUnwritableLogIsDroppedSilently) {
+    ProcessOptions o;
+    o.environment = {{"RT_SCENARIO", "silent_levels"}, {"RT_LOGFILE", "C:\\no\\such\\folder\\x.log"}};
+    ProcessResult r = run_program("report_body.exe", o);
+    EXPECT_FALSE(r.timed_out);
+    EXPECT_EQ(r.exit_code, 0u);
+    EXPECT_NE(r.output.find("warning_below_0_returned"), std::string::npos);
+}
+
+}  // namespace

@@ -1,0 +1,74 @@
+// Test body for error and warning reports: boxes, log lines, errorlevels and the handler. The
+// scenario comes from RT_SCENARIO, the log file name from RT_LOGFILE.
+#include <windows.h>
+
+#include <string>
+
+#include "runtime/core/core_state.h"
+#include "runtime/core/errors.h"
+#include "runtime/core/program_body.h"
+#include "runtime/settings/switch_vars.h"
+#include "tests/support/body_output.h"
+
+namespace {
+
+int g_handler_calls = 0;
+std::string g_handler_text;
+
+void recording_handler(const RtValue& message) {
+    ++g_handler_calls;
+    g_handler_text = message.text.c_str();
+    report_error(205, nullptr);  // a report inside the handler must not call it again
+}
+
+void use_logfile() {
+    char name[MAX_PATH] = {};
+    GetEnvironmentVariableA("RT_LOGFILE", name, sizeof name);
+    g_switches.logfile.assign_cstring(name);
+}
+
+}  // namespace
+
+void program_body() {
+    std::string scenario = body_scenario();
+    use_logfile();
+    if (scenario == "warning") {
+        report_warning(209, "C:\\Bilder\\Stra\xDF" "e.jpg");
+        body_print("returned");
+    } else if (scenario == "silent_levels") {
+        g_switches.errorlevel = -1;
+        report_error(208, nullptr);
+        body_print("error_returned");
+        report_warning(209, "x.jpg");
+        body_print("warning_returned");
+        body_printf("kind=%d code=%d argument=[%s]", last_error_kind(), last_error_code(),
+                    last_error_argument().c_str());
+        g_switches.errorlevel = 0;
+        report_warning(209, "y.jpg");
+        body_print("warning_at_0_returned");
+        g_switches.errorlevel = -5;
+        report_warning(209, "z.jpg");
+        body_print("warning_below_0_returned");
+    } else if (scenario == "error_at_0") {
+        g_switches.errorlevel = 0;
+        report_error(210, nullptr);
+        body_print("after");
+    } else if (scenario == "warning_at_2") {
+        g_switches.errorlevel = 2;
+        report_warning(209, "w.jpg");
+        body_print("after");
+    } else if (scenario == "handler") {
+        g_switches.errorlevel = -1;
+        set_error_handler(recording_handler);
+        report_error(999, "nur das Argument");
+        body_printf("calls_while_off=%d", g_handler_calls);
+        g_switches.onerror = 1;
+        report_error(999, "nur das Argument");
+        body_printf("calls=%d", g_handler_calls);
+        body_printf("text=[%s]", g_handler_text.c_str());
+        body_printf("onerror_after=%d", g_switches.onerror);
+        report_warning(209, "v.jpg");
+        body_printf("calls_after_warning=%d", g_handler_calls);
+    }
+    body_print("end");
+}

@@ -1,0 +1,94 @@
+#include "app/feed.h"
+
+#include "runtime/values/string_functions.h"
+
+namespace {
+
+const char kMediaRssNamespace[] = "http://search.yahoo.com/mrss/";
+
+// The escape table: each row replaces one Windows-1252 character by its code, in this order.
+struct EscapeRow {
+    const char* character;
+    const char* code;
+};
+
+const EscapeRow kEscapeTable[] = {
+    {"\xC4", "%C4"}, {"\xD6", "%D6"}, {"\xDC", "%DC"}, {"\xE4", "%E4"}, {"\xF6", "%F6"},
+    {"\xFC", "%FC"}, {"\xDF", "%DF"}, {"\"", "%22"}, {"&", "%26"},     {"'", "%27"},
+    {"+", "%2B"},    {" ", "%20"},    {"~", "%7E"},
+};
+
+// The bytes the table leaves that would break the URL or the document: "#" ends a URL, control
+// bytes and bytes from 0x7F are not ASCII text.
+bool needs_code(unsigned char c) {
+    return c == '#' || c < 0x20 || c >= 0x7F;
+}
+
+RtString code_remaining_bytes(const RtString& text) {
+    static const char kHex[] = "0123456789ABCDEF";
+    std::string coded;
+    coded.reserve(static_cast<size_t>(text.length) + 16);
+    for (int32_t i = 0; i < text.length; ++i) {
+        auto c = static_cast<unsigned char>(text.c_str()[i]);
+        if (needs_code(c)) {
+            coded.push_back('%');
+            coded.push_back(kHex[c >> 4]);
+            coded.push_back(kHex[c & 15]);
+        } else {
+            coded.push_back(static_cast<char>(c));
+        }
+    }
+    return RtString(coded.data(), 0, static_cast<int32_t>(coded.size()));
+}
+
+}  // namespace
+
+RtString code_path(const RtString& path) {
+    // The percent sign goes first, so no code made below is coded twice.
+    RtString coded = string_replace(path, RtString("%"), RtString("%25"));
+    for (const EscapeRow& row : kEscapeTable) {
+        coded = string_replace(coded, RtString(row.character), RtString(row.code));
+    }
+    coded = code_remaining_bytes(coded);
+    return string_replace(coded, RtString("\\"), RtString("/"));
+}
+
+FeedBuilder::FeedBuilder(size_t expected_items) {
+    // About 250 bytes per item for paths of ordinary length; the buffer still grows when needed.
+    text_.reserve(256 + expected_items * 256);
+    text_ += "<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"yes\"?>\r\n";
+    text_ += "<rss version=\"2.0\" xmlns:media=\"";
+    text_ += kMediaRssNamespace;
+    text_ += "\">\r\n";
+    text_ += "<channel>\r\n";
+}
+
+void FeedBuilder::add_item(const RtString& path) {
+    RtString url = code_path(path);
+    text_ += "<item>\r\n";
+    text_ += "<media:thumbnail url=\"file:///";
+    text_.append(url.c_str(), static_cast<size_t>(url.length));
+    text_ += "\" type=\"image\" />\r\n";
+    text_ += "<media:content  url=\"file:///";
+    text_.append(url.c_str(), static_cast<size_t>(url.length));
+    text_ += "\" type=\"image\" />\r\n";
+    text_ += "</item>\r\n";
+}
+
+RtString FeedBuilder::finish() {
+    text_ += "</channel>\r\n";
+    text_ += "</rss>";
+    RtString feed(text_.data(), 0, static_cast<int32_t>(text_.size()));
+    std::string().swap(text_);
+    return feed;
+}
+
+RtString page_text(const RtString& viewer_url) {
+    RtString page(
+        "<html><head><title>view gallery</title><link rel=\"alternate\" href=\"feed.rss\" "
+        "type=\"application/rss+xml\" title=\"\" id=\"gallery\" /><script type=\"text/javascript\" src=\"");
+    page.append(viewer_url);
+    page.append_cstring(
+        "\"></script><script type=\"text/javascript\">PicLensLite.start();</script><body></body></html>");
+    return page;
+}

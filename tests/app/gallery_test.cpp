@@ -1,0 +1,356 @@
+// The gallery builder end to end: gallery.exe from its output folder, a real picture tree in the
+// test prefix, a stand-in browser registered where the gallery builder looks for Firefox, and the
+// files, command line, documents and window messages that result.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "app/feed.h"
+#include "tests/support/process_runner.h"
+
+namespace {
+
+const char kRoot[] = "C:\\gallery e2e\\";
+const char kLog[] = "C:\\gallery e2e\\log\\";
+const char kPictures[] = "C:\\gallery e2e\\Bilder";
+// Keys below the classes root (Wine keeps no per-user view of it).
+const char kBrowserKey[] = "Applications\\firefox.exe";
+const char kHtmlCommandKey[] = "htmlfile\\shell\\open\\command";
+const char kRegistryBrowser[] = "C:\\Program Files\\Stand In\\browser.exe";
+const char kFallbackBrowser[] = "C:\\Program Files\\Mozilla Firefox\\firefox.exe";
+const char kTinyBrowser[] = "C:\\Program Files\\Tiny\\tiny.exe";
+
+std::string read_bytes(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in) {
+        return "<missing>";
+    }
+    std::stringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+bool exists(const std::string& path) {
+    return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+void write_bytes(const std::string& path, const std::string& bytes) {
+    std::ofstream(path, std::ios::binary) << bytes;
+}
+
+void make_folders(const std::string& path) {
+    for (size_t at = path.find('\\', 3); at != std::string::npos; at = path.find('\\', at + 1)) {
+        CreateDirectoryA(path.substr(0, at).c_str(), nullptr);
+    }
+    CreateDirectoryA(path.c_str(), nullptr);
+}
+
+void remove_tree(const std::string& folder) {
+    WIN32_FIND_DATAA data;
+    HANDLE search = FindFirstFileA((folder + "\\*").c_str(), &data);
+    if (search != INVALID_HANDLE_VALUE) {
+        do {
+            std::string name = data.cFileName;
+            if (name == "." || name == "..") {
+                continue;
+            }
+            std::string path = folder + "\\" + name;
+            if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+                remove_tree(path);
+            } else {
+                DeleteFileA(path.c_str());
+            }
+        } while (FindNextFileA(search, &data));
+        FindClose(search);
+    }
+    RemoveDirectoryA(folder.c_str());
+}
+
+std::string short_path(const std::string& path) {
+    char buffer[MAX_PATH] = {};
+    GetShortPathNameA(path.c_str(), buffer, MAX_PATH);
+    return buffer;
+}
+
+std::string temp_folder() {
+    char windows[MAX_PATH] = {};
+    GetWindowsDirectoryA(windows, MAX_PATH);
+    return short_path(windows) + "\\temp\\";
+}
+
+std::string gallery_folder() {
+    char full[MAX_PATH] = {};
+    GetFullPathNameA((test_folder() + "..\\gallery\\").c_str(), MAX_PATH, full, nullptr);
+    return full;
+}
+
+std::string default_value(const std::string& key) {
+    char value[1024] = {};
+    LONG size = sizeof value;
+    if (RegQueryValueA(HKEY_CLASSES_ROOT, key.c_str(), value, &size) != ERROR_SUCCESS) {
+        return "";
+    }
+    return value;
+}
+
+void set_default_value(const std::string& key, const std::string& value) {
+    HKEY handle = nullptr;
+    ASSERT_EQ(RegCreateKeyExA(HKEY_CLASSES_ROOT, key.c_str(), 0, nullptr, 0, KEY_WRITE, nullptr, &handle, nullptr),
+              ERROR_SUCCESS);
+    RegSetValueExA(handle, "", 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
+                   static_cast<DWORD>(value.size() + 1));
+    RegCloseKey(handle);
+}
+
+// The order in which the gallery builder lists pictures: per pattern, the folders depth first from
+// the start folder, and within a folder the platform's enumeration order.
+void collect_folders(const std::string& folder, std::vector<std::string>& out) {
+    out.push_back(folder);
+    std::vector<std::string> subfolders;
+    WIN32_FIND_DATAA data;
+    HANDLE search = FindFirstFileA((folder + "\\*.*").c_str(), &data);
+    if (search != INVALID_HANDLE_VALUE) {
+        do {
+            std::string name = data.cFileName;
+            if ((data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) && name != "." && name != "..") {
+                subfolders.push_back(name);
+            }
+        } while (FindNextFileA(search, &data));
+        FindClose(search);
+    }
+    for (const std::string& name : subfolders) {
+        collect_folders(folder + "\\" + name, out);
+    }
+}
+
+std::vector<std::string> expected_pictures(const std::string& start) {
+    std::vector<std::string> folders;
+    collect_folders(start, folders);
+    std::vector<std::string> pictures;
+    for (const char* pattern : {"*.JP*", "*.GIF", "*.PNG"}) {
+        for (const std::string& folder : folders) {
+            WIN32_FIND_DATAA data;
+            HANDLE search = FindFirstFileA((folder + "\\" + pattern).c_str(), &data);
+            if (search == INVALID_HANDLE_VALUE) {
+                continue;
+            }
+            do {
+                if (!(data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) {
+                    pictures.push_back(folder + "\\" + data.cFileName);
+                }
+            } while (FindNextFileA(search, &data));
+            FindClose(search);
+        }
+    }
+    return pictures;
+}
+
+const char kFeedHeader[] =
+    "<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"yes\"?>\r\n"
+    "<rss version=\"2.0\" xmlns:media=\"http://search.yahoo.com/mrss/\">\r\n"
+    "<channel>\r\n";
+
+std::string expected_feed(const std::vector<std::string>& pictures) {
+    std::string feed = kFeedHeader;
+    for (const std::string& picture : pictures) {
+        RtString coded = code_path(RtString(picture.c_str()));
+        std::string url = "file:///" + std::string(coded.c_str());
+        feed += "<item>\r\n<media:thumbnail url=\"" + url + "\" type=\"image\" />\r\n";
+        feed += "<media:content  url=\"" + url + "\" type=\"image\" />\r\n</item>\r\n";
+    }
+    return feed + "</channel>\r\n</rss>\r\n";
+}
+
+class GalleryEndToEnd : public ::testing::Test {
+protected:
+    void SetUp() override {
+        remove_tree(std::string(kRoot).substr(0, std::string(kRoot).size() - 1));
+        make_folders(kLog);
+        make_picture_tree();
+        RegDeleteTreeA(HKEY_CLASSES_ROOT, kBrowserKey);
+        // The shell's default action for a page: the stand-in in shell mode, in place of Wine's own.
+        saved_html_command_ = default_value(kHtmlCommandKey);
+        set_default_value(kHtmlCommandKey, "\"" + standin() + "\" --shell \"%1\"");
+        remove_browsers();
+    }
+
+    void TearDown() override {
+        RegDeleteTreeA(HKEY_CLASSES_ROOT, kBrowserKey);
+        set_default_value(kHtmlCommandKey, saved_html_command_);
+        remove_browsers();
+        remove_tree(std::string(kRoot).substr(0, std::string(kRoot).size() - 1));
+    }
+
+    static std::string standin() { return test_folder() + "standin_browser.exe"; }
+
+    static void remove_browsers() {
+        for (const char* path : {kRegistryBrowser, kFallbackBrowser, kTinyBrowser}) {
+            DeleteFileA(path);
+            std::string folder(path);
+            RemoveDirectoryA(folder.substr(0, folder.find_last_of('\\')).c_str());
+        }
+    }
+
+    static void install_browser(const std::string& path) {
+        make_folders(path.substr(0, path.find_last_of('\\')));
+        ASSERT_TRUE(CopyFileA(standin().c_str(), path.c_str(), FALSE)) << path;
+    }
+
+    static void register_browser(const std::string& path) {
+        set_default_value(std::string(kBrowserKey) + "\\shell\\open\\command", "\"" + path + "\" -osint -url \"%1\"");
+    }
+
+    void make_picture_tree() {
+        const std::string root = kPictures;
+        const char* files[] = {
+            "a.jpg", "B.JPG", "c.jpeg", "d.gif", "e.PNG", "readme.txt", "f.bmp", "noext",
+            "Mein Urlaub\\Stra\xDF" "e & Meer.jpg",
+            "Mein Urlaub\\\xC4rger+\xD6lfleck's~1.png",
+            "Mein Urlaub\\tief\\100% #1.jpg",
+            "Mein Urlaub\\tief\\Gr\xFC\xDF" "e.GIF",
+            "zweiter\\x.Jpg",
+            "zweiter\\notes.doc",
+        };
+        make_folders(root + "\\Mein Urlaub\\tief");
+        make_folders(root + "\\zweiter");
+        make_folders(root + "\\leer");
+        for (const char* file : files) {
+            write_bytes(root + "\\" + file, std::string("picture ") + file);
+        }
+    }
+
+    ProcessResult run_gallery(const std::string& arguments, const std::string& working_folder = "",
+                              DWORD timeout_ms = 60000) {
+        ProcessOptions options;
+        options.environment = {{"RT_STANDIN_LOG", kLog}};
+        options.working_folder = working_folder;
+        options.timeout_ms = timeout_ms;
+        return run_program("\"" + gallery_folder() + "gallery.exe\"" + (arguments.empty() ? "" : " " + arguments),
+                           options);
+    }
+
+    std::string saved_html_command_;
+
+    static std::string log_file(const char* name) { return read_bytes(std::string(kLog) + name); }
+
+    // Both documents are gone and the page window got the four close messages in order.
+    static void expect_clean_end(const ProcessResult& r) {
+        EXPECT_FALSE(r.timed_out);
+        EXPECT_EQ(r.exit_code, 0u);
+        EXPECT_FALSE(exists(temp_folder() + "feed.rss"));
+        EXPECT_FALSE(exists(temp_folder() + "gallery.htm"));
+        EXPECT_EQ(log_file("messages.txt"), "0x0010 1 1\r\n0x0011 1 1\r\n0x0012 1 1\r\n0x0016 1 1\r\n");
+    }
+};
+
+TEST_F(GalleryEndToEnd, RegistryBrowserGetsThePageAndTheFeedAndIsClosedAfterTheViewer) {
+    install_browser(kRegistryBrowser);
+    install_browser(kFallbackBrowser);  // present, but the registry's browser comes first
+    register_browser(kRegistryBrowser);
+
+    ProcessResult r = run_gallery("\"" + std::string(kPictures) + "\"");
+    expect_clean_end(r);
+
+    std::string page = temp_folder() + "gallery.htm";
+    // The registry's command is taken in small letters; its short form keeps the drive letter so.
+    std::string lowered = kRegistryBrowser;
+    CharLowerA(lowered.data());
+    EXPECT_EQ(log_file("commandline.txt"), short_path(lowered) + " -new-window " + page);
+
+    std::string viewer = gallery_folder() + "viewer\\piclens.js";
+    std::string viewer_url = "file:///" + std::string(code_path(RtString(viewer.c_str())).c_str());
+    EXPECT_EQ(log_file("page.htm"),
+              "<html><head><title>view gallery</title><link rel=\"alternate\" href=\"feed.rss\" "
+              "type=\"application/rss+xml\" title=\"\" id=\"gallery\" /><script type=\"text/javascript\" src=\"" +
+                  viewer_url +
+                  "\"></script><script type=\"text/javascript\">PicLensLite.start();</script><body></body></html>"
+                  "\r\n");
+
+    std::vector<std::string> pictures = expected_pictures(kPictures);
+    ASSERT_EQ(pictures.size(), 10u);
+    std::string feed = log_file("feed.rss");
+    EXPECT_EQ(feed, expected_feed(pictures));
+    for (const char* url : {
+             "file:///C:/gallery%20e2e/Bilder/Mein%20Urlaub/Stra%DFe%20%26%20Meer.jpg",
+             "file:///C:/gallery%20e2e/Bilder/Mein%20Urlaub/%C4rger%2B%D6lfleck%27s%7E1.png",
+             "file:///C:/gallery%20e2e/Bilder/Mein%20Urlaub/tief/100%25%20%231.jpg",
+             "file:///C:/gallery%20e2e/Bilder/Mein%20Urlaub/tief/Gr%FC%DFe.GIF",
+             "file:///C:/gallery%20e2e/Bilder/c.jpeg",
+         }) {
+        EXPECT_NE(feed.find(std::string("<media:content  url=\"") + url + "\""), std::string::npos) << url;
+    }
+    // All JPEGs of every folder come before the first GIF, and the GIFs before the PNGs.
+    EXPECT_LT(feed.find("zweiter/x.Jpg"), feed.find("d.gif"));
+    EXPECT_LT(feed.find("Gr%FC%DFe.GIF"), feed.find("e.PNG"));
+    EXPECT_EQ(feed.find("readme"), std::string::npos);
+    EXPECT_EQ(feed.find("notes.doc"), std::string::npos);
+    EXPECT_TRUE(exists(std::string(kLog) + "ended.txt")) << "the browser window was not closed";
+}
+
+TEST_F(GalleryEndToEnd, WithoutARegistryBrowserTheProgramFilesFirefoxIsStarted) {
+    install_browser(kFallbackBrowser);
+    ProcessResult r = run_gallery("\"" + std::string(kPictures) + "\\zweiter\"");
+    expect_clean_end(r);
+    EXPECT_EQ(log_file("commandline.txt"),
+              short_path(kFallbackBrowser) + " -new-window " + temp_folder() + "gallery.htm");
+    EXPECT_EQ(log_file("feed.rss"), expected_feed({std::string(kPictures) + "\\zweiter\\x.Jpg"}));
+}
+
+TEST_F(GalleryEndToEnd, ABrowserOf1000BytesCountsAsMissing) {
+    make_folders("C:\\Program Files\\Tiny");
+    write_bytes(kTinyBrowser, std::string(1000, 'x'));
+    register_browser(kTinyBrowser);
+    install_browser(kFallbackBrowser);
+    ProcessResult r = run_gallery("\"" + std::string(kPictures) + "\\leer\"");
+    expect_clean_end(r);
+    EXPECT_EQ(log_file("commandline.txt").find(short_path(kFallbackBrowser) + " -new-window "), 0u);
+}
+
+TEST_F(GalleryEndToEnd, ABrowserOf1001BytesCountsAsPresent) {
+    // The registry's file is too small to be a real browser but large enough to be taken: the
+    // launch fails, the fallback is not used, and the windows this test opens itself stand in.
+    make_folders("C:\\Program Files\\Tiny");
+    write_bytes(kTinyBrowser, std::string(1001, 'x'));
+    register_browser(kTinyBrowser);
+    install_browser(kFallbackBrowser);
+    ProcessOptions options;
+    options.environment = {{"RT_STANDIN_LOG", kLog}};
+    RunningProgram windows("standin_browser.exe --manual", options);
+    ProcessResult r = run_gallery("\"" + std::string(kPictures) + "\\leer\"");
+    expect_clean_end(r);
+    EXPECT_EQ(log_file("commandline.txt"), "<missing>") << "a browser was started";
+    EXPECT_EQ(log_file("shell.txt"), "<missing>") << "the shell was asked";
+    windows.finish(10000);
+}
+
+TEST_F(GalleryEndToEnd, AnEmptyFolderGivesTheFiveLineFeed) {
+    install_browser(kFallbackBrowser);
+    ProcessResult r = run_gallery("\"" + std::string(kPictures) + "\\leer\"");
+    expect_clean_end(r);
+    EXPECT_EQ(log_file("feed.rss"), std::string(kFeedHeader) + "</channel>\r\n</rss>\r\n");
+}
+
+TEST_F(GalleryEndToEnd, AFolderParameterThatNamesNoFolderScansTheCurrentFolder) {
+    install_browser(kFallbackBrowser);
+    std::string current = std::string(kPictures) + "\\Mein Urlaub\\tief";
+    ProcessResult r = run_gallery("\"C:\\no such folder\"", current);
+    expect_clean_end(r);
+    EXPECT_EQ(log_file("feed.rss"), expected_feed(expected_pictures(current)));
+}
+
+TEST_F(GalleryEndToEnd, WithoutAnyBrowserTheShellOpensTheProgramsOwnPageAndTheWaitsRunOut) {
+    ProcessResult r = run_gallery("\"" + std::string(kPictures) + "\\leer\"", "", 150000);
+    EXPECT_FALSE(r.timed_out);
+    EXPECT_EQ(r.exit_code, 0u);
+    EXPECT_NE(log_file("shell.txt").find(gallery_folder() + "gallery.htm"), std::string::npos) << log_file("shell.txt");
+    EXPECT_EQ(log_file("commandline.txt"), "<missing>");
+    EXPECT_FALSE(exists(temp_folder() + "feed.rss"));
+    EXPECT_FALSE(exists(temp_folder() + "gallery.htm"));
+}
+
+}  // namespace

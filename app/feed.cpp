@@ -1,5 +1,8 @@
 #include "app/feed.h"
 
+#include <cstring>
+#include <string>
+
 #include "runtime/values/string_functions.h"
 
 namespace {
@@ -54,32 +57,51 @@ RtString code_path(const RtString& path) {
 }
 
 FeedBuilder::FeedBuilder(size_t expected_items) {
-    // About 250 bytes per item for paths of ordinary length; the buffer still grows when needed.
-    text_.reserve(256 + expected_items * 256);
-    text_ += "<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"yes\"?>\r\n";
-    text_ += "<rss version=\"2.0\" xmlns:media=\"";
-    text_ += kMediaRssNamespace;
-    text_ += "\">\r\n";
-    text_ += "<channel>\r\n";
+    // About 250 bytes per item for paths of ordinary length; the buffer doubles when that is short.
+    capacity_ = 256 + expected_items * 256;
+    buffer_ = rt_alloc(capacity_);
+    append("<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"yes\"?>\r\n");
+    append("<rss version=\"2.0\" xmlns:media=\"");
+    append(kMediaRssNamespace);
+    append("\">\r\n");
+    append("<channel>\r\n");
+}
+
+FeedBuilder::~FeedBuilder() {
+    rt_free(buffer_);
+}
+
+void FeedBuilder::append(const char* bytes, size_t count) {
+    if (size_ + count + 1 > capacity_) {
+        while (size_ + count + 1 > capacity_) {
+            capacity_ *= 2;
+        }
+        buffer_ = rt_realloc(buffer_, capacity_);
+    }
+    std::memcpy(buffer_ + size_, bytes, count);
+    size_ += count;
+}
+
+void FeedBuilder::append(const char* text) {
+    append(text, std::strlen(text));
 }
 
 void FeedBuilder::add_item(const RtString& path) {
     RtString url = code_path(path);
-    text_ += "<item>\r\n";
-    text_ += "<media:thumbnail url=\"file:///";
-    text_.append(url.c_str(), static_cast<size_t>(url.length));
-    text_ += "\" type=\"image\" />\r\n";
-    text_ += "<media:content  url=\"file:///";
-    text_.append(url.c_str(), static_cast<size_t>(url.length));
-    text_ += "\" type=\"image\" />\r\n";
-    text_ += "</item>\r\n";
+    size_t n = static_cast<size_t>(url.length);
+    append("<item>\r\n<media:thumbnail url=\"file:///");
+    append(url.c_str(), n);
+    append("\" type=\"image\" />\r\n<media:content  url=\"file:///");
+    append(url.c_str(), n);
+    append("\" type=\"image\" />\r\n</item>\r\n");
 }
 
 RtString FeedBuilder::finish() {
-    text_ += "</channel>\r\n";
-    text_ += "</rss>";
-    RtString feed(text_.data(), 0, static_cast<int32_t>(text_.size()));
-    std::string().swap(text_);
+    append("</channel>\r\n</rss>");
+    RtString feed;
+    feed.adopt(buffer_, static_cast<int32_t>(size_));  // the terminator goes into the spare byte
+    buffer_ = rt_alloc(capacity_ = 256);
+    size_ = 0;
     return feed;
 }
 

@@ -48,6 +48,15 @@ char* rt_alloc(size_t size) {
     return static_cast<char*>(p);
 }
 
+char* rt_realloc(char* buffer, size_t size) {
+    void* p = std::realloc(buffer, size);
+    if (p == nullptr) {
+        g_out_of_memory(size);
+        std::abort();
+    }
+    return static_cast<char*>(p);
+}
+
 void rt_free(char* buffer) {
     std::free(buffer);
 }

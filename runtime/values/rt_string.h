@@ -46,6 +46,8 @@ bool operator==(const RtString& left, const RtString& right);
 // Heap for string buffers. A failed allocation is fatal: the out-of-memory handler runs and the
 // process ends; rt_alloc never returns null.
 char* rt_alloc(size_t size);
+// Grows or shrinks a buffer from rt_alloc, keeping its bytes.
+char* rt_realloc(char* buffer, size_t size);
 void rt_free(char* buffer);
 
 using RtOutOfMemoryHandler = void (*)(size_t requested);

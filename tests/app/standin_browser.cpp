@@ -108,10 +108,14 @@ void record_documents(const std::string& command_line) {
 }  // namespace
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
+    LARGE_INTEGER started;
+    QueryPerformanceCounter(&started);
     g_instance = instance;
     char folder[MAX_PATH] = {};
     GetEnvironmentVariableA("RT_STANDIN_LOG", folder, sizeof folder);
     g_log_folder = folder;
+    // The moment of the launch, for the benchmark (the counter is the same in every process).
+    write_file("started.txt", std::to_string(started.QuadPart));
     std::string command_line = GetCommandLineA();
     bool shell = command_line.find(" --shell ") != std::string::npos;
     bool manual = command_line.find(" --manual") != std::string::npos;

@@ -13,7 +13,7 @@ folder=$(cd "$1" && pwd)
 "$root/scripts/setup.sh"
 cmake -S "$root" -B "$build/release" -G Ninja -DCMAKE_BUILD_TYPE=Release \
     -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-i686.cmake" -DBUILD_TESTING=OFF >/dev/null
-cmake --build "$build/release" --target gallery
+cmake --build "$build/release" --target dist
 
 # The user's own Wine prefix (a Windows browser would live there), created when missing.
 export WINEDEBUG=-all WINEARCH=win32
@@ -26,6 +26,6 @@ if [ ! -f "$WINEPREFIX/system.reg" ]; then
 fi
 
 status=0
-wine "$build/release/bin/gallery.exe" "$(winepath -w "$folder")" || status=$?
+wine "$build/release/gallery/gallery.exe" "$(winepath -w "$folder")" || status=$?
 echo "gallery.exe ended with exit code $status"
 exit "$status"

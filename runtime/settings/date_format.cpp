@@ -4,10 +4,12 @@
 
 namespace {
 
-const char* const kGermanMonths[] = {"Januar", "Februar", "M\xE4" "rz",  "April",   "Mai",      "Juni",
-                                     "Juli",   "August",  "September", "Oktober", "November", "Dezember"};
-const char* const kGermanWeekdays[] = {"Sonntag",    "Montag",  "Dienstag", "Mittwoch",
-                                       "Donnerstag", "Freitag", "Samstag"};
+// The split literal keeps the hex escape apart from the letters behind it.
+// clang-format off
+const char* const kGermanMonths[] = {"Januar", "Februar", "M\xE4" "rz", "April", "Mai", "Juni",
+                                     "Juli", "August", "September", "Oktober", "November", "Dezember"};
+// clang-format on
+const char* const kGermanWeekdays[] = {"Sonntag", "Montag", "Dienstag", "Mittwoch", "Donnerstag", "Freitag", "Samstag"};
 const char* const kEnglishMonths[] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
                                       "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
 const char* const kEnglishWeekdays[] = {"Sun", "Mon", "Tue", "Wed", "Thu", "Fri", "Sat"};

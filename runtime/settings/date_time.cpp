@@ -13,8 +13,7 @@ constexpr LCID kUserDefaultLocale = 0x400;
 RtLocalTime local_time_now() {
     SYSTEMTIME st;
     GetLocalTime(&st);
-    return RtLocalTime{st.wYear, st.wMonth, st.wDayOfWeek, st.wDay, st.wHour, st.wMinute, st.wSecond,
-                       st.wMilliseconds};
+    return RtLocalTime{st.wYear, st.wMonth, st.wDayOfWeek, st.wDay, st.wHour, st.wMinute, st.wSecond, st.wMilliseconds};
 }
 
 // A query that fails leaves its zero-filled buffer: no separator, order 0.

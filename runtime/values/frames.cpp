@@ -11,7 +11,7 @@ constexpr int32_t kRecordsPerFrame = 32;
 
 RtValue g_frame_region[kFrameCount][kRecordsPerFrame];
 int32_t g_current_frame = 0;
-int32_t g_frame_depth = 1;  // frame 0 counts
+int32_t g_frame_depth = 1;           // frame 0 counts
 std::vector<int32_t> g_frame_marks;  // 1 where an entry advanced the current frame, else 0
 
 std::vector<int32_t> g_save_stack_a;

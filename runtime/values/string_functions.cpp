@@ -58,20 +58,65 @@ bool is_blank(unsigned char c) {
     return c <= 32;
 }
 
-// Occurrences of one byte: a plain counting loop that the compiler vectorises, much faster than
-// stopping at every hit.
+// Occurrences of one byte, in blocks of 64 with a fixed inner count that the compiler turns into
+// vector compares; much faster than stopping at every hit of a frequent byte.
 int32_t count_byte(const char* text, int32_t length, char c) {
+    constexpr int32_t kBlock = 64;
     uint32_t n = 0;
-    for (int32_t i = 0; i < length; ++i) {
+    int32_t i = 0;
+    for (; length - i >= kBlock; i += kBlock) {
+        uint8_t hits = 0;  // at most 64
+        for (int32_t j = 0; j < kBlock; ++j) {
+            hits = static_cast<uint8_t>(hits + (text[i + j] == c ? 1 : 0));
+        }
+        n += hits;
+    }
+    for (; i < length; ++i) {
         n += text[i] == c ? 1u : 0u;
     }
     return static_cast<int32_t>(n);
 }
 
-// The next occurrence of f in [from, end), or null.
+// Compares n bytes inline, eight at a time: cheaper than a memcmp call for the short needles that
+// follow every hit of the first byte.
+bool same_bytes(const char* a, const char* b, size_t n) {
+    for (; n >= 8; a += 8, b += 8, n -= 8) {
+        uint64_t x;
+        uint64_t y;
+        std::memcpy(&x, a, 8);
+        std::memcpy(&y, b, 8);
+        if (x != y) {
+            return false;
+        }
+    }
+    for (; n > 0; ++a, ++b, --n) {
+        if (*a != *b) {
+            return false;
+        }
+    }
+    return true;
+}
+
+// The next occurrence of f in [from, end), or null. Every candidate has all of f's bytes before
+// end, so the rest of it is compared without looking for a terminator.
 const char* find_in(const char* from, const char* end, const RtString& f) {
-    int32_t positions = static_cast<int32_t>(end - from) - f.length + 1;
-    return string_find(from, f.c_str(), positions, f.length);
+    const char* needle = f.c_str();
+    const size_t m = static_cast<size_t>(f.length);
+    if (m == 0 || static_cast<size_t>(end - from) < m) {
+        return nullptr;
+    }
+    const char* last = end - m + 1;  // one past the last start position
+    while (from < last) {
+        const char* p = static_cast<const char*>(std::memchr(from, needle[0], static_cast<size_t>(last - from)));
+        if (p == nullptr) {
+            return nullptr;
+        }
+        if (same_bytes(p + 1, needle + 1, m - 1)) {
+            return p;
+        }
+        from = p + 1;
+    }
+    return nullptr;
 }
 
 // Size of the output buffer of a literal replacement (without the 4 spare bytes): the most the

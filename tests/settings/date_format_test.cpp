@@ -31,9 +31,9 @@ struct TimeRow {
 
 TEST(DateFormat, TimeForms) {
     const TimeRow rows[] = {
-        {&kSunday, 0, "07:05"},        {&kSunday, 1, "09.250"},        {&kFirstOfMarch, 0, "09:03"},
-        {&kFirstOfMarch, 1, "07.45"},  {&kFifthOfJanuary, 0, "23:59"}, {&kFifthOfJanuary, 1, "59.999"},
-        {&kSaturday, 0, "10:10"},      {&kSaturday, 1, "10.0"},        {&kSunday, 2, ""},
+        {&kSunday, 0, "07:05"},       {&kSunday, 1, "09.250"},        {&kFirstOfMarch, 0, "09:03"},
+        {&kFirstOfMarch, 1, "07.45"}, {&kFifthOfJanuary, 0, "23:59"}, {&kFifthOfJanuary, 1, "59.999"},
+        {&kSaturday, 0, "10:10"},     {&kSaturday, 1, "10.0"},        {&kSunday, 2, ""},
         {&kSunday, -1, ""},
     };
     for (const TimeRow& row : rows) {
@@ -66,9 +66,13 @@ TEST(DateFormat, DateForms) {
         {&kSunday, 7, "/", 0, 0, "/Mdy"},
         {&kSunday, -1, "-", 2, 0, "-yMd"},
         {&kSunday, 6, ".", 9, 0, "."},
-        {&kFirstOfMarch, 1, ".", 1, 0, "1. M\xE4" "rz 2026"},
+        {&kFirstOfMarch, 1, ".", 1, 0,
+         "1. M\xE4"
+         "rz 2026"},
         {&kFirstOfMarch, 0, ".", 1, 0, "01.03.2026"},
-        {&kFirstOfMarch, 2, ".", 1, 0, "Sonntag, der 1. M\xE4" "rz 2026"},
+        {&kFirstOfMarch, 2, ".", 1, 0,
+         "Sonntag, der 1. M\xE4"
+         "rz 2026"},
         {&kFifthOfJanuary, 3, ".", 1, 0, "20270105"},
         {&kFifthOfJanuary, 2, ".", 1, 0, "Dienstag, der 5. Januar 2027"},
         {&kFifthOfJanuary, 5, ".", 1, 300, "Tue, 5 Jan 2027 23:59:59 -0500"},
@@ -82,8 +86,19 @@ TEST(DateFormat, DateForms) {
 }
 
 TEST(DateFormat, EveryMonthAndWeekdayName) {
-    const char* months[] = {"Januar", "Februar", "M\xE4" "rz", "April", "Mai", "Juni", "Juli", "August",
-                            "September", "Oktober", "November", "Dezember"};
+    const char* months[] = {"Januar",
+                            "Februar",
+                            "M\xE4"
+                            "rz",
+                            "April",
+                            "Mai",
+                            "Juni",
+                            "Juli",
+                            "August",
+                            "September",
+                            "Oktober",
+                            "November",
+                            "Dezember"};
     const char* short_months[] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun", "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
     const char* weekdays[] = {"Sonntag", "Montag", "Dienstag", "Mittwoch", "Donnerstag", "Freitag", "Samstag"};
     const char* short_weekdays[] = {"Sun", "Mon", "Tue", "Wed", "Thu", "Fri", "Sat"};
@@ -105,7 +120,7 @@ struct ZoneRow {
 
 TEST(DateFormat, ZoneOffsets) {
     const ZoneRow rows[] = {
-        {-60, "+0100"}, {300, "-0500"}, {0, "+0000"}, {-330, "+0530"}, {-345, "+0545"},
+        {-60, "+0100"}, {300, "-0500"},  {0, "+0000"},   {-330, "+0530"}, {-345, "+0545"},
         {210, "-0330"}, {-840, "+1400"}, {720, "-1200"}, {-60, "+0100"},
     };
     // In this order a zone east of UTC follows one west of it: the sign must not stick.
@@ -117,10 +132,11 @@ TEST(DateFormat, ZoneOffsets) {
 
 TEST(DateFormat, LogHeaderByteForByte) {
     const std::string rule(53, '-');
-    EXPECT_EQ(bytes(log_header_text(kSunday)),
-              " \r\n" + rule + "\r\nSonntag, der 6. Dezember 2026 - 07:05\r\n" + rule);
-    EXPECT_EQ(bytes(log_header_text(kFirstOfMarch)),
-              " \r\n" + rule + "\r\nSonntag, der 1. M\xE4" "rz 2026 - 09:03\r\n" + rule);
+    EXPECT_EQ(bytes(log_header_text(kSunday)), " \r\n" + rule + "\r\nSonntag, der 6. Dezember 2026 - 07:05\r\n" + rule);
+    EXPECT_EQ(bytes(log_header_text(kFirstOfMarch)), " \r\n" + rule +
+                                                         "\r\nSonntag, der 1. M\xE4"
+                                                         "rz 2026 - 09:03\r\n" +
+                                                         rule);
 }
 
 }  // namespace

@@ -62,7 +62,7 @@ std::vector<uint32_t> take_posted() {
 }
 
 class SetSwitch : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         MSG msg;
         PeekMessageA(&msg, nullptr, 0, 0, PM_NOREMOVE);  // gives this thread its queue
@@ -90,12 +90,18 @@ struct IntRow {
 // case of the name.
 TEST_F(SetSwitch, PlainIntegerSwitches) {
     const IntRow rows[] = {
-        {"sqlwidth", &g_switches.sqlwidth},   {"SQLCOLWIDTH", &g_switches.sqlcolwidth},
-        {"SqlDbc", &g_switches.sqldbc},       {"truecolor", &g_switches.truecolor},
-        {"dbmemowidth", &g_switches.dbmemowidth}, {"debugMode", &g_switches.debugmode},
-        {"decimals", &g_switches.decimals},   {"strwidth", &g_switches.strwidth},
-        {"filemode", &g_switches.filemode},   {"regex", &g_switches.regex},
-        {"printres", &g_switches.printres},   {"ogldepth", &g_switches.ogldepth},
+        {"sqlwidth", &g_switches.sqlwidth},
+        {"SQLCOLWIDTH", &g_switches.sqlcolwidth},
+        {"SqlDbc", &g_switches.sqldbc},
+        {"truecolor", &g_switches.truecolor},
+        {"dbmemowidth", &g_switches.dbmemowidth},
+        {"debugMode", &g_switches.debugmode},
+        {"decimals", &g_switches.decimals},
+        {"strwidth", &g_switches.strwidth},
+        {"filemode", &g_switches.filemode},
+        {"regex", &g_switches.regex},
+        {"printres", &g_switches.printres},
+        {"ogldepth", &g_switches.ogldepth},
         {"pdc", &g_switches.pdc},
     };
     for (const IntRow& row : rows) {

@@ -23,7 +23,7 @@ void record_error(int32_t code, const char*) {
 
 // Every test starts from the state of a fresh run.
 class Frames : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         release_frames();
         g_reports.clear();

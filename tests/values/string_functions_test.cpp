@@ -30,7 +30,7 @@ void record_error(int32_t code, const char*) {
 }
 
 class StringFunctions : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         g_reports.clear();
         g_switches.regex = 0;
@@ -54,9 +54,10 @@ struct LeftRightRow {
 
 TEST_F(StringFunctions, LeftAndRight) {
     const LeftRightRow rows[] = {
-        {"abc", 10, "abc", ""},  {"abc", 3, "abc", "abc"}, {"abc", 4, "abc", ""}, {"abc", 2, "ab", "bc"},
-        {"abc", 1, "a", "c"},    {"abc", 0, "", ""},       {"abc", -1, "", ""},   {"", 1, "", ""},
-        {"abc", INT32_MIN, "", ""}, {"abc", INT32_MAX, "abc", ""},
+        {"abc", 10, "abc", ""},        {"abc", 3, "abc", "abc"}, {"abc", 4, "abc", ""},
+        {"abc", 2, "ab", "bc"},        {"abc", 1, "a", "c"},     {"abc", 0, "", ""},
+        {"abc", -1, "", ""},           {"", 1, "", ""},          {"abc", INT32_MIN, "", ""},
+        {"abc", INT32_MAX, "abc", ""},
     };
     for (const LeftRightRow& row : rows) {
         SCOPED_TRACE(std::string(row.text) + " n=" + std::to_string(row.n));
@@ -78,14 +79,28 @@ struct FieldRow {
 
 TEST_F(StringFunctions, FieldPieces) {
     const FieldRow rows[] = {
-        {"abc", 1, ",", "abc"},       {"abc", -1, ",", "abc"},     {"abc", 2, ",", ""},
-        {"abc", -2, ",", ""},         {"a,b,,c", 1, ",", "a"},     {"a,b,,c", 2, ",", "b"},
-        {"a,b,,c", 3, ",", ""},       {"a,b,,c", 4, ",", "c"},     {"a,b,,c", -1, ",", "c"},
-        {"a,b,,c", -3, ",", "b"},     {"a,b,,c", -4, ",", "a"},    {"a,b,,c", 5, ",", ""},
-        {"a,b,,c", -5, ",", ""},      {",x,", 1, ",", ""},         {",x,", 2, ",", "x"},
-        {",x,", 3, ",", ""},          {"a,b", 1, "", "a,b"},       {"a,b", 2, "", ""},
-        {"one--two--three", 2, "--", "two"}, {"one--two--three", -1, "--", "three"},
-        {"a---b", 2, "--", "-b"},     {"C:\\x\\y.exe", -1, "\\", "y.exe"},
+        {"abc", 1, ",", "abc"},
+        {"abc", -1, ",", "abc"},
+        {"abc", 2, ",", ""},
+        {"abc", -2, ",", ""},
+        {"a,b,,c", 1, ",", "a"},
+        {"a,b,,c", 2, ",", "b"},
+        {"a,b,,c", 3, ",", ""},
+        {"a,b,,c", 4, ",", "c"},
+        {"a,b,,c", -1, ",", "c"},
+        {"a,b,,c", -3, ",", "b"},
+        {"a,b,,c", -4, ",", "a"},
+        {"a,b,,c", 5, ",", ""},
+        {"a,b,,c", -5, ",", ""},
+        {",x,", 1, ",", ""},
+        {",x,", 2, ",", "x"},
+        {",x,", 3, ",", ""},
+        {"a,b", 1, "", "a,b"},
+        {"a,b", 2, "", ""},
+        {"one--two--three", 2, "--", "two"},
+        {"one--two--three", -1, "--", "three"},
+        {"a---b", 2, "--", "-b"},
+        {"C:\\x\\y.exe", -1, "\\", "y.exe"},
     };
     for (const FieldRow& row : rows) {
         SCOPED_TRACE(std::string(row.text) + " n=" + std::to_string(row.n) + " sep=" + row.separator);
@@ -130,7 +145,10 @@ TEST_F(StringFunctions, TrimStripsControlBytesAndSpaces) {
 TEST_F(StringFunctions, TrimKeepsBytesAbove127) {
     const TrimRow rows[] = {
         {" Caf\xE9 ", "Caf\xE9"},
-        {"\xDC" "bung\xFC", "\xDC" "bung\xFC"},
+        {"\xDC"
+         "bung\xFC",
+         "\xDC"
+         "bung\xFC"},
         {"\t\x80\xA0\xFF\n", "\x80\xA0\xFF"},
     };
     for (const TrimRow& row : rows) {
@@ -148,8 +166,8 @@ struct InsertRow {
 
 TEST_F(StringFunctions, InsertBeforeAByte) {
     const InsertRow rows[] = {
-        {"X", "abc", 1, "Xabc"}, {"X", "abc", 2, "aXbc"}, {"X", "abc", 3, "abXc"}, {"X", "abc", 4, "abcX"},
-        {"X", "abc", 99, "abcX"}, {"XY", "", 1, "XY"},    {"", "abc", 2, "abc"},  {"X", "abc", INT32_MAX, "abcX"},
+        {"X", "abc", 1, "Xabc"},  {"X", "abc", 2, "aXbc"}, {"X", "abc", 3, "abXc"}, {"X", "abc", 4, "abcX"},
+        {"X", "abc", 99, "abcX"}, {"XY", "", 1, "XY"},     {"", "abc", 2, "abc"},   {"X", "abc", INT32_MAX, "abcX"},
     };
     for (const InsertRow& row : rows) {
         SCOPED_TRACE(std::string(row.target) + " p=" + std::to_string(row.position));
@@ -183,13 +201,18 @@ struct CaseRow {
 
 TEST_F(StringFunctions, CaseOfWindows1252Letters) {
     const CaseRow rows[] = {
-        {"stra\xDF" "e", "STRA\xDF" "E", "stra\xDF" "e"},
+        {"stra\xDF"
+         "e",
+         "STRA\xDF"
+         "E",
+         "stra\xDF"
+         "e"},
         {"\xC4\xD6\xDC", "\xC4\xD6\xDC", "\xE4\xF6\xFC"},
         {"\xE9t\xE9", "\xC9T\xC9", "\xE9t\xE9"},
         {"\xC0\xDE\xE0\xFE", "\xC0\xDE\xC0\xDE", "\xE0\xFE\xE0\xFE"},
-        {"\xD7\xF7", "\xD7\xF7", "\xD7\xF7"},                      // multiplication and division signs
+        {"\xD7\xF7", "\xD7\xF7", "\xD7\xF7"},  // multiplication and division signs
         {"\x8A\x9A\x8C\x9C\x8E\x9E\x9F\xFF", "\x8A\x8A\x8C\x8C\x8E\x8E\x9F\x9F", "\x9A\x9A\x9C\x9C\x9E\x9E\xFF\xFF"},
-        {"\xB5\xDF", "\xB5\xDF", "\xB5\xDF"},                      // micro and sharp s have no capital
+        {"\xB5\xDF", "\xB5\xDF", "\xB5\xDF"},  // micro and sharp s have no capital
         {"Mixed 123 [@`{]", "MIXED 123 [@`{]", "mixed 123 [@`{]"},
         {"\x80\xA0\xBF", "\x80\xA0\xBF", "\x80\xA0\xBF"},
     };

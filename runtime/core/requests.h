@@ -7,6 +7,8 @@
 
 #include <cstdint>
 
+class RtString;
+
 constexpr UINT kRequestMessage = 0x8001;
 
 enum RequestKind : uint32_t {
@@ -39,6 +41,121 @@ enum RequestKind : uint32_t {
     kReqTooltip = 0xA01B,           // tool window, tool id, text, result tooltip
     kReqToolbar = 0xA01C,           // parent, style, bitmap, count, size, command base, result
     kReqAddAccelerator = 0xA01D,    // command, key, modifiers
+};
+
+// Request records: one 32-bit field each, in this order. The issuer allocates and frees them.
+struct ControlRecord {  // 0xA002 and 0xA009
+    uint32_t own_id;
+    DWORD style;
+    DWORD ex_style;
+    const char* class_name;
+    const char* text;
+    int32_t x, y, width, height;
+    HWND parent;
+    uint32_t menu_or_id;
+    HINSTANCE instance;
+    HWND result;
+};
+
+struct TextWindowRecord {  // 0xA001
+    int32_t x, y, width, height;
+};
+
+struct TemplateDialogRecord {  // 0xA004
+    uint32_t unused0;
+    HWND parent;
+    uint32_t unused[4];
+    HWND result;
+};
+
+struct ResourceDialogRecord {  // 0xA005
+    const char* template_name;
+    HWND parent;
+    HINSTANCE instance;
+    HWND result;
+};
+
+struct WindowResultRecord {  // 0xA007
+    HWND window;
+    BOOL result;
+};
+
+struct FileDialogRecord {  // 0xA008
+    uint32_t save;
+    const char* title;
+    const char* filter;
+    char* file_name;  // 292 bytes
+};
+
+struct DialogWindowRecord {  // 0xA00C
+    const char* title;
+    HWND parent;
+    int32_t x, y, width, height;
+    HWND result;
+};
+
+struct FolderDialogRecord {  // 0xA00D
+    const char* title;
+    char* path;
+};
+
+struct VariantRecord {  // 0xA00E, 0xA00F
+    uint32_t unused;
+    int32_t variant;
+    int32_t result;
+};
+
+struct InputDialogRecord {  // 0xA010
+    const char* prompt;
+    const char* title;
+    RtString* text;  // in: the default; out: the answer
+};
+
+struct FillListRecord {  // 0xA013
+    HWND control;
+    UINT message;
+    void* list;
+};
+
+struct OwnDialogRecord {  // 0xA014
+    uint32_t unused[3];
+    DLGPROC procedure;
+};
+
+struct UpDownRecord {  // 0xA019
+    int32_t x, y, width, height;
+    HWND parent;
+    HWND buddy;
+    int32_t upper, lower, position;
+};
+
+struct StatusBarRecord {  // 0xA01A
+    HWND parent;
+    const char* text;
+    HWND result;
+};
+
+struct TooltipRecord {  // 0xA01B
+    HWND tool_window;
+    uint32_t tool_id;
+    const char* text;
+    HWND result;
+};
+
+struct ToolbarRecord {  // 0xA01C
+    HWND parent;
+    DWORD style;
+    HBITMAP bitmap;
+    int32_t count;
+    int32_t size;
+    int32_t command_base;
+    HWND result;
+};
+
+struct AcceleratorRecord {  // 0xA01D
+    uint32_t command;
+    uint32_t key;
+    uint32_t modifiers;
 };
 
 // True for the kinds after which the dispatcher sets the request-done event: only these may be

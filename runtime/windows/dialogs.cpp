@@ -6,13 +6,6 @@
 
 namespace {
 
-// The input dialog's record: prompt, title, and the text (the default in, the answer out).
-struct InputRecord {
-    const char* prompt;
-    const char* title;
-    RtString* text;
-};
-
 // Ends a modal dialog on OK and Cancel; the common part of the simple procedures.
 INT_PTR end_on_button(HWND dialog, UINT message, WPARAM wparam) {
     if (message == WM_INITDIALOG) {
@@ -44,10 +37,10 @@ INT_PTR CALLBACK list_dialog_proc(HWND dialog, UINT message, WPARAM wparam, LPAR
 
 INT_PTR CALLBACK input_dialog_proc(HWND dialog, UINT message, WPARAM wparam, LPARAM lparam) {
     store_current_event(message, dialog, wparam, lparam);
-    auto* record = reinterpret_cast<InputRecord*>(GetWindowLongPtrA(dialog, DWLP_USER));
+    auto* record = reinterpret_cast<InputDialogRecord*>(GetWindowLongPtrA(dialog, DWLP_USER));
     switch (message) {
         case WM_INITDIALOG:
-            record = reinterpret_cast<InputRecord*>(lparam);
+            record = reinterpret_cast<InputDialogRecord*>(lparam);
             SetWindowLongPtrA(dialog, DWLP_USER, lparam);
             SetWindowTextA(dialog, record->title);
             SetDlgItemTextA(dialog, 100, record->prompt);

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "app/feed.h"
+#include "tests/app/picture_walk.h"
 
 namespace {
 
@@ -60,48 +61,12 @@ void make_tree(int pictures, int folders) {
     }
 }
 
-void collect_folders(const std::string& folder, std::vector<std::string>& out) {
-    out.push_back(folder);
-    std::vector<std::string> subfolders;
-    WIN32_FIND_DATAA data;
-    HANDLE search = FindFirstFileA((folder + "\\*.*").c_str(), &data);
-    if (search == INVALID_HANDLE_VALUE) {
-        return;
-    }
-    do {
-        if ((data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) && data.cFileName[0] != '.') {
-            subfolders.push_back(data.cFileName);
-        }
-    } while (FindNextFileA(search, &data));
-    FindClose(search);
-    for (const std::string& name : subfolders) {
-        collect_folders(folder + "\\" + name, out);
-    }
-}
-
 // The bare baseline: three walks, the feed in a reserved string, one write. Returns milliseconds.
 double run_baseline(size_t* items) {
     LARGE_INTEGER start, end, frequency;
     QueryPerformanceFrequency(&frequency);
     QueryPerformanceCounter(&start);
-    std::vector<std::string> folders;
-    collect_folders(kTree, folders);
-    std::vector<std::string> pictures;
-    for (const char* pattern : {"*.JP*", "*.GIF", "*.PNG"}) {
-        for (const std::string& folder : folders) {
-            WIN32_FIND_DATAA data;
-            HANDLE search = FindFirstFileA((folder + "\\" + pattern).c_str(), &data);
-            if (search == INVALID_HANDLE_VALUE) {
-                continue;
-            }
-            do {
-                if (!(data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) {
-                    pictures.push_back(folder + "\\" + data.cFileName);
-                }
-            } while (FindNextFileA(search, &data));
-            FindClose(search);
-        }
-    }
+    std::vector<std::string> pictures = walk_pictures(kTree);
     std::string feed;
     feed.reserve(256 + pictures.size() * 256);
     feed += "<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"yes\"?>\r\n<rss version=\"2.0\" "

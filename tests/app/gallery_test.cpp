@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "app/feed.h"
+#include "tests/app/picture_walk.h"
 #include "tests/support/process_runner.h"
 
 namespace {
@@ -105,49 +106,6 @@ void set_default_value(const std::string& key, const std::string& value) {
     RegSetValueExA(handle, "", 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
                    static_cast<DWORD>(value.size() + 1));
     RegCloseKey(handle);
-}
-
-// The order in which the gallery builder lists pictures: per pattern, the folders depth first from
-// the start folder, and within a folder the platform's enumeration order.
-void collect_folders(const std::string& folder, std::vector<std::string>& out) {
-    out.push_back(folder);
-    std::vector<std::string> subfolders;
-    WIN32_FIND_DATAA data;
-    HANDLE search = FindFirstFileA((folder + "\\*.*").c_str(), &data);
-    if (search != INVALID_HANDLE_VALUE) {
-        do {
-            std::string name = data.cFileName;
-            if ((data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) && name != "." && name != "..") {
-                subfolders.push_back(name);
-            }
-        } while (FindNextFileA(search, &data));
-        FindClose(search);
-    }
-    for (const std::string& name : subfolders) {
-        collect_folders(folder + "\\" + name, out);
-    }
-}
-
-std::vector<std::string> expected_pictures(const std::string& start) {
-    std::vector<std::string> folders;
-    collect_folders(start, folders);
-    std::vector<std::string> pictures;
-    for (const char* pattern : {"*.JP*", "*.GIF", "*.PNG"}) {
-        for (const std::string& folder : folders) {
-            WIN32_FIND_DATAA data;
-            HANDLE search = FindFirstFileA((folder + "\\" + pattern).c_str(), &data);
-            if (search == INVALID_HANDLE_VALUE) {
-                continue;
-            }
-            do {
-                if (!(data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) {
-                    pictures.push_back(folder + "\\" + data.cFileName);
-                }
-            } while (FindNextFileA(search, &data));
-            FindClose(search);
-        }
-    }
-    return pictures;
 }
 
 const char kFeedHeader[] =
@@ -271,7 +229,7 @@ TEST_F(GalleryEndToEnd, RegistryBrowserGetsThePageAndTheFeedAndIsClosedAfterTheV
                   "\"></script><script type=\"text/javascript\">PicLensLite.start();</script><body></body></html>"
                   "\r\n");
 
-    std::vector<std::string> pictures = expected_pictures(kPictures);
+    std::vector<std::string> pictures = walk_pictures(kPictures);
     ASSERT_EQ(pictures.size(), 10u);
     std::string feed = log_file("feed.rss");
     EXPECT_EQ(feed, expected_feed(pictures));
@@ -340,7 +298,7 @@ TEST_F(GalleryEndToEnd, AFolderParameterThatNamesNoFolderScansTheCurrentFolder) 
     std::string current = std::string(kPictures) + "\\Mein Urlaub\\tief";
     ProcessResult r = run_gallery("\"C:\\no such folder\"", current);
     expect_clean_end(r);
-    EXPECT_EQ(log_file("feed.rss"), expected_feed(expected_pictures(current)));
+    EXPECT_EQ(log_file("feed.rss"), expected_feed(walk_pictures(current)));
 }
 
 TEST_F(GalleryEndToEnd, WithoutAnyBrowserTheShellOpensTheProgramsOwnPageAndTheWaitsRunOut) {

@@ -24,19 +24,6 @@ constexpr UINT kCallFromMainThread = WM_USER + 9;
 std::atomic<int> g_counted{0};
 RtString g_dll_path;
 
-struct ControlRecord {
-    uint32_t own_id;
-    DWORD style;
-    DWORD ex_style;
-    const char* class_name;
-    const char* text;
-    int32_t x, y, width, height;
-    HWND parent;
-    uint32_t menu_or_id;
-    HINSTANCE instance;
-    HWND result;
-};
-
 HWND create_control(const char* class_name, const char* text, DWORD style, HWND parent, bool own_id = false,
                     uint32_t id = 0, uint32_t kind = kReqCreateControl) {
     ControlRecord record = {own_id ? 1u : 0u, style, 0, class_name, text, 0, 0, 200, 100, parent, id, g_core.instance,
@@ -72,13 +59,7 @@ void scenario_control_ids() {
     body_printf("first=%d", GetDlgCtrlID(create_control("BUTTON", "a", WS_CHILD, parent)));
     body_printf("second=%d", GetDlgCtrlID(create_control("BUTTON", "b", WS_CHILD, parent)));
 
-    struct {
-        HWND parent;
-        DWORD style;
-        HBITMAP bitmap;
-        int32_t count, size, command_base;
-        HWND result;
-    } toolbar = {parent, WS_CHILD | WS_VISIBLE, nullptr, 150, 1, 100, nullptr};
+    ToolbarRecord toolbar = {parent, WS_CHILD | WS_VISIBLE, nullptr, 150, 1, 100, nullptr};
     post_request(kReqToolbar, &toolbar);
     body_printf("toolbar=%d", GetDlgCtrlID(toolbar.result));
     body_printf("toolbar_buttons=%d", static_cast<int>(SendMessageA(toolbar.result, TB_BUTTONCOUNT, 0, 0)));
@@ -96,19 +77,11 @@ void scenario_control_ids() {
     SendMessageA(tabs, TCM_GETITEMA, 0, reinterpret_cast<LPARAM>(&item));
     body_printf("tab_caption=%s", caption);
 
-    struct {
-        int32_t x, y, width, height;
-        HWND parent, buddy;
-        int32_t upper, lower, position;
-    } up_down = {0, 0, 20, 20, parent, nullptr, 10, 0, 5};
+    UpDownRecord up_down = {0, 0, 20, 20, parent, nullptr, 10, 0, 5};
     post_request(kReqUpDown, &up_down);
     body_printf("updown=%d", GetDlgCtrlID(FindWindowExA(parent, nullptr, UPDOWN_CLASSA, nullptr)));
 
-    struct {
-        HWND parent;
-        const char* text;
-        HWND result;
-    } status = {parent, "Status", nullptr};
+    StatusBarRecord status = {parent, "Status", nullptr};
     post_request(kReqStatusBar, &status);
     body_printf("status=%d", GetDlgCtrlID(status.result));
 
@@ -117,9 +90,8 @@ void scenario_control_ids() {
 }
 
 void scenario_accelerators() {
-    struct {
-        uint32_t command, key, modifiers;
-    } first = {500, 'A', 2}, second = {501, VK_F5, 1 | 4};
+    AcceleratorRecord first = {500, 'A', 2};
+    AcceleratorRecord second = {501, VK_F5, 1 | 4};
     post_request(kReqAddAccelerator, &first);
     post_request(kReqAddAccelerator, &second);
     body_printf("count=%d", g_core.accelerator_count);
@@ -133,12 +105,7 @@ void scenario_accelerators() {
 
 void scenario_file_dialog() {
     char buffer[292] = "vorher.txt";
-    struct {
-        uint32_t save;
-        const char* title;
-        const char* filter;
-        char* file_name;
-    } record = {0, "Testdatei", "Bilder (*.jpg)|*.jpg|Alle Dateien (*.*)|*.*", buffer};
+    FileDialogRecord record = {0, "Testdatei", "Bilder (*.jpg)|*.jpg|Alle Dateien (*.*)|*.*", buffer};
     body_print("dialog_open");
     post_request(kReqFileDialog, &record);
     body_printf("file=[%s]", buffer);
@@ -147,10 +114,7 @@ void scenario_file_dialog() {
 void scenario_folder_dialog() {
     char buffer[292] = "vorher";
     set_dialog_result_flag(7);
-    struct {
-        const char* title;
-        char* path;
-    } record = {"Ordner w\xE4hlen", buffer};
+    FolderDialogRecord record = {"Ordner w\xE4hlen", buffer};
     body_print("dialog_open");
     post_request(kReqFolderDialog, &record);
     body_printf("flag=%d", dialog_result_flag());

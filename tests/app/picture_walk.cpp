@@ -1,0 +1,48 @@
+#include "tests/app/picture_walk.h"
+
+#include <windows.h>
+
+namespace {
+
+void collect_folders(const std::string& folder, std::vector<std::string>& out) {
+    out.push_back(folder);
+    std::vector<std::string> subfolders;
+    WIN32_FIND_DATAA data;
+    HANDLE search = FindFirstFileA((folder + "\\*.*").c_str(), &data);
+    if (search != INVALID_HANDLE_VALUE) {
+        do {
+            std::string name = data.cFileName;
+            if ((data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) && name != "." && name != "..") {
+                subfolders.push_back(name);
+            }
+        } while (FindNextFileA(search, &data));
+        FindClose(search);
+    }
+    for (const std::string& name : subfolders) {
+        collect_folders(folder + "\\" + name, out);
+    }
+}
+
+}  // namespace
+
+std::vector<std::string> walk_pictures(const std::string& start) {
+    std::vector<std::string> folders;
+    collect_folders(start, folders);
+    std::vector<std::string> pictures;
+    for (const char* pattern : {"*.JP*", "*.GIF", "*.PNG"}) {
+        for (const std::string& folder : folders) {
+            WIN32_FIND_DATAA data;
+            HANDLE search = FindFirstFileA((folder + "\\" + pattern).c_str(), &data);
+            if (search == INVALID_HANDLE_VALUE) {
+                continue;
+            }
+            do {
+                if (!(data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) {
+                    pictures.push_back(folder + "\\" + data.cFileName);
+                }
+            } while (FindNextFileA(search, &data));
+            FindClose(search);
+        }
+    }
+    return pictures;
+}

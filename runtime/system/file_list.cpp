@@ -24,19 +24,28 @@ constexpr int32_t kMaxFolderPath = MAX_PATH - 2;
 // A folder's identity: volume serial number and file index.
 using FolderId = std::tuple<DWORD, DWORD, DWORD>;
 
+// Without links or junctions every folder of the tree is reached once, by one path. Identifying a
+// folder costs as much as listing it, so folders are identified only from the first link on: then
+// every folder listed so far, and each one entered afterwards.
 struct FolderSearch {
     std::deque<RtString> folders;  // full paths in depth-first pre-order
     std::set<FolderId> visited;
+    bool tracking = false;
+};
+
+struct Subfolder {
+    RtString name;
+    bool is_link;
 };
 
 bool is_dot_entry(const char* name) {
     return name[0] == '.' && (name[1] == 0 || (name[1] == '.' && name[2] == 0));
 }
 
-// Identifies the current folder; false when it cannot be opened, and then it is not tracked.
-bool current_folder_id(FolderId* id) {
-    HANDLE folder = CreateFileA(".", 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                                OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+// False when the folder cannot be opened; it is then not tracked.
+bool folder_id(const char* path, FolderId* id) {
+    HANDLE folder = CreateFileA(path, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                                FILE_FLAG_BACKUP_SEMANTICS, nullptr);
     if (folder == INVALID_HANDLE_VALUE) {
         return false;
     }
@@ -50,41 +59,58 @@ bool current_folder_id(FolderId* id) {
     return true;
 }
 
+void start_tracking(FolderSearch& search) {
+    search.tracking = true;
+    for (const RtString& folder : search.folders) {
+        FolderId id;
+        if (folder_id(folder.c_str(), &id)) {
+            search.visited.insert(id);
+        }
+    }
+}
+
+// True when the current folder was visited before; from then on it counts as visited.
+bool seen_before(FolderSearch& search) {
+    FolderId id;
+    return folder_id(".", &id) && !search.visited.insert(id).second;
+}
+
 // Appends parent\name and, depth first, every folder below it to the search's folder list.
 // Subfolders are listed completely before the first is entered. A folder that cannot be made
-// current, whose path is too long, or that was visited already (a junction or link back up the
-// tree) is left out together with everything below it. On return parent is current again.
-void collect_directories(FolderSearch& search, const RtString& parent, const RtString& name) {
+// current, whose path is too long, or that was visited already (a link or junction back up the
+// tree) is left out together with everything below it. The current folder is left changed.
+void collect_directories(FolderSearch& search, const RtString& parent, const RtString& name, bool is_link) {
     RtString folder = join_path(parent, name);
     if (folder.length > kMaxFolderPath || !SetCurrentDirectoryA(folder.c_str())) {
         return;
     }
-    FolderId id;
-    if (current_folder_id(&id) && !search.visited.insert(id).second) {
-        SetCurrentDirectoryA(parent.c_str());
+    if (is_link && !search.tracking) {
+        start_tracking(search);
+    }
+    if (search.tracking && seen_before(search)) {
         return;
     }
     search.folders.push_back(folder);
 
-    std::vector<RtString> subfolders;
+    std::vector<Subfolder> subfolders;
     WIN32_FIND_DATAA found;
     HANDLE listing = FindFirstFileA("*.*", &found);
     if (listing != INVALID_HANDLE_VALUE) {
         do {
             if ((found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0 && !is_dot_entry(found.cFileName)) {
-                subfolders.emplace_back(found.cFileName);
+                bool link = (found.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
+                subfolders.push_back({RtString(found.cFileName), link});
             }
         } while (FindNextFileA(listing, &found));
         FindClose(listing);
     }
-    for (const RtString& subfolder : subfolders) {
-        collect_directories(search, folder, subfolder);
+    for (const Subfolder& subfolder : subfolders) {
+        collect_directories(search, folder, subfolder.name, subfolder.is_link);
     }
-    SetCurrentDirectoryA(parent.c_str());
 }
 
-// Appends the matches of pattern in the current folder: files as prefix\name (with_path) or bare
-// names, folders skipped (with_path) or in brackets.
+// Appends the matches of pattern (relative to the current folder): files as prefix\name
+// (with_path) or bare names, folders skipped (with_path) or in brackets.
 void add_folder_files(const RtString& pattern, const RtString& prefix, bool with_path) {
     WIN32_FIND_DATAA found;
     HANDLE search = FindFirstFileA(pattern.c_str(), &found);
@@ -112,6 +138,18 @@ RtString current_folder() {
     return n < sizeof buffer ? RtString(buffer) : RtString();
 }
 
+// A pattern without a folder or drive part matches the same names looked up below a folder's path
+// as in that folder made current; looking it up directly saves making every folder current, which
+// costs as much as the lookup.
+bool is_plain_name(const RtString& pattern) {
+    for (const char* p = pattern.c_str(); *p != 0; ++p) {
+        if (*p == '\\' || *p == '/' || *p == ':') {
+            return false;
+        }
+    }
+    return true;
+}
+
 void search_all_folders(const RtString& pattern) {
     RtString start = current_folder();
     if (start.length == 0) {
@@ -119,12 +157,13 @@ void search_all_folders(const RtString& pattern) {
     }
     FolderSearch search;
     // The start folder is entered as start + "\": the folder list holds it with a trailing backslash.
-    RtString name;
-    RtString parent = start;
-    collect_directories(search, parent, name);
+    collect_directories(search, start, RtString(), false);
+    bool plain = is_plain_name(pattern);
     for (const RtString& folder : search.folders) {
-        // A folder that has gone since it was listed must not get the previous folder's files.
-        if (SetCurrentDirectoryA(folder.c_str())) {
+        if (plain) {
+            add_folder_files(join_path(folder, pattern), folder, true);
+        } else if (SetCurrentDirectoryA(folder.c_str())) {
+            // A folder that has gone since it was listed must not get the previous folder's files.
             add_folder_files(pattern, folder, true);
         }
     }

@@ -158,6 +158,21 @@ TEST_F(FileSearch, LaterCallsAppendAndHiddenFilesCount) {
     EXPECT_EQ(last_index, 4);
 }
 
+// A pattern with a folder part is looked up with each folder made current; a plain one below each
+// folder's path. Both ways give the same entries.
+TEST_F(FileSearch, PatternWithAFolderPartMatchesInEachFolder) {
+    files({"W\\a.jpg", "W\\s\\b.jpg", "W\\s\\t\\c.jpg"});
+    std::vector<std::string> plain = search_from(at("W"), "*.jpg", 1);
+    clear_list();
+    std::vector<std::string> with_folder = search_from(at("W"), ".\\*.jpg", 1);
+    EXPECT_EQ(with_folder, plain);
+    clear_list();
+    // "s\*.jpg" in W finds W\s\b.jpg, listed under W's path; in W\s it finds W\s\t\c.jpg.
+    EXPECT_EQ(search_from(at("W"), "s\\*.jpg", 1), (std::vector<std::string>{at("W\\b.jpg")}));
+    clear_list();
+    EXPECT_EQ(search_from(at("W"), "t\\*.jpg", 1), (std::vector<std::string>{at("W\\s\\c.jpg")}));
+}
+
 TEST_F(FileSearch, NoMatchAddsNothing) {
     files({"E\\a.txt"});
     EXPECT_TRUE(search_from(at("E"), "*.jpg", 1).empty());
@@ -168,9 +183,10 @@ TEST_F(FileSearch, NoMatchAddsNothing) {
 }
 
 // A folder reached twice (a link to the parent, to itself, to a sibling) is searched once; the
-// search ends.
+// search ends. A link out of the tree is followed.
 TEST_F(FileSearch, LinkLoopsAreSearchedOnceAndEnd) {
-    files({"L\\top.jpg", "L\\a\\a.jpg", "L\\a\\b\\b.jpg", "L\\c\\c.jpg"});
+    files({"L\\top.jpg", "L\\a\\a.jpg", "L\\a\\b\\b.jpg", "L\\c\\c.jpg", "Other\\out.jpg"});
+    ASSERT_TRUE(host_files::make_link("../../Other", at("L\\c\\outside")));
     ASSERT_TRUE(host_files::make_link("..", at("L\\a\\b\\up")));
     ASSERT_TRUE(host_files::make_link(".", at("L\\a\\self")));
     ASSERT_TRUE(host_files::make_link("../a", at("L\\c\\to_a")));
@@ -183,9 +199,11 @@ TEST_F(FileSearch, LinkLoopsAreSearchedOnceAndEnd) {
     for (const std::string& entry : list) {
         ++by_name[entry.substr(entry.rfind('\\') + 1)];
     }
-    EXPECT_EQ(by_name, (std::map<std::string, int>{{"top.jpg", 1}, {"a.jpg", 1}, {"b.jpg", 1}, {"c.jpg", 1}}))
+    EXPECT_EQ(by_name, (std::map<std::string, int>{
+                           {"top.jpg", 1}, {"a.jpg", 1}, {"b.jpg", 1}, {"c.jpg", 1}, {"out.jpg", 1}}))
         << ::testing::PrintToString(list);
     EXPECT_EQ(list[0], at("L\\top.jpg"));
+    EXPECT_NE(std::find(list.begin(), list.end(), at("L\\c\\outside\\out.jpg")), list.end());
 }
 
 // A folder that cannot be made current (here opened exclusively) is left out with everything

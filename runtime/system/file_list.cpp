@@ -193,16 +193,8 @@ bool class_begins_with(const char* class_name, const char* prefix) {
     return true;
 }
 
-// Request 0xA013: control window, message number, list.
-struct FillListRecord {
-    uint32_t control;
-    uint32_t message;
-    uint32_t list;
-};
-
 void fill_through_main_thread(HWND control, UINT message) {
-    FillListRecord* record = new FillListRecord{reinterpret_cast<uint32_t>(control), message,
-                                                reinterpret_cast<uint32_t>(&file_list)};
+    FillListRecord* record = new FillListRecord{control, message, &file_list};
     post_request(kReqFillList, record);
     delete record;
 }

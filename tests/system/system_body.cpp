@@ -15,25 +15,11 @@
 
 namespace {
 
-// Request 0xA002: create a control on the main thread.
-struct CreateControlRecord {
-    uint32_t own_id;
-    DWORD style;
-    DWORD ex_style;
-    const char* class_name;
-    const char* text;
-    int32_t x, y, width, height;
-    HWND parent;
-    uint32_t menu_or_id;
-    HINSTANCE instance;
-    HWND result;
-};
-
 // A parent of its own (own id 0, so no menu) or a child control with an id from the counter.
 HWND create_on_main_thread(const char* class_name, DWORD style, HWND parent) {
     uint32_t own_id = parent == nullptr ? 1 : 0;
-    CreateControlRecord* record = new CreateControlRecord{own_id, style, 0, class_name, "", 0, 0, 200, 200,
-                                                          parent, 0, g_core.instance, nullptr};
+    ControlRecord* record =
+        new ControlRecord{own_id, style, 0, class_name, "", 0, 0, 200, 200, parent, 0, g_core.instance, nullptr};
     post_request(kReqCreateControl, record);
     HWND control = record->result;
     delete record;

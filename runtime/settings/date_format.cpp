@@ -37,32 +37,28 @@ void append_two_digits(RtString& text, unsigned value) {
     append_number(text, value);
 }
 
+// Day and month as two digits and the year in the locale's order, joined by its separator.
 RtString short_date(const RtLocalTime& t, const RtDateLocale& locale) {
+    static const char kFields[3][3] = {{'M', 'd', 'y'}, {'d', 'M', 'y'}, {'y', 'M', 'd'}};
     RtString text;
-    switch (locale.order) {
-        case 0:
-            append_two_digits(text, t.month);
+    if (locale.order < 0 || locale.order > 2) {
+        return text;
+    }
+    for (int i = 0; i < 3; ++i) {
+        if (i > 0) {
             text.append(locale.separator);
-            append_two_digits(text, t.day);
-            text.append(locale.separator);
-            append_number(text, t.year);
-            break;
-        case 1:
-            append_two_digits(text, t.day);
-            text.append(locale.separator);
-            append_two_digits(text, t.month);
-            text.append(locale.separator);
-            append_number(text, t.year);
-            break;
-        case 2:
-            append_number(text, t.year);
-            text.append(locale.separator);
-            append_two_digits(text, t.month);
-            text.append(locale.separator);
-            append_two_digits(text, t.day);
-            break;
-        default:
-            break;
+        }
+        switch (kFields[locale.order][i]) {
+            case 'd':
+                append_two_digits(text, t.day);
+                break;
+            case 'M':
+                append_two_digits(text, t.month);
+                break;
+            default:
+                append_number(text, t.year);
+                break;
+        }
     }
     return text;
 }

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <clocale>
+#include <cstdlib>
 #include <cstring>
 #include <random>
 #include <string>
@@ -363,6 +365,11 @@ TEST_F(StringFunctions, InitSetsRegexOff) {
     g_switches.regex = 5;
     init_string_functions();
     EXPECT_EQ(g_switches.regex, 0);
+#ifdef _WIN32
+    // The C runtime knows the locale by this name, and its decimal point is the full stop.
+    EXPECT_EQ(std::string(std::setlocale(LC_ALL, nullptr)).rfind("English", 0), 0u) << std::setlocale(LC_ALL, nullptr);
+    EXPECT_EQ(std::strtod("2.5", nullptr), 2.5);
+#endif
 }
 
 }  // namespace

@@ -156,17 +156,6 @@ TEST_F(Frames, UnbalancedLeaveReturnsToFrameZero) {
     expect_at_rest();
 }
 
-TEST_F(Frames, ResultSlotStaysInFrameZero) {
-    enter_frame();
-    enter_frame();
-    value_from_text(RtString("42x"));
-    EXPECT_EQ(&result_slot(), &result_slot());
-    leave_frame();
-    leave_frame();
-    EXPECT_EQ(result_slot().int_value, 42);
-    EXPECT_NE(&param_record(1), &result_slot());
-}
-
 TEST_F(Frames, SaveStacksAreIndependentAndLastInFirstOut) {
     int32_t counter = 1, extra = 2, limit = 3;
     push_b(counter);
@@ -184,16 +173,6 @@ TEST_F(Frames, SaveStacksAreIndependentAndLastInFirstOut) {
     pop_a(&untouched);
     pop_b(&untouched);
     EXPECT_EQ(untouched, 9) << "popping an empty stack leaves the variable";
-}
-
-TEST_F(Frames, ReleaseEmptiesStacksAndMarks) {
-    push_a(5);
-    enter_frame();
-    release_frames();
-    int32_t v = 1;
-    pop_a(&v);
-    EXPECT_EQ(v, 1);
-    expect_at_rest();
 }
 
 using Areas = Frames;

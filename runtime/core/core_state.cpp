@@ -51,16 +51,22 @@ int32_t parameter_count() {
     return g_core.parameter_count;
 }
 
-void end_worker() {
-    if (GetCurrentThreadId() == g_core.main_thread_id) {
-        // A fatal report on the main thread cannot end that thread: end the program instead.
-        terminate_program();
-    }
+void ask_main_thread_to_quit() {
+    // With fastmode on the main thread fetches only request messages: end its open loop and its
+    // fast loop first, or it would never see WM_QUIT.
     if (g_switches.fastmode.load() != 0) {
         post_request_nowait(kReqCloseOpenLoop);
         post_request_nowait(kReqLeaveFastLoop);
     }
     PostThreadMessageA(g_core.main_thread_id, WM_QUIT, 0, 0);
+}
+
+void end_worker() {
+    if (GetCurrentThreadId() == g_core.main_thread_id) {
+        // A fatal report on the main thread cannot end that thread: end the program instead.
+        terminate_program();
+    }
+    ask_main_thread_to_quit();
     ExitThread(0);
 }
 

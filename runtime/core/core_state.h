@@ -48,6 +48,9 @@ void relay_tooltip_message(MSG* msg);
 // Stores a message in the current-event fields.
 void store_current_event(UINT message, HWND window, WPARAM wparam, LPARAM lparam);
 
+// Posts WM_QUIT to the main thread (after the fast-loop markers while fastmode is on): how the
+// worker ends the program, whether its body returned or a fatal report ended it.
+void ask_main_thread_to_quit();
 // Ends the worker thread (called on the worker): the program then ends normally with code 0.
 [[noreturn]] void end_worker();
 // Ends the process from the main thread with code 0 (the text window was destroyed).

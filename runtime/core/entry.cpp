@@ -17,7 +17,7 @@ DWORD WINAPI worker_main(void*) {
     }
     AttachThreadInput(GetCurrentThreadId(), g_core.main_thread_id, TRUE);
     program_body();
-    PostThreadMessageA(g_core.main_thread_id, WM_QUIT, 0, 0);
+    ask_main_thread_to_quit();
     return 0;
 }
 

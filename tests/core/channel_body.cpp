@@ -311,6 +311,9 @@ void program_body() {
         scenario_fast_loop();
     } else if (scenario == "end_in_fast_loop") {
         scenario_end_in_fast_loop();
+    } else if (scenario == "return_in_fast_loop") {
+        fastmode_on();
+        Sleep(200);
     } else if (scenario == "signals") {
         scenario_signals();
     } else if (scenario == "misposted") {

@@ -130,6 +130,17 @@ TEST(FastLoop, EndingTheWorkerInsideTheFastLoopExitsWithZero) {
     EXPECT_EQ(r.output.find("end\r\n"), std::string::npos) << "end_worker returned";
 }
 
+// Regression: a body that returned with fastmode on left the main thread in the fast loop, where
+// a WM_QUIT posted to the thread is filtered out, and the process never ended.
+TEST(FastLoop, ABodyThatReturnsWithFastmodeOnStillEndsTheProgram) {
+    ProcessOptions options = scenario("return_in_fast_loop");
+    options.timeout_ms = 15000;
+    ProcessResult r = run_program("channel_body.exe", options);
+    EXPECT_FALSE(r.timed_out);
+    EXPECT_EQ(r.exit_code, 0u);
+    EXPECT_NE(r.output.find("end\r\n"), std::string::npos);
+}
+
 TEST(External, ArgumentsResultsLoadingAndErrors) {
     ProcessResult r = run_channel("external");
     EXPECT_EQ(output_value(r.output, "loaded_before"), "0");

@@ -34,3 +34,4 @@ if [ ! -f "$WINEPREFIX/system.reg" ]; then
     wineboot -i >/dev/null 2>&1 </dev/null
     wineserver -w
 fi
+[ -z "${RT_TEST_PREFIX:-}" ] || "$root/scripts/setup_viewer.sh" "$(dirname "$RT_TEST_PREFIX")/viewer-npm"

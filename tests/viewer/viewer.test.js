@@ -209,7 +209,8 @@ describe('viewer with local file access allowed', {timeout: 60000}, () => {
            assert.deepEqual(titlesOf(titles), ['view gallery', 'PicLens Lite - 1 / 5', 'view gallery']);
            const openedAfter = titles[1].at - loadedAt;
            assert.ok(openedAfter >= HOLD_MS - 1, `show opened ${openedAfter} ms after load`);
-           assert.ok(openedAfter < HOLD_MS + 3000, `show opened only ${openedAfter} ms after load`);
+           // The gallery builder gives up waiting for the viewer window after 10 s.
+           assert.ok(openedAfter < 10000, `show opened only ${openedAfter} ms after load`);
            assert.equal((await seen(page)).open, false, 'the show is still there after Esc');
            const elsewhere = requests.filter((url) => !url.startsWith('file:///'));
            assert.deepEqual(elsewhere, [], 'the viewer loaded something that is not a local file');
@@ -264,6 +265,8 @@ describe('viewer with local file access allowed', {timeout: 60000}, () => {
             ['swipe to the left', () => drag(page, 500, 200, 300), 3],
             ['swipe to the right', () => drag(page, 200, 500, 300), 2],
             ['short drag is a click', () => drag(page, 300, 320, 300), 1],
+            ['End key', () => page.keyboard.press('End'), 5],
+            ['swipe to the left at the last picture', () => drag(page, 600, 300, 300), 5],
         ];
         for (const [what, act, to] of rows) {
             await act();
@@ -349,7 +352,7 @@ async function waitUntil(condition, timeoutMs = 5000) {
     }
 }
 
-describe('viewer with pictures that fail and feeds without pictures', () => {
+describe('viewer with pictures that fail and feeds without pictures', {timeout: 60000}, () => {
     let browser;
     const galleries = [];
     const gallery = (files) => {
@@ -376,6 +379,7 @@ describe('viewer with pictures that fail and feeds without pictures', () => {
             {name: 'kaputt/kaputt.gif', bytes: broken},
             {name: 'b.png', bytes: good},
             {name: 'weg #2.png', bytes: null},
+            {name: 'weg/auch weg.png', bytes: null},
         ]);
         const {page} = await openGallery(browser.context, mixed);
         await waitForPicture(page, mixed, 1);
@@ -384,16 +388,19 @@ describe('viewer with pictures that fail and feeds without pictures', () => {
         await waitForPicture(page, mixed, 4);
         assert.match((await seen(page)).note, /Fehlt ganz\.jpg, kaputt\.gif/);
 
-        await page.keyboard.press('ArrowRight');  // the last picture fails: back to the one before
-        await assertStays(page, mixed, 4, 'after the failing last picture');
-        assert.match((await seen(page)).note, /weg #2\.png/);
+        // Both pictures after b.png fail, the second only once it is tried: the show turns back.
+        await page.keyboard.press('ArrowRight');
+        await page.waitForFunction(() => document.querySelector('#pll-show .pll-note').textContent.includes('auch weg'),
+                                   null, {polling: 50, timeout: 10000});
+        await waitForPicture(page, mixed, 4);
+        assert.match((await seen(page)).note, /weg #2\.png, auch weg\.png/);
         assert.equal((await seen(page)).drawn, true, 'a broken picture is shown');
 
         await page.keyboard.press('ArrowLeft');
         await waitForPicture(page, mixed, 1);
         assert.match((await seen(page)).note, /kaputt\.gif, Fehlt ganz\.jpg/);
         const titles = titlesOf(await page.evaluate(() => window.__titles));
-        assert.equal(titles[titles.length - 1], 'PicLens Lite - 1 / 5');
+        assert.equal(titles[titles.length - 1], 'PicLens Lite - 1 / 6');
         await page.close();
     });
 
@@ -427,7 +434,7 @@ describe('viewer with pictures that fail and feeds without pictures', () => {
 
 });
 
-describe('viewer when the browser refuses local file access', () => {
+describe('viewer when the browser refuses local file access', {timeout: 60000}, () => {
     let browser;
     let walk;
 

@@ -140,7 +140,7 @@ RtString current_folder() {
 
 // A pattern without a folder or drive part matches the same names looked up below a folder's path
 // as in that folder made current; looking it up directly saves making every folder current, which
-// costs as much as the lookup.
+// costs as much as the lookup. A lookup path longer than the platform allows takes the long way.
 bool is_plain_name(const RtString& pattern) {
     for (const char* p = pattern.c_str(); *p != 0; ++p) {
         if (*p == '\\' || *p == '/' || *p == ':') {
@@ -160,8 +160,9 @@ void search_all_folders(const RtString& pattern) {
     collect_directories(search, start, RtString(), false);
     bool plain = is_plain_name(pattern);
     for (const RtString& folder : search.folders) {
-        if (plain) {
-            add_folder_files(join_path(folder, pattern), folder, true);
+        RtString lookup = plain ? join_path(folder, pattern) : RtString();
+        if (plain && lookup.length < MAX_PATH) {
+            add_folder_files(lookup, folder, true);
         } else if (SetCurrentDirectoryA(folder.c_str())) {
             // A folder that has gone since it was listed must not get the previous folder's files.
             add_folder_files(pattern, folder, true);

@@ -220,24 +220,32 @@ TEST_F(FileSearch, FolderThatCannotBeEnteredIsLeftOut) {
     EXPECT_TRUE(reports_.reports().empty()) << "left out silently";
 }
 
+// Folders up to MAX_PATH - 2 characters are searched; longer ones, and everything below them,
+// are left out.
 TEST_F(FileSearch, FoldersBeyondThePathLimitAreLeftOut) {
-    const std::string level = "folder_name_of_forty_characters_each_abc";  // 40 characters
-    std::string relative = "P";
-    std::vector<std::string> expected;
     files({"P\\p.jpg"});
-    expected.push_back(at("P\\p.jpg"));
-    for (int i = 0; i < 8; ++i) {
-        relative += "\\" + level;
+    std::vector<std::string> expected = {at("P\\p.jpg")};
+    std::string relative = "P";
+    while (at(relative).size() + 41 < MAX_PATH - 2) {
+        relative += "\\" + std::string(40, 'd');
         ASSERT_TRUE(host_files::make_long_folders(root_, relative));
-        std::string file = at(relative) + "\\f.jpg";
-        ASSERT_TRUE(host_files::make_long_file(root_, relative + "\\f.jpg"));
-        if (at(relative).size() <= MAX_PATH - 2) {
-            expected.push_back(file);
-        }
+        make_file(at(relative) + "\\f.jpg");
+        expected.push_back(at(relative) + "\\f.jpg");
     }
-    ASSERT_LT(expected.size(), 9u) << "the tree does not reach the limit";
+    // A folder of exactly the longest length, and a sibling one character longer with a folder below.
+    std::string longest = relative + "\\" + std::string(MAX_PATH - 3 - at(relative).size(), 'x');
+    std::string too_long = longest + "y";
+    ASSERT_EQ(at(longest).size(), static_cast<size_t>(MAX_PATH - 2));
+    for (const std::string& folder : {longest, too_long, too_long + "\\z"}) {
+        ASSERT_TRUE(host_files::make_long_folders(root_, folder));
+        ASSERT_TRUE(host_files::make_long_file(root_, folder + "\\f.jpg"));
+    }
+    expected.push_back(at(longest) + "\\f.jpg");
+
     std::vector<std::string> list = search_from(at("P"), "*.jpg", 1);
     EXPECT_EQ(list, expected);
+    clear_list();
+    EXPECT_EQ(search_from(at("P"), ".\\*.jpg", 1), expected) << "with each folder made current";
 }
 
 // Controls made on this thread; the list-box and combo-box way through the main thread is

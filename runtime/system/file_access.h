@@ -9,7 +9,7 @@
 
 #include "runtime/values/rt_string.h"
 
-constexpr uint8_t kChannelNamed = 0x2A;  // '*': named, or closed with a name
+constexpr uint8_t kChannelNamed = 0x2A;    // '*': named, or closed with a name
 constexpr uint8_t kChannelWriting = 0x57;  // 'W': open for writing
 
 struct RtChannel {

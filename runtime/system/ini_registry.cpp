@@ -12,7 +12,7 @@ namespace {
 constexpr DWORD kValueBytes = 256;
 constexpr DWORD kBufferBytes = 258;
 
-const HKEY kRoots[] = {HKEY_CLASSES_ROOT, HKEY_CURRENT_USER,     HKEY_LOCAL_MACHINE, HKEY_USERS,
+const HKEY kRoots[] = {HKEY_CLASSES_ROOT,     HKEY_CURRENT_USER,   HKEY_LOCAL_MACHINE, HKEY_USERS,
                        HKEY_PERFORMANCE_DATA, HKEY_CURRENT_CONFIG, HKEY_DYN_DATA};
 
 char upper_ascii(char c) {
@@ -37,7 +37,9 @@ RtString read_ini_file(const RtString& file, const RtString& section, const RtSt
 }
 
 void warn_open_failed(const RtString& section) {
-    RtString text("RegOpenKeyEx scheiterte f\xFC" "r \"");
+    RtString text(
+        "RegOpenKeyEx scheiterte f\xFC"
+        "r \"");
     text.append(section);
     text.append_cstring("\".");
     report_warning(305, text.c_str());

@@ -14,8 +14,8 @@ namespace {
 
 std::string read_bytes(const std::string& path) {
     std::string text;
-    HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
-                              0, nullptr);
+    HANDLE file =
+        CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr);
     if (file == INVALID_HANDLE_VALUE) {
         return "<missing>";
     }
@@ -33,7 +33,7 @@ bool exists(const std::string& path) {
 }
 
 class FileAccess : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         folder_ = fresh_test_folder("files");
         g_switches.strwidth = 0;
@@ -71,7 +71,11 @@ TEST_F(FileAccess, PrintToFileWritesTextEndingAndAlignment) {
         {"abc", 1, 1, -4, "abc"},
         {"", 0, 1, 0, " "},
         {"", 2, 1, 3, "   \r\n"},
-        {"\xFC" "ber", 1, 1, 0, "\xFC" "ber"},
+        {"\xFC"
+         "ber",
+         1, 1, 0,
+         "\xFC"
+         "ber"},
         {"abc", 7, 1, 0, "abc"},  // an unknown ending adds nothing
     };
     std::string name = path("print.txt");
@@ -144,27 +148,6 @@ TEST_F(FileAccess, PrintingRefusesUnopenedClosedAndReadingChannels) {
     print_to_file(9, RtString("x"), 1, 1);
     EXPECT_EQ(io_result, 103);
     EXPECT_EQ(read_bytes(name), "");
-}
-
-TEST_F(FileAccess, SuccessfulOperationsResetIoResult) {
-    std::string name = path("ok.txt");
-    assign_file(4, RtString(name.c_str()));
-    io_result = 77;
-    rewrite_file(4);
-    EXPECT_EQ(io_result, 0);
-    io_result = 77;
-    print_to_file(4, RtString("x"), 1, 1);
-    EXPECT_EQ(io_result, 0);
-    io_result = 77;
-    close_file(4);
-    EXPECT_EQ(io_result, 0);
-    io_result = 77;
-    assign_file(4, RtString(name.c_str()));
-    release_channel(4);
-    EXPECT_EQ(io_result, 77) << "assign and release leave the io result";
-    io_result = 77;
-    EXPECT_NE(change_directory(RtString(folder_.c_str())), 0);
-    EXPECT_EQ(io_result, 0);
 }
 
 TEST_F(FileAccess, AssignOnAnOpenChannelKeepsWritingTheOldFile) {

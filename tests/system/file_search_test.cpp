@@ -70,7 +70,7 @@ void expect_depth_first(const std::vector<std::string>& list, const std::string&
 }
 
 class FileSearch : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         ASSERT_TRUE(host_files::available()) << "these tests make links through Wine's Unix bridge";
         root_ = fresh_test_folder("search");
@@ -103,8 +103,8 @@ protected:
 TEST_F(FileSearch, AllSubfoldersGivesFullPathsWithSingleBackslashes) {
     files({"X\\a.jpg", "X\\sub\\b.jpg", "X\\note.txt", "X\\sub\\c.JPEG", "X\\sub\\deeper\\d.jpg"});
     std::vector<std::string> list = search_from(at("X"), "*.JP*", 1);
-    EXPECT_EQ(sorted(list), sorted({at("X\\a.jpg"), at("X\\sub\\b.jpg"), at("X\\sub\\c.JPEG"),
-                                    at("X\\sub\\deeper\\d.jpg")}));
+    EXPECT_EQ(sorted(list),
+              sorted({at("X\\a.jpg"), at("X\\sub\\b.jpg"), at("X\\sub\\c.JPEG"), at("X\\sub\\deeper\\d.jpg")}));
     EXPECT_EQ(list[0], at("X\\a.jpg")) << "the start folder comes first";
     EXPECT_EQ(list[3], at("X\\sub\\deeper\\d.jpg"));
     EXPECT_EQ(last_index, 3);
@@ -199,8 +199,8 @@ TEST_F(FileSearch, LinkLoopsAreSearchedOnceAndEnd) {
     for (const std::string& entry : list) {
         ++by_name[entry.substr(entry.rfind('\\') + 1)];
     }
-    EXPECT_EQ(by_name, (std::map<std::string, int>{
-                           {"top.jpg", 1}, {"a.jpg", 1}, {"b.jpg", 1}, {"c.jpg", 1}, {"out.jpg", 1}}))
+    EXPECT_EQ(by_name,
+              (std::map<std::string, int>{{"top.jpg", 1}, {"a.jpg", 1}, {"b.jpg", 1}, {"c.jpg", 1}, {"out.jpg", 1}}))
         << ::testing::PrintToString(list);
     EXPECT_EQ(list[0], at("L\\top.jpg"));
     EXPECT_NE(std::find(list.begin(), list.end(), at("L\\c\\outside\\out.jpg")), list.end());
@@ -251,7 +251,7 @@ TEST_F(FileSearch, FoldersBeyondThePathLimitAreLeftOut) {
 // Controls made on this thread; the list-box and combo-box way through the main thread is
 // tested with a whole program (system_process_test).
 class ListControls : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         INITCOMMONCONTROLSEX icc = {sizeof icc, ICC_LISTVIEW_CLASSES};
         InitCommonControlsEx(&icc);

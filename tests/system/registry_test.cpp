@@ -44,7 +44,7 @@ HKEY next_key_handle() {
 }
 
 class Registry : public ::testing::Test {
-protected:
+  protected:
     static void SetUpTestSuite() {
         key_ = "Software\\RtSystemTest" + std::to_string(GetCurrentProcessId());
         // The browser key may belong to the prefix already (another test's stand-in browser):
@@ -114,7 +114,9 @@ struct ReadCase {
 };
 
 std::string open_failure(const std::string& section) {
-    return "RegOpenKeyEx scheiterte f\xFC" "r \"" + section + "\".";
+    return "RegOpenKeyEx scheiterte f\xFC"
+           "r \"" +
+           section + "\".";
 }
 
 std::string not_found(const std::string& section, const std::string& value) {
@@ -170,11 +172,21 @@ TEST_F(Registry, ReadsStringsNumbersAndWarns) {
 
 TEST_F(Registry, RootNames) {
     const std::pair<const char*, HKEY> cases[] = {
-        {"HKEY_0", HKEY_CLASSES_ROOT},      {"HKEY_1", HKEY_CURRENT_USER},   {"HKEY_2", HKEY_LOCAL_MACHINE},
-        {"HKEY_3", HKEY_USERS},             {"HKEY_4", HKEY_PERFORMANCE_DATA}, {"HKEY_5", HKEY_CURRENT_CONFIG},
-        {"HKEY_6", HKEY_DYN_DATA},          {"hKeY_3", HKEY_USERS},          {"HKEY_DW_2", HKEY_LOCAL_MACHINE},
-        {"HKEY_DW_DW_5", nullptr},          {"HKEY_7", nullptr},             {"hkey_dw_1", nullptr},
-        {"HKEY", nullptr},                  {"", nullptr},                   {"XKEY_1", nullptr},
+        {"HKEY_0", HKEY_CLASSES_ROOT},
+        {"HKEY_1", HKEY_CURRENT_USER},
+        {"HKEY_2", HKEY_LOCAL_MACHINE},
+        {"HKEY_3", HKEY_USERS},
+        {"HKEY_4", HKEY_PERFORMANCE_DATA},
+        {"HKEY_5", HKEY_CURRENT_CONFIG},
+        {"HKEY_6", HKEY_DYN_DATA},
+        {"hKeY_3", HKEY_USERS},
+        {"HKEY_DW_2", HKEY_LOCAL_MACHINE},
+        {"HKEY_DW_DW_5", nullptr},
+        {"HKEY_7", nullptr},
+        {"hkey_dw_1", nullptr},
+        {"HKEY", nullptr},
+        {"", nullptr},
+        {"XKEY_1", nullptr},
     };
     for (const auto& [name, root] : cases) {
         EXPECT_EQ(registry_root(RtString(name)), root) << name;
@@ -188,7 +200,8 @@ TEST_F(Registry, KeyIsClosedAfterEachRead) {
         GTEST_SKIP() << "the platform does not hand out the lowest free handle again";
     }
     const std::pair<const char*, const char*> reads[] = {
-        {"HKEY_1", "text"}, {"HKEY_DW_1", "answer"}, {"HKEY_1", "nothing"}, {"HKEY_DW_1", "nothing"}, {"HKEY_1", "blob"},
+        {"HKEY_1", "text"},       {"HKEY_DW_1", "answer"}, {"HKEY_1", "nothing"},
+        {"HKEY_DW_1", "nothing"}, {"HKEY_1", "blob"},
     };
     for (const auto& [root, value] : reads) {
         HKEY before = next_key_handle();

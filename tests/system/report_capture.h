@@ -13,7 +13,7 @@ struct CapturedReport {
 };
 
 class ReportCapture {
-public:
+  public:
     ReportCapture();
     ~ReportCapture();
     const std::vector<CapturedReport>& reports() const;

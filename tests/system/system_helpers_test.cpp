@@ -26,7 +26,7 @@ DWORD process_of(HWND window) {
 
 // The window fixture with its windows open; it closes them when the object goes.
 class WindowFixture {
-public:
+  public:
     explicit WindowFixture(const std::vector<std::string>& titles) {
         std::string tag = std::to_string(GetCurrentProcessId()) + "_" + std::to_string(++count_);
         std::string ready_name = "rt_system_ready_" + tag;
@@ -49,7 +49,7 @@ public:
     bool started() const { return started_; }
     DWORD id() const { return program_->process_id(); }
 
-private:
+  private:
     static int count_;
     HANDLE ready_ = nullptr;
     HANDLE quit_ = nullptr;
@@ -66,7 +66,8 @@ struct TitleCase {
 
 TEST(FindWindowByTitle, CaseInsensitivePrefixOverWindowsOfAnotherProcess) {
     WindowFixture fixture({"Qz7 view gallery - Mozilla Firefox", "My Qz7 PicLens", "!Qz7 Cooliris hidden",
-                           "Qz7 Gr\xD6\xDF" "e"});
+                           "Qz7 Gr\xD6\xDF"
+                           "e"});
     ASSERT_TRUE(fixture.started());
     const TitleCase cases[] = {
         {"Qz7 view gallery", "Qz7 view gallery - Mozilla Firefox"},
@@ -75,8 +76,10 @@ TEST(FindWindowByTitle, CaseInsensitivePrefixOverWindowsOfAnotherProcess) {
         {"Qz7 view gallery - Mozilla Firefox!", nullptr},  // longer than the title
         {"Qz7 PicLens", nullptr},                          // must stand at the start
         {"My Qz7 PicLens", "My Qz7 PicLens"},
-        {"qz7 cooliris", "Qz7 Cooliris hidden"},           // hidden windows count too
-        {"qz7 gr\xF6\xDF", "Qz7 Gr\xD6\xDF" "e"},          // accented letters ignore case as well
+        {"qz7 cooliris", "Qz7 Cooliris hidden"},  // hidden windows count too
+        {"qz7 gr\xF6\xDF",
+         "Qz7 Gr\xD6\xDF"
+         "e"},  // accented letters ignore case as well
         {"Qz7 view galleryx", nullptr},
     };
     for (const TitleCase& c : cases) {

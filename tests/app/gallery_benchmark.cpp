@@ -169,5 +169,6 @@ int main(int argc, char** argv) {
     std::printf("ratio:                   %.2f (target at most 1.5)\n", gallery / baseline);
     std::printf("gallery peak working set: %.1f MB (%.0f bytes per picture)\n", peak / 1048576.0,
                 items > 0 ? static_cast<double>(peak) / static_cast<double>(items) : 0.0);
+    remove_tree("C:\\gallery bench");
     return 0;
 }

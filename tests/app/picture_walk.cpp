@@ -26,10 +26,11 @@ void collect_folders(const std::string& folder, std::vector<std::string>& out) {
 }  // namespace
 
 std::vector<std::string> walk_pictures(const std::string& start) {
-    std::vector<std::string> folders;
-    collect_folders(start, folders);
     std::vector<std::string> pictures;
     for (const char* pattern : {"*.JP*", "*.GIF", "*.PNG"}) {
+        // One whole walk per pattern, as the gallery builder searches.
+        std::vector<std::string> folders;
+        collect_folders(start, folders);
         for (const std::string& folder : folders) {
             WIN32_FIND_DATAA data;
             HANDLE search = FindFirstFileA((folder + "\\" + pattern).c_str(), &data);
@@ -45,4 +46,32 @@ std::vector<std::string> walk_pictures(const std::string& start) {
         }
     }
     return pictures;
+}
+
+void make_folders(const std::string& path) {
+    for (size_t at = path.find('\\', 3); at != std::string::npos; at = path.find('\\', at + 1)) {
+        CreateDirectoryA(path.substr(0, at).c_str(), nullptr);
+    }
+    CreateDirectoryA(path.c_str(), nullptr);
+}
+
+void remove_tree(const std::string& folder) {
+    WIN32_FIND_DATAA data;
+    HANDLE search = FindFirstFileA((folder + "\\*").c_str(), &data);
+    if (search != INVALID_HANDLE_VALUE) {
+        do {
+            std::string name = data.cFileName;
+            if (name == "." || name == "..") {
+                continue;
+            }
+            std::string path = folder + "\\" + name;
+            if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+                remove_tree(path);
+            } else {
+                DeleteFileA(path.c_str());
+            }
+        } while (FindNextFileA(search, &data));
+        FindClose(search);
+    }
+    RemoveDirectoryA(folder.c_str());
 }

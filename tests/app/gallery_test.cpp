@@ -6,7 +6,6 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -25,16 +24,6 @@ const char kHtmlCommandKey[] = "htmlfile\\shell\\open\\command";
 const char kRegistryBrowser[] = "C:\\Program Files\\Stand In\\browser.exe";
 const char kFallbackBrowser[] = "C:\\Program Files\\Mozilla Firefox\\firefox.exe";
 const char kTinyBrowser[] = "C:\\Program Files\\Tiny\\tiny.exe";
-
-std::string read_bytes(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) {
-        return "<missing>";
-    }
-    std::stringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
 
 bool exists(const std::string& path) {
     return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
@@ -166,7 +155,7 @@ protected:
 
     std::string saved_html_command_;
 
-    static std::string log_file(const char* name) { return read_bytes(std::string(kLog) + name); }
+    static std::string log_file(const char* name) { return read_file_bytes(std::string(kLog) + name); }
 
     // Both documents are gone and the page window got the four close messages in order.
     static void expect_clean_end(const ProcessResult& r) {

@@ -2,9 +2,6 @@
 // the log file and the exit codes.
 #include <gtest/gtest.h>
 
-#include <fstream>
-#include <sstream>
-
 #include "tests/support/process_runner.h"
 #include "tests/support/window_helpers.h"
 
@@ -33,12 +30,7 @@ protected:
         return o;
     }
 
-    std::string log_text() const {
-        std::ifstream in(log_, std::ios::binary);
-        std::stringstream text;
-        text << in.rdbuf();
-        return text.str();
-    }
+    std::string log_text() const { return read_file_bytes(log_); }
 
     static std::string program() {
         char full[MAX_PATH];

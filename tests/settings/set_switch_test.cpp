@@ -7,7 +7,6 @@
 
 #include <cstdio>
 #include <fstream>
-#include <iterator>
 #include <string>
 #include <vector>
 
@@ -317,11 +316,6 @@ std::string temp_file(const char* name) {
     return path;
 }
 
-std::string read_file(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
 // The header as it must stand in the file, for a date and time read around the call.
 std::string header_for(const std::string& date, const std::string& time) {
     const std::string rule(53, '-');
@@ -343,7 +337,7 @@ TEST_F(SetSwitch, LogfileAppendsAHeaderEachTimeItIsSet) {
     RtValue previous = set_text("logfile", "");
     EXPECT_EQ(bytes(previous.text), path);
 
-    std::string content = read_file(path);
+    std::string content = read_file_bytes(path);
     std::string header = header_for(date_before, time_before);
     if (content != "earlier line\r\n" + header + header) {
         header = header_for(date_after, time_after);  // the minute turned during the calls

@@ -23,14 +23,14 @@ void restore_environment(const std::vector<std::pair<std::string, std::string>>&
     }
 }
 
-// Reads the output file through a handle of its own: the child shares the file pointer of the
-// handle it inherited and may still be writing.
-std::string read_file(const std::string& name) {
+}  // namespace
+
+std::string read_file_bytes(const std::string& name) {
     std::string text;
     HANDLE file = CreateFileA(name.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                               nullptr, OPEN_EXISTING, 0, nullptr);
     if (file == INVALID_HANDLE_VALUE) {
-        return text;
+        return "<missing>";
     }
     char buffer[4096];
     DWORD n = 0;
@@ -40,8 +40,6 @@ std::string read_file(const std::string& name) {
     CloseHandle(file);
     return text;
 }
-
-}  // namespace
 
 std::string test_folder() {
     char path[MAX_PATH] = {};
@@ -93,7 +91,7 @@ RunningProgram::~RunningProgram() {
 }
 
 std::string RunningProgram::output() const {
-    return read_file(output_name_);
+    return read_file_bytes(output_name_);
 }
 
 ProcessResult RunningProgram::finish(DWORD timeout_ms) {
@@ -111,7 +109,7 @@ ProcessResult RunningProgram::finish(DWORD timeout_ms) {
     GetExitCodeProcess(process_, &result.exit_code);
     CloseHandle(process_);
     process_ = nullptr;
-    result.output = read_file(output_name_);
+    result.output = read_file_bytes(output_name_);
     return result;
 }
 

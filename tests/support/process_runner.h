@@ -20,6 +20,10 @@ struct ProcessOptions {
     std::vector<std::pair<std::string, std::string>> environment;  // variables set for the child
 };
 
+// A file's bytes, read through a handle of its own (a program may still be writing it through a
+// handle it inherited, whose file pointer must not move); "<missing>" when it cannot be opened.
+std::string read_file_bytes(const std::string& path);
+
 // The folder of the running test executable, with a trailing backslash.
 std::string test_folder();
 

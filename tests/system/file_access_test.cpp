@@ -7,26 +7,11 @@
 #include <string>
 
 #include "runtime/settings/switch_vars.h"
+#include "tests/support/process_runner.h"
 #include "tests/system/host_files.h"
 #include "tests/system/report_capture.h"
 
 namespace {
-
-std::string read_bytes(const std::string& path) {
-    std::string text;
-    HANDLE file =
-        CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr);
-    if (file == INVALID_HANDLE_VALUE) {
-        return "<missing>";
-    }
-    char buffer[4096];
-    DWORD n = 0;
-    while (ReadFile(file, buffer, sizeof buffer, &n, nullptr) && n > 0) {
-        text.append(buffer, n);
-    }
-    CloseHandle(file);
-    return text;
-}
 
 bool exists(const std::string& path) {
     return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
@@ -89,7 +74,7 @@ TEST_F(FileAccess, PrintToFileWritesTextEndingAndAlignment) {
         print_to_file(1, RtString(c.text), c.ending, c.text_flag);
         EXPECT_EQ(io_result, 0);
         close_file(1);
-        EXPECT_EQ(read_bytes(name), c.bytes);
+        EXPECT_EQ(read_file_bytes(name), c.bytes);
     }
 }
 
@@ -144,10 +129,10 @@ TEST_F(FileAccess, PrintingRefusesUnopenedClosedAndReadingChannels) {
     EXPECT_EQ(io_result, 103);
     close_file(9);
     EXPECT_EQ(channel_table[9].read_flag, 0);
-    EXPECT_EQ(read_bytes(name), "");
+    EXPECT_EQ(read_file_bytes(name), "");
     print_to_file(9, RtString("x"), 1, 1);
     EXPECT_EQ(io_result, 103);
-    EXPECT_EQ(read_bytes(name), "");
+    EXPECT_EQ(read_file_bytes(name), "");
 }
 
 TEST_F(FileAccess, AssignOnAnOpenChannelKeepsWritingTheOldFile) {
@@ -159,7 +144,7 @@ TEST_F(FileAccess, AssignOnAnOpenChannelKeepsWritingTheOldFile) {
     EXPECT_EQ(channel_table[1].state, 0x2A);
     print_to_file(1, RtString("old"), 1, 1);
     close_file(1);
-    EXPECT_EQ(read_bytes(first), "old");
+    EXPECT_EQ(read_file_bytes(first), "old");
     EXPECT_FALSE(exists(second));
 }
 
@@ -174,7 +159,7 @@ TEST_F(FileAccess, RewriteOfAnOpenChannelClosesTheOldStreamFirst) {
     print_to_file(1, RtString("x"), 1, 1);
     close_file(1);
     fflush(nullptr);  // what the end of the run does with every stream still open
-    EXPECT_EQ(read_bytes(name), "x");
+    EXPECT_EQ(read_file_bytes(name), "x");
 }
 
 TEST_F(FileAccess, ReleaseChannelClosesItsHandleOrStream) {
@@ -195,7 +180,7 @@ TEST_F(FileAccess, ReleaseChannelClosesItsHandleOrStream) {
     release_channel(6);
     EXPECT_EQ(channel_table[6].stream, nullptr);
     EXPECT_EQ(channel_table[6].state, 0x2A);
-    EXPECT_EQ(read_bytes(name), "via release");
+    EXPECT_EQ(read_file_bytes(name), "via release");
 }
 
 TEST_F(FileAccess, ChannelNumbersOutsideOneToNinetyNineAreError210) {

@@ -582,10 +582,6 @@ LRESULT CALLBACK request_window_proc(HWND window, UINT message, WPARAM wparam, L
     }
 }
 
-int32_t next_control_id_peek() {
-    return g_control_id.load();
-}
-
 int32_t dialog_result_flag() {
     return g_dialog_result.load();
 }

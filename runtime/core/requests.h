@@ -170,8 +170,6 @@ void post_request_nowait(uint32_t kind, LPARAM value = 0);
 // Sends the request to the request window and yields.
 void send_request(uint32_t kind, LPARAM record);
 
-// The control id that the next control without an identifier of its own gets (1000 at start).
-int32_t next_control_id_peek();
 // Set by the folder dialog (1 chosen, 0 cancelled) and the input dialog (1 OK, 2 Cancel).
 int32_t dialog_result_flag();
 void set_dialog_result_flag(int32_t value);

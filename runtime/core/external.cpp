@@ -75,8 +75,7 @@ uint32_t call_with_argument_table(void* address, int32_t count) {
     return rt_call_thunk(address, count, g_external_arguments);
 }
 
-// Carries out request 0xA00B on the main thread (called by the request window procedure).
-uint32_t carry_out_external_call(LPARAM record) {
+uint32_t carry_out_external_call(intptr_t record) {
     auto* call = reinterpret_cast<ExternalCallRecord*>(record);
     call->result = call_with_argument_table(call->address, call->count);
     return call->result;

@@ -85,7 +85,6 @@ void exit_subsystems() {
     exit_windows();
 }
 
-
 }  // namespace
 
 void start_runtime(HINSTANCE instance) {

@@ -18,12 +18,11 @@
 #include <vector>
 
 #include "runtime/core/core_state.h"
+#include "runtime/core/external.h"
 #include "runtime/settings/switch_vars.h"
 #include "runtime/system/file_list.h"
 #include "runtime/windows/dialogs.h"
 #include "runtime/windows/window_state.h"
-
-uint32_t carry_out_external_call(LPARAM record);  // external.cpp
 
 namespace {
 

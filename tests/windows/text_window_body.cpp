@@ -251,6 +251,25 @@ void scenario_suspend() {
     body_print("event=4");
 }
 
+// A button in the text window and a "DIALOG" window: what their messages leave in the input-event
+// fields.
+void scenario_events() {
+    print("events", kPrintNewLine);
+    ControlRecord button = {0, WS_CHILD | WS_VISIBLE | BS_PUSHBUTTON, 0, "BUTTON", "OK", 10, 40, 60, 24,
+                            g_core.text_window, 0, nullptr, nullptr};
+    post_request(kReqCreateControl, &button);
+    SendMessageA(button.result, BM_CLICK, 0, 0);
+    body_printf("button=%ld,%ld", g_windows.event_code, g_windows.control);
+    SendMessageA(g_core.text_window, WM_CHAR, 'q', 0);
+    body_printf("char=%ld,%ld", g_windows.event_code, g_windows.key);
+
+    DialogWindowRecord dialog = {"Dialogfenster", nullptr, 50, 50, 200, 150, nullptr};
+    post_request(kReqDialogWindow, &dialog);
+    InterlockedExchange(&g_windows.event_code, 0);
+    SendMessageA(dialog.result, WM_CLOSE, 0, 0);
+    body_printf("dialog_close=%ld,%ld,%d", g_windows.event_code, g_windows.key, IsWindow(dialog.result) ? 1 : 0);
+}
+
 int g_warnings = 0;
 
 void count_warning(const RtValue&) {
@@ -293,6 +312,8 @@ void program_body() {
         scenario_confirm();
     } else if (scenario == "suspend") {
         scenario_suspend();
+    } else if (scenario == "events") {
+        scenario_events();
     } else if (scenario == "place") {
         scenario_place();
     }

@@ -81,6 +81,11 @@ TEST(TextWindow, PlacingWarnsOnNegativePositionsOnceOrTwiceAndStoresTheClientSiz
                       {"client_stored", "1"}});
 }
 
+TEST(TextWindow, ButtonCharacterAndDialogCloseBecomeInputEvents) {
+    ProcessResult r = run_body("events");
+    expect_values(r, {{"button", "255,1000"}, {"char", "3,113"}, {"dialog_close", "2,-2,1"}});
+}
+
 TEST(TextWindow, ClosingEndsTheProgramWithZeroWhileTheWorkerAllocates) {
     for (int run = 0; run < 50; ++run) {
         SCOPED_TRACE(run);

@@ -4,6 +4,7 @@
 
 #include "runtime/core/core_state.h"
 #include "runtime/settings/switch_vars.h"
+#include "runtime/windows/edit_streams.h"
 
 RtWindowState g_windows;
 
@@ -41,6 +42,7 @@ void init_windows() {
     controls.dwSize = 8;
     controls.dwICC = 0x11C;  // bar, tab, up-down and date classes
     InitCommonControlsEx(&controls);
+    install_edit_streams();
     g_switches.listdel.assign_cstring("|");
 }
 

@@ -179,9 +179,9 @@ void scenario_end_in_fast_loop() {
 // records that make it harmless: each must come back. (The modal edit, list and input dialogs are
 // answered in the dialog tests.)
 void scenario_signals() {
-    const uint32_t kinds[] = {kReqCreateControl, kReqPeek,        kReqModelessDialog, kReqResourceDialog,
-                              kReqPopupMenu,     kReqDestroyWindow, kReqTabControl,   kReqPump,
-                              kReqDialogWindow,  kReqInputPending,  kReqUpDown,       kReqStatusBar,
+    const uint32_t kinds[] = {kReqCreateControl, kReqPeek,          kReqModelessDialog, kReqResourceDialog,
+                              kReqPopupMenu,     kReqDestroyWindow, kReqTabControl,     kReqPump,
+                              kReqDialogWindow,  kReqInputPending,  kReqUpDown,         kReqStatusBar,
                               kReqTooltip,       kReqToolbar,       kReqAddAccelerator};
     for (uint32_t kind : kinds) {
         uint32_t fields[16] = {};

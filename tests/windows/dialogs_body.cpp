@@ -16,7 +16,10 @@ namespace {
 void scenario_input() {
     for (int round = 1; round <= 2; ++round) {
         RtString text("Gast");
-        InputDialogRecord record = {"Wie hei\xDF" "en Sie?", "Frage", &text};
+        InputDialogRecord record = {
+            "Wie hei\xDF"
+            "en Sie?",
+            "Frage", &text};
         set_dialog_result_flag(0);
         post_request(kReqInputDialog, &record);
         body_printf("answer%d=[%s]", round, text.c_str());
@@ -86,11 +89,22 @@ void scenario_modeless() {
     OwnDialogRecord own = {{}, own_dialog_proc};
     post_request_nowait(kReqOwnDialog, reinterpret_cast<LPARAM>(&own));
     for (int i = 0; i < 500 && InterlockedCompareExchangePointer(reinterpret_cast<PVOID*>(&g_own_dialog), nullptr,
-                                                                  nullptr) == nullptr; ++i) {
+                                                                 nullptr) == nullptr;
+         ++i) {
         Sleep(10);
     }
     body_printf("own=%s,%d,%d", caption(g_own_dialog).c_str(), IsWindowVisible(g_own_dialog) ? 1 : 0,
                 g_own_init_param == reinterpret_cast<LPARAM>(&own) ? 1 : 0);
+}
+
+// Save mode with an empty filter and a long extension: the filter is "*." and that extension.
+void scenario_save_dialog() {
+    char buffer[292] = {};
+    std::string name = "bericht." + std::string(60, 'x');
+    name.copy(buffer, name.size());
+    FileDialogRecord record = {1, "Bericht speichern", "", buffer};
+    post_request(kReqFileDialog, &record);
+    body_printf("file=[%s]", buffer);
 }
 
 }  // namespace
@@ -105,6 +119,8 @@ void program_body() {
         scenario_lists();
     } else if (scenario == "modeless") {
         scenario_modeless();
+    } else if (scenario == "save_dialog") {
+        scenario_save_dialog();
     }
     body_print("end");
 }

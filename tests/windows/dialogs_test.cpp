@@ -6,7 +6,9 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
+#include "runtime/windows/dialog_requests.h"
 #include "runtime/windows/edit_streams.h"
 #include "tests/support/process_runner.h"
 #include "tests/support/window_helpers.h"
@@ -39,7 +41,9 @@ TEST(Dialogs, InputDialogGivesTheTypedAnswerWithFlag1AndCancelGivesEmptyWithFlag
     RunningProgram program("dialogs_body.exe", scenario("input"));
     HWND dialog = wait_for_window("Frage");
     ASSERT_NE(dialog, nullptr) << program.output();
-    EXPECT_EQ(window_text(GetDlgItem(dialog, 100)), "Wie hei\xDF" "en Sie?");
+    EXPECT_EQ(window_text(GetDlgItem(dialog, 100)),
+              "Wie hei\xDF"
+              "en Sie?");
     EXPECT_EQ(window_text(GetDlgItem(dialog, 101)), "Gast");
     LRESULT default_button = SendMessageA(dialog, DM_GETDEFID, 0, 0);
     EXPECT_EQ(HIWORD(default_button), DC_HASDEFID);
@@ -100,16 +104,16 @@ TEST(Dialogs, ListDialogsOpenTheirTemplateAndAnswerTheChoice) {
         const char* expected;
     };
     const Row rows[] = {
-        {"Dateiliste", kList, "alpha"},                       // 0
-        {"Auswahl", kList, "alpha"},                          // 1
-        {"Auswahl (sortiert)", kList, "beta"},                // 2
-        {"Mehrfachauswahl", kMulti, "gamma|alpha"},           // 3
-        {"Auswahl aus der Liste", kDropList, "alpha"},        // 4
-        {"Eingabe oder Auswahl", kTyped, "delta"},            // 5
-        {"Auswahl in Spalten", kList, "alpha"},               // 6
-        {"Dateiliste", kList, "alpha"},                       // 7
-        {"Mehrfachauswahl (sortiert)", kMulti, "alpha|beta"}, // 8
-        {"Dateiliste", kCancel, ""},                          // 9
+        {"Dateiliste", kList, "alpha"},                        // 0
+        {"Auswahl", kList, "alpha"},                           // 1
+        {"Auswahl (sortiert)", kList, "beta"},                 // 2
+        {"Mehrfachauswahl", kMulti, "gamma|alpha"},            // 3
+        {"Auswahl aus der Liste", kDropList, "alpha"},         // 4
+        {"Eingabe oder Auswahl", kTyped, "delta"},             // 5
+        {"Auswahl in Spalten", kList, "alpha"},                // 6
+        {"Dateiliste", kList, "alpha"},                        // 7
+        {"Mehrfachauswahl (sortiert)", kMulti, "alpha|beta"},  // 8
+        {"Dateiliste", kCancel, ""},                           // 9
     };
     RunningProgram program("dialogs_body.exe", scenario("lists"));
     for (int variant = 0; variant <= 9; ++variant) {
@@ -153,12 +157,57 @@ TEST(Dialogs, ModelessTemplateDialogsOpenFromAProgramBody) {
     EXPECT_EQ(output_value(r.output, "own"), "Dialog,1,1") << "0xA014: LDIALOG with the record as init parameter";
 }
 
+// Regression: in save mode with an empty or short filter, a long extension got a filter buffer with
+// a single NUL after "*.ext", and the dialog read the filter list on past its end.
+TEST(FileDialog, FilterListsEndInADoubleNul) {
+    using namespace std::string_literals;
+    const std::string long_extension(60, 'x');
+    struct Row {
+        bool save;
+        std::string filter_text, file_name, expected_filter, expected_extension;
+    };
+    const Row rows[] = {
+        {true, "", "bericht." + long_extension, "*." + long_extension, long_extension},
+        {true, "a", "b.txt", "*.txt", "txt"},
+        {true, "", "ohne", "*.", ""},
+        {false, "", "b.txt", "", ""},
+        {true, "Bilder|*.jpg|Alle|*.*", "b.txt", "Bilder\0*.jpg\0Alle\0*.*"s, ""},
+    };
+    for (const Row& row : rows) {
+        std::vector<char> filter;
+        std::vector<char> extension;
+        build_file_filter(row.save, row.filter_text.c_str(), row.file_name.c_str(), filter, extension);
+        const std::string& expected = row.expected_filter;
+        ASSERT_GE(filter.size(), expected.size() + 2) << row.file_name;
+        EXPECT_EQ(std::string(filter.data(), expected.size()), expected) << row.file_name;
+        EXPECT_EQ(filter[expected.size()], 0) << row.file_name;
+        EXPECT_EQ(filter[expected.size() + 1], 0) << row.file_name;
+        EXPECT_STREQ(extension.data(), row.expected_extension.c_str()) << row.file_name;
+    }
+}
+
+TEST(FileDialog, SaveModeWithALongExtensionOffersItAsTheOnlyFilter) {
+    RunningProgram program("dialogs_body.exe", scenario("save_dialog"));
+    HWND dialog = wait_for_window("Bericht speichern");
+    ASSERT_NE(dialog, nullptr) << program.output();
+    HWND types = GetDlgItem(dialog, 0x470);  // cmb1: the file types
+    ASSERT_NE(types, nullptr);
+    EXPECT_EQ(SendMessageA(types, CB_GETCOUNT, 0, 0), 1);
+    wchar_t item[128] = {};  // the dialog's controls are Unicode windows
+    SendMessageW(types, CB_GETLBTEXT, 0, reinterpret_cast<LPARAM>(item));
+    EXPECT_EQ(std::wstring(item), L"*." + std::wstring(60, L'x'));
+    answer(dialog, IDCANCEL);
+    ProcessResult r = program.finish();
+    EXPECT_EQ(r.exit_code, 0u);
+    EXPECT_EQ(output_value(r.output, "file"), "[]");
+}
+
 class EditStreams : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         install_edit_streams();
-        rich_ = CreateWindowExA(0, "RichEdit20A", "", WS_POPUP | ES_MULTILINE | ES_AUTOVSCROLL, 0, 0, 300, 200,
-                                nullptr, nullptr, GetModuleHandleA(nullptr), nullptr);
+        rich_ = CreateWindowExA(0, "RichEdit20A", "", WS_POPUP | ES_MULTILINE | ES_AUTOVSCROLL, 0, 0, 300, 200, nullptr,
+                                nullptr, GetModuleHandleA(nullptr), nullptr);
         ASSERT_NE(rich_, nullptr);
         char folder[MAX_PATH] = {};
         GetTempPathA(sizeof folder, folder);

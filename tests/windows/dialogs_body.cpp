@@ -88,9 +88,13 @@ void scenario_modeless() {
 
     OwnDialogRecord own = {{}, own_dialog_proc};
     post_request_nowait(kReqOwnDialog, reinterpret_cast<LPARAM>(&own));
-    for (int i = 0; i < 500 && InterlockedCompareExchangePointer(reinterpret_cast<PVOID*>(&g_own_dialog), nullptr,
-                                                                 nullptr) == nullptr;
-         ++i) {
+    // Not waited for by the channel: the dialog is made and then shown on the main thread.
+    auto shown = [] {
+        HWND dialog = static_cast<HWND>(
+            InterlockedCompareExchangePointer(reinterpret_cast<PVOID*>(&g_own_dialog), nullptr, nullptr));
+        return dialog != nullptr && IsWindowVisible(dialog);
+    };
+    for (int i = 0; i < 500 && !shown(); ++i) {
         Sleep(10);
     }
     body_printf("own=%s,%d,%d", caption(g_own_dialog).c_str(), IsWindowVisible(g_own_dialog) ? 1 : 0,

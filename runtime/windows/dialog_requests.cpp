@@ -12,6 +12,7 @@
 #include "runtime/core/core_state.h"
 #include "runtime/core/requests.h"
 #include "runtime/windows/dialogs.h"
+#include "runtime/windows/resource_ids.h"
 #include "runtime/windows/window_requests.h"
 
 namespace {
@@ -25,7 +26,8 @@ Record* record_of(LPARAM lparam) {
 
 void create_template_dialog(LPARAM lparam) {
     auto* r = record_of<TemplateDialogRecord>(lparam);
-    r->result = CreateDialogParamA(g_core.instance, "LDIALOG", r->parent, template_dialog_proc, lparam);
+    r->result =
+        CreateDialogParamA(g_core.instance, RES_NAME(RES_DIALOG_FRAME), r->parent, template_dialog_proc, lparam);
     show_and_update(r->result);
 }
 
@@ -42,31 +44,11 @@ void create_resource_dialog(LPARAM lparam) {
 
 void file_dialog(LPARAM lparam) {
     auto* r = record_of<FileDialogRecord>(lparam);
-    size_t filter_length = std::strlen(r->filter);
-    std::vector<char> filter(2 * filter_length + 32, 0);
+    std::vector<char> filter;
     std::vector<char> default_extension;
-    if (std::strchr(r->filter, '|') != nullptr) {
-        // "name|pattern|name|pattern": the pairs of a standard filter list.
-        std::memcpy(filter.data(), r->filter, filter_length);
-        for (size_t i = 0; i < filter_length; ++i) {
-            if (filter[i] == '|') {
-                filter[i] = 0;
-            }
-        }
-        if (r->save != 0) {
-            r->file_name[0] = 0;
-        }
-    } else if (r->save != 0) {
-        // The filter becomes "*." plus the extension of the name already in the buffer.
-        const char* dot = std::strchr(r->file_name, '.');
-        const char* extension = dot != nullptr ? dot + 1 : "";
-        size_t n = std::strlen(extension);
-        if (filter.size() < n + 3) {
-            filter.resize(n + 3, 0);
-        }
-        std::memcpy(filter.data(), "*.", 2);
-        std::memcpy(filter.data() + 2, extension, n);
-        default_extension.assign(extension, extension + n + 1);
+    build_file_filter(r->save != 0, r->filter, r->file_name, filter, default_extension);
+    if (r->save != 0 && std::strchr(r->filter, '|') != nullptr) {
+        r->file_name[0] = 0;
     }
     char folder[276] = {};
     GetCurrentDirectoryA(sizeof folder, folder);
@@ -82,7 +64,7 @@ void file_dialog(LPARAM lparam) {
     ofn.lpstrInitialDir = folder;
     ofn.lpstrTitle = r->title;
     ofn.Flags = 0x80006;  // OFN_EXPLORER, OFN_HIDEREADONLY, OFN_OVERWRITEPROMPT
-    ofn.lpstrDefExt = default_extension.empty() ? nullptr : default_extension.data();
+    ofn.lpstrDefExt = r->save != 0 ? default_extension.data() : nullptr;
     BOOL chosen = r->save != 0 ? GetSaveFileNameA(&ofn) : GetOpenFileNameA(&ofn);
     if (!chosen) {
         r->file_name[0] = 0;
@@ -122,13 +104,13 @@ void folder_dialog(LPARAM lparam) {
 }
 
 void edit_dialog(LPARAM lparam) {
-    auto* r = record_of<VariantRecord>(lparam);
-    const char* name = r->variant == 2 ? "EDITBOX2" : "EDITBOX1";
+    auto* r = record_of<EditDialogRecord>(lparam);
+    const char* name = r->variant == 2 ? RES_NAME(RES_DIALOG_RICH_EDIT) : RES_NAME(RES_DIALOG_EDIT);
     r->result = static_cast<int32_t>(DialogBoxParamA(g_core.instance, name, g_core.text_window, edit_dialog_proc, lparam));
 }
 
 void list_dialog(LPARAM lparam) {
-    auto* r = record_of<VariantRecord>(lparam);
+    auto* r = record_of<ListDialogRecord>(lparam);
     char name[] = "LISTBOX7";
     if (r->variant >= 1 && r->variant <= 8) {
         name[7] = static_cast<char>('0' + r->variant);
@@ -137,16 +119,48 @@ void list_dialog(LPARAM lparam) {
 }
 
 void input_dialog(LPARAM lparam) {
-    DialogBoxParamA(g_core.instance, "INPUT", g_core.text_window, input_dialog_proc, lparam);
+    DialogBoxParamA(g_core.instance, RES_NAME(RES_DIALOG_INPUT), g_core.text_window, input_dialog_proc, lparam);
 }
 
 void create_own_dialog(LPARAM lparam) {
     auto* r = record_of<OwnDialogRecord>(lparam);
-    HWND dialog = CreateDialogParamA(g_core.instance, "LDIALOG", g_core.text_window, r->procedure, lparam);
+    HWND dialog =
+        CreateDialogParamA(g_core.instance, RES_NAME(RES_DIALOG_FRAME), g_core.text_window, r->procedure, lparam);
     show_and_update(dialog);
 }
 
 }  // namespace
+
+void build_file_filter(bool save,
+                       const char* filter_text,
+                       const char* file_name,
+                       std::vector<char>& filter,
+                       std::vector<char>& default_extension) {
+    size_t filter_length = std::strlen(filter_text);
+    filter.assign(2 * filter_length + 32, 0);
+    default_extension.assign(1, 0);
+    if (std::strchr(filter_text, '|') != nullptr) {
+        // "name|pattern|name|pattern": the pairs of a standard filter list.
+        std::memcpy(filter.data(), filter_text, filter_length);
+        for (size_t i = 0; i < filter_length; ++i) {
+            if (filter[i] == '|') {
+                filter[i] = 0;
+            }
+        }
+    } else if (save) {
+        // The filter becomes "*." plus the extension of the name already in the buffer. A long
+        // extension needs room for "*.", itself and the list's closing double NUL.
+        const char* dot = std::strchr(file_name, '.');
+        const char* extension = dot != nullptr ? dot + 1 : "";
+        size_t n = std::strlen(extension);
+        if (filter.size() < n + 5) {
+            filter.assign(n + 5, 0);
+        }
+        std::memcpy(filter.data(), "*.", 2);
+        std::memcpy(filter.data() + 2, extension, n);
+        default_extension.assign(extension, extension + n + 1);
+    }
+}
 
 bool carry_out_dialog_request(uint32_t kind, LPARAM lparam) {
     switch (kind) {

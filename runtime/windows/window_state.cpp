@@ -6,6 +6,7 @@
 #include "runtime/settings/set_switch.h"
 #include "runtime/settings/switch_vars.h"
 #include "runtime/system/hidden_list.h"
+#include "runtime/windows/edit_streams.h"
 #include "runtime/windows/text_output.h"
 #include "runtime/windows/window_procs.h"
 
@@ -99,7 +100,7 @@ void init_windows() {
     controls.dwSize = 8;
     controls.dwICC = 0x11C;  // bar, tab, up-down and date classes
     InitCommonControlsEx(&controls);
-    // EDIT STREAMS: the four rich edit stream routines are installed here (install_edit_streams).
+    install_edit_streams();
     install_drawing_dc_reset(reset_drawing_dc);
     g_switches.listdel.assign_cstring("|");
     last_index = -1;

@@ -62,7 +62,8 @@ double run_bare(int lines) {
         if (row >= rows - 1) {
             RECT area;
             GetClientRect(window, &area);
-            ScrollWindowEx(window, 0, -line_height, &area, nullptr, nullptr, nullptr, SW_SCROLLCHILDREN);
+            RECT uncovered;
+            ScrollWindowEx(window, 0, -line_height, &area, nullptr, nullptr, &uncovered, SW_SCROLLCHILDREN);
             --row;
             BitBlt(memory_dc, 0, 0, area.right, area.bottom, window_dc, 0, 0, SRCCOPY);
         }

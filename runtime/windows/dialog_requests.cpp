@@ -106,7 +106,8 @@ void folder_dialog(LPARAM lparam) {
 void edit_dialog(LPARAM lparam) {
     auto* r = record_of<EditDialogRecord>(lparam);
     const char* name = r->variant == 2 ? RES_NAME(RES_DIALOG_RICH_EDIT) : RES_NAME(RES_DIALOG_EDIT);
-    r->result = static_cast<int32_t>(DialogBoxParamA(g_core.instance, name, g_core.text_window, edit_dialog_proc, lparam));
+    r->result =
+        static_cast<int32_t>(DialogBoxParamA(g_core.instance, name, g_core.text_window, edit_dialog_proc, lparam));
 }
 
 void list_dialog(LPARAM lparam) {

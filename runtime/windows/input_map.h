@@ -55,6 +55,7 @@ struct InputEventRow {
 // Event codes: 1 menu or accelerator command, 2 close requested, 3 character typed, 4 size or
 // position changed, 5 mouse button on a child window, 6 help requested, 7 DDE acknowledgement,
 // 13 Enter in a control, 255 a control or scroll bar was used.
+// clang-format off
 inline constexpr InputEventRow kInputEventTable[] = {
     // message  from              code     modes          event  control              key                  mouse  click  wake
     {0x0111, From::kMenu,    kAnyCode, kModesAll,          1,   Source::kLowWparam, Source::kHighWparam, false, 0, kWakeSecond | kWakeFirst},
@@ -71,6 +72,7 @@ inline constexpr InputEventRow kInputEventTable[] = {
     {0x0053, From::kAny,     kAnyCode, kModesAll,          6,   Source::kNotifyId,  Source::kZero,       false, 0, kWakeSecond | kWakeFirst},  // WM_HELP
     {0x03E4, From::kAny,     kAnyCode, kModesAll,          7,   Source::kWparam,    Source::kLowLparam,  false, 0, kWakeFirst},  // WM_DDE_ACK
 };
+// clang-format on
 
 // One message as the window procedure received it; for WM_NOTIFY and WM_HELP the procedure reads
 // the sender's id and the code from the structure lParam points to.

@@ -15,17 +15,17 @@ constexpr int kWindowExtraBytes = 30;
 extern const COLORREF kPalette[16];
 
 struct RtWindowState {
-    DWORD style = 0x14CF2000;     // text window and "DIALOG" windows
-    DWORD ex_style = 0x100;       // WS_EX_WINDOWEDGE
+    DWORD style = 0x14CF2000;  // text window and "DIALOG" windows
+    DWORD ex_style = 0x100;    // WS_EX_WINDOWEDGE
     RtString title;
-    int32_t no_menu = 0;          // non-zero: the text window has no "LEER" menu
+    int32_t no_menu = 0;                // non-zero: the text window has no "LEER" menu
     int32_t control_font_selector = 0;  // 0 leave the font, 1 the runtime font, else a font handle
     HFONT runtime_font = nullptr;
     HMENU popup_menu = nullptr;   // tracked by request 0xA006; empty until something builds it
     HMENU menu = nullptr;         // the text window's menu, remembered at its creation
     HANDLE input_events[4] = {};  // auto-reset, pulsed on user input
     HANDLE manual_event = nullptr;
-    bool has_manifest = false;    // the program carries resource 1 of type 24
+    bool has_manifest = false;  // the program carries resource 1 of type 24
 
     // Text output: both DCs get every drawing; clearing fills the drawing DC.
     HDC window_dc = nullptr;
@@ -33,7 +33,7 @@ struct RtWindowState {
     HBITMAP backing_bitmap = nullptr;
     HBITMAP first_bitmap = nullptr;  // the memory DC's own bitmap, selected back before deleting
     HDC drawing_dc = nullptr;
-    HDC second_dc = nullptr;         // cleared when pdc returns to 0
+    HDC second_dc = nullptr;  // cleared when pdc returns to 0
     int32_t client_width = 0;
     int32_t client_height = 0;
     HFONT font = nullptr;
@@ -41,7 +41,7 @@ struct RtWindowState {
     int32_t line_height = 0;
     int32_t cursor_column = 0;
     int32_t cursor_row = 0;
-    int32_t text_colour = 0;        // palette indices
+    int32_t text_colour = 0;  // palette indices
     int32_t background_colour = 15;
 
     // Behaviour flags of the text window and of "DIALOG" windows.
@@ -65,10 +65,10 @@ struct RtWindowState {
     volatile LONG key_down = 0;
     volatile LONG timer = 0;
     volatile LONG control = 0;
-    volatile LONG repaint = 0;       // set when a window was to be painted while autopaint was 0
+    volatile LONG repaint = 0;  // set when a window was to be painted while autopaint was 0
 
     CRITICAL_SECTION input_queue_lock;
-    int32_t input_queue_count = 0;   // entries of the input queue (at most six)
+    int32_t input_queue_count = 0;  // entries of the input queue (at most six)
 };
 
 extern RtWindowState g_windows;

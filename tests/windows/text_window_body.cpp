@@ -141,7 +141,7 @@ void scenario_print() {
     clear_window();
     cursor("after_clear");
     body_printf("cleared=%d", uniform(window_cells(0, 0, 6, 6), RGB(255, 255, 255)) &&
-                                      uniform(grab(g_windows.memory_dc, 0, 0, 6 * cw(), 6 * lh()), RGB(255, 255, 255)));
+                                  uniform(grab(g_windows.memory_dc, 0, 0, 6 * cw(), 6 * lh()), RGB(255, 255, 255)));
 }
 
 void scenario_scroll() {
@@ -156,8 +156,8 @@ void scenario_scroll() {
     body_printf("moved_up=%d", window_cells(0, 0, 8, row - 1) == before ? 1 : 0);
     body_printf("last_line=%d", window_cells(0, row - 1, 5) == reference("last ") ? 1 : 0);
     body_printf("row_kept=%d", g_windows.cursor_row == row ? 1 : 0);
-    body_printf("backing_follows=%d", grab(g_windows.memory_dc, 0, 0, 8 * cw(), row * lh()) ==
-                                          window_cells(0, 0, 8, row));
+    body_printf("backing_follows=%d",
+                grab(g_windows.memory_dc, 0, 0, 8 * cw(), row * lh()) == window_cells(0, 0, 8, row));
 }
 
 // Another top-level window is put over the text window and taken away again. Wine keeps a covered
@@ -166,8 +166,9 @@ void scenario_scroll() {
 void cover_and_uncover() {
     RECT r;
     GetWindowRect(g_core.text_window, &r);
-    ControlRecord cover = {1, WS_POPUP | WS_VISIBLE, 0, "STATIC", "", r.left, r.top, r.right - r.left,
-                           r.bottom - r.top, nullptr, 0, g_core.instance, nullptr};
+    ControlRecord cover = {
+        1, WS_POPUP | WS_VISIBLE, 0,      "STATIC", "", r.left, r.top, r.right - r.left, r.bottom - r.top, nullptr,
+        0, g_core.instance,       nullptr};
     post_request(kReqCreateControl, &cover);
     Sleep(300);
     WindowResultRecord destroy = {cover.result, FALSE};
@@ -255,8 +256,13 @@ void scenario_suspend() {
 // fields.
 void scenario_events() {
     print("events", kPrintNewLine);
-    ControlRecord button = {0, WS_CHILD | WS_VISIBLE | BS_PUSHBUTTON, 0, "BUTTON", "OK", 10, 40, 60, 24,
-                            g_core.text_window, 0, nullptr, nullptr};
+    ControlRecord button = {0,      WS_CHILD | WS_VISIBLE | BS_PUSHBUTTON,
+                            0,      "BUTTON",
+                            "OK",   10,
+                            40,     60,
+                            24,     g_core.text_window,
+                            0,      nullptr,
+                            nullptr};
     post_request(kReqCreateControl, &button);
     SendMessageA(button.result, BM_CLICK, 0, 0);
     body_printf("button=%ld,%ld", g_windows.event_code, g_windows.control);

@@ -108,7 +108,8 @@ void on_enter_key(HWND window) {
     if (focus != window) {
         SetFocus(GetWindow(focus, GW_HWNDNEXT));
     }
-    record_event(13, g_windows.key, kWakeSecond | kWakeFirst);
+    set_field(g_windows.event_code, 13);
+    wake_input_events(kWakeSecond | kWakeFirst, false);
 }
 
 void on_button_down(HWND window, LONG button, LPARAM lparam) {
@@ -276,7 +277,8 @@ LRESULT CALLBACK text_window_proc(HWND window, UINT message, WPARAM wparam, LPAR
             break;
         case WM_SIZE:
             if (wparam == SIZE_RESTORED || wparam == SIZE_MINIMIZED || wparam == SIZE_MAXIMIZED) {
-                record_event(4, g_windows.key, kWakeSecond | kWakeFirst);
+                set_field(g_windows.event_code, 4);
+                wake_input_events(kWakeSecond | kWakeFirst, false);
             }
             break;
         case WM_SETFOCUS:

@@ -252,8 +252,8 @@ void scenario_suspend() {
     body_print("event=4");
 }
 
-// A button in the text window and a "DIALOG" window: what their messages leave in the input-event
-// fields.
+// A button in the text window, a "DIALOG" window and a template dialog: what their messages leave
+// in the input-event fields.
 void scenario_events() {
     print("events", kPrintNewLine);
     ControlRecord button = {0,      WS_CHILD | WS_VISIBLE | BS_PUSHBUTTON,
@@ -274,6 +274,12 @@ void scenario_events() {
     InterlockedExchange(&g_windows.event_code, 0);
     SendMessageA(dialog.result, WM_CLOSE, 0, 0);
     body_printf("dialog_close=%ld,%ld,%d", g_windows.event_code, g_windows.key, IsWindow(dialog.result) ? 1 : 0);
+
+    TemplateDialogRecord modeless = {0, g_core.text_window, {}, nullptr};
+    post_request(kReqModelessDialog, &modeless);
+    InterlockedExchange(&g_windows.event_code, 0);
+    SendMessageA(modeless.result, WM_SYSCOMMAND, SC_CLOSE, 0);
+    body_printf("template_close=%ld,%ld,%d", g_windows.event_code, g_windows.key, IsWindow(modeless.result) ? 1 : 0);
 }
 
 int g_warnings = 0;

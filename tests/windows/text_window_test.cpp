@@ -86,7 +86,8 @@ TEST(TextWindow, PlacingWarnsOnNegativePositionsOnceOrTwiceAndStoresTheClientSiz
 
 TEST(TextWindow, ButtonCharacterAndDialogCloseBecomeInputEvents) {
     ProcessResult r = run_body("events");
-    expect_values(r, {{"button", "255,1000"}, {"char", "3,113"}, {"dialog_close", "2,-2,1"}});
+    expect_values(
+        r, {{"button", "255,1000"}, {"char", "3,113"}, {"dialog_close", "2,-2,1"}, {"template_close", "2,-2,1"}});
 }
 
 // 50 runs, five at a time (closing a window takes Wine two seconds without a window manager).

@@ -22,6 +22,7 @@ namespace {
 std::atomic<int32_t> g_dialog_result{0};
 std::atomic<int32_t> g_peeked_message{0};
 std::atomic<int32_t> g_unsignalled_posts{0};
+bool g_in_fast_loop = false;  // main thread only
 
 template <typename Record>
 Record* record_of(LPARAM lparam) {
@@ -99,6 +100,7 @@ void run_open_loop() {
 // The fast loop: only request messages are fetched, so ordinary window messages stay queued
 // (sent messages, such as sent requests, are still carried out inside GetMessageA).
 void run_fast_loop() {
+    g_in_fast_loop = true;
     MSG msg = {};
     bool quit = false;
     for (;;) {
@@ -107,7 +109,14 @@ void run_fast_loop() {
             quit = true;
             break;
         }
-        if (got < 0 || msg.wParam == kReqLeaveFastLoop) {
+        if (got < 0) {
+            break;
+        }
+        if (!is_request(msg)) {
+            DispatchMessageA(&msg);  // 0x8001 posted to a window is that window's message
+            continue;
+        }
+        if (msg.wParam == kReqLeaveFastLoop) {
             break;
         }
         if (msg.wParam == kReqOpenLoop) {
@@ -116,6 +125,7 @@ void run_fast_loop() {
         }
         dispatch_request(msg);
     }
+    g_in_fast_loop = false;
     if (quit) {
         PostQuitMessage(static_cast<int>(msg.wParam));
     }
@@ -139,6 +149,27 @@ bool carry_out_common(uint32_t kind, LPARAM lparam) {
     return false;
 }
 
+// Carries out a posted kind; false for the fast-loop kinds and unknown kinds.
+bool carry_out_posted(uint32_t kind, LPARAM lparam) {
+    if (carry_out_common(kind, lparam) || carry_out_posted_window_request(kind, lparam) ||
+        carry_out_posted_dialog_request(kind, lparam)) {
+        return true;
+    }
+    switch (kind) {
+        case kReqPeek:
+            peek_message(lparam);
+            return true;
+        case kReqPump:
+            pump_messages();
+            return true;
+        case kReqPause:
+            Sleep(static_cast<DWORD>(lparam));
+            return true;
+        default:
+            return false;
+    }
+}
+
 }  // namespace
 
 bool request_signals(uint32_t kind) {
@@ -156,6 +187,11 @@ bool request_signals(uint32_t kind) {
 }
 
 void post_request(uint32_t kind, void* record) {
+    if (GetCurrentThreadId() == g_core.main_thread_id && request_signals(kind)) {
+        // Waiting on its own queue would block the main thread for ever: carry it out here.
+        carry_out_posted(kind, reinterpret_cast<LPARAM>(record));
+        return;
+    }
     PostThreadMessageA(g_core.main_thread_id, kRequestMessage, kind, reinterpret_cast<LPARAM>(record));
     if (!request_signals(kind)) {
         // Waiting would block the worker for ever: count the misuse instead.
@@ -176,28 +212,14 @@ void send_request(uint32_t kind, LPARAM record) {
 
 void dispatch_request(const MSG& msg) {
     auto kind = static_cast<uint32_t>(msg.wParam);
-    LPARAM lparam = msg.lParam;
-    bool handled = carry_out_common(kind, lparam) || carry_out_posted_window_request(kind, lparam) ||
-                   carry_out_posted_dialog_request(kind, lparam);
-    if (!handled) {
-        switch (kind) {
-            case kReqPeek:
-                peek_message(lparam);
-                break;
-            case kReqPump:
-                pump_messages();
-                break;
-            case kReqPause:
-                Sleep(static_cast<DWORD>(lparam));
-                break;
-            case kReqEnterFastLoop:
-                run_fast_loop();
-                return;
-            default:
-                return;  // the fast-loop markers outside the fast loop, and unknown kinds
+    if (kind == kReqEnterFastLoop) {
+        // A fast loop already running goes on: a second one inside it would outlive the first.
+        if (!g_in_fast_loop) {
+            run_fast_loop();
         }
+        return;
     }
-    if (request_signals(kind)) {
+    if (carry_out_posted(kind, msg.lParam) && request_signals(kind)) {
         SetEvent(g_core.request_done_event);
     }
 }

@@ -7,7 +7,9 @@
 #include "runtime/settings/switch_vars.h"
 #include "runtime/system/file_list.h"
 #include "runtime/values/rt_string.h"
+#include "runtime/windows/input_map.h"
 #include "runtime/windows/resource_ids.h"
+#include "runtime/windows/window_procs.h"
 
 namespace {
 
@@ -101,7 +103,30 @@ RtString list_dialog_answer(HWND dialog) {
 
 INT_PTR CALLBACK template_dialog_proc(HWND dialog, UINT message, WPARAM wparam, LPARAM lparam) {
     store_current_event(message, dialog, wparam, lparam);
-    return message == WM_INITDIALOG ? TRUE : FALSE;
+    switch (message) {
+        case WM_INITDIALOG:
+            return TRUE;
+        case WM_SYSCOMMAND:
+            if ((wparam & 0xFFF0) != SC_CLOSE) {
+                return FALSE;
+            }
+            // Closing is an input event; the program body decides whether the dialog goes.
+            record_event(2, -2, kWakeSecond | kWakeFirst);
+            return TRUE;
+        case WM_ENTERSIZEMOVE:
+            enter_size_move(dialog);
+            return FALSE;
+        case WM_EXITSIZEMOVE:
+            leave_size_move(dialog);
+            return FALSE;
+        case WM_HSCROLL:
+        case WM_VSCROLL:
+            handle_scroll(dialog, message, wparam, lparam, nullptr);
+            return lparam != 0 ? TRUE : FALSE;
+        default:
+            record_mapped_input(message, wparam, lparam);
+            return FALSE;
+    }
 }
 
 INT_PTR CALLBACK edit_dialog_proc(HWND dialog, UINT message, WPARAM wparam, LPARAM lparam) {

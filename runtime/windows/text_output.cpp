@@ -38,7 +38,11 @@ void scroll_one_line(int32_t columns) {
     HWND window = g_core.text_window;
     RECT area;
     GetClientRect(window, &area);
-    ScrollWindowEx(window, 0, -g_windows.line_height, &area, nullptr, nullptr, nullptr, SW_SCROLLCHILDREN);
+    // Asking for the uncovered rectangle keeps the window valid: Wine invalidates the whole window
+    // when ScrollWindowEx is given neither region nor rectangle, and a paint from the backing bitmap
+    // between the scroll and the copy below would undo the scroll.
+    RECT uncovered;
+    ScrollWindowEx(window, 0, -g_windows.line_height, &area, nullptr, nullptr, &uncovered, SW_SCROLLCHILDREN);
     --g_windows.cursor_row;
     RtString blanks = string_spaces(columns + 1);
     TextOutA(g_windows.window_dc, g_windows.cursor_column * g_windows.char_width,

@@ -137,9 +137,10 @@ INT_PTR CALLBACK edit_dialog_proc(HWND dialog, UINT message, WPARAM wparam, LPAR
             record = reinterpret_cast<EditDialogRecord*>(lparam);
             SetWindowLongPtrA(dialog, DWLP_USER, lparam);
             HWND edit = GetDlgItem(dialog, RES_IDC_EDIT);
-            // No length limit beyond the control's own: a pasted text must not be cut short.
-            SendMessageA(edit, EM_EXLIMITTEXT, 0, 0x7FFFFFFE);
+            // No length limit beyond the control's own: a pasted text must not be cut short. (A plain
+            // edit control ignores the rich edit message; a rich edit control takes it last.)
             SendMessageA(edit, EM_SETLIMITTEXT, 0, 0);
+            SendMessageA(edit, EM_EXLIMITTEXT, 0, 0x7FFFFFFE);
             if (record != nullptr && record->text != nullptr) {
                 SetWindowTextA(edit, record->text->c_str());
             }

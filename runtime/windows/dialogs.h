@@ -1,5 +1,6 @@
 // Dialog procedures of the runtime's template dialogs (requests 0xA004, 0xA005, 0xA00E, 0xA00F,
-// 0xA010). The input dialog sets the dialog result flag of the request channel (1 OK, 2 Cancel).
+// 0xA010) and the records of the edit and list dialogs. The input and list dialogs set the dialog
+// result flag of the request channel (1 OK, 2 Cancel). Main thread only.
 #pragma once
 
 #include <windows.h>

@@ -10,8 +10,10 @@ library only; run it again after changing a drawing:
 import math
 import os
 import struct
+import zlib
 
-SAMPLES = 4  # per axis and pixel
+SAMPLES = 4  # per axis and pixel; 2 for the 256-pixel icons, whose edges are finer anyway
+PNG_SIZE = 256  # images of this size are stored PNG-compressed, as Windows Vista and later read them
 
 
 # --- shapes: each takes a point in unit coordinates and says whether it is covered -------------
@@ -134,15 +136,16 @@ def schieben():
 
 def render(picture, size):
     """Rows top to bottom of (b, g, r, a) pixels."""
+    samples = SAMPLES if size < PNG_SIZE else 2
     rows = []
     for py in range(size):
         row = []
         for px in range(size):
             acc = [0.0, 0.0, 0.0, 0.0]  # premultiplied r, g, b, a
-            for sy in range(SAMPLES):
-                for sx in range(SAMPLES):
-                    x = (px + (sx + 0.5) / SAMPLES) / size
-                    y = (py + (sy + 0.5) / SAMPLES) / size
+            for sy in range(samples):
+                for sx in range(samples):
+                    x = (px + (sx + 0.5) / samples) / size
+                    y = (py + (sy + 0.5) / samples) / size
                     colour = [0.0, 0.0, 0.0, 0.0]
                     for shape, (r, g, b, a) in picture:
                         if shape(x, y):
@@ -151,7 +154,7 @@ def render(picture, size):
                                       b * alpha + colour[2] * (1 - alpha), alpha + colour[3] * (1 - alpha)]
                     for i in range(4):
                         acc[i] += colour[i]
-            n = SAMPLES * SAMPLES
+            n = samples * samples
             alpha = acc[3] / n
             if alpha <= 0:
                 row.append((0, 0, 0, 0))
@@ -178,9 +181,22 @@ def dib(rows):
     return header + pixels + bytes(mask)
 
 
+def png(rows):
+    """A PNG file of the pixels (8-bit RGBA, no filter)."""
+    size = len(rows)
+    raw = b"".join(b"\0" + bytes(c for b, g, r, a in row for c in (r, g, b, a)) for row in rows)
+
+    def chunk(kind, data):
+        return struct.pack(">I", len(data)) + kind + data + struct.pack(">I", zlib.crc32(kind + data))
+
+    header = struct.pack(">IIBBBBB", size, size, 8, 6, 0, 0, 0)
+    return (b"\x89PNG\r\n\x1a\n" + chunk(b"IHDR", header) + chunk(b"IDAT", zlib.compress(raw, 9))
+            + chunk(b"IEND", b""))
+
+
 def write_group(path, picture, sizes, hotspot=None):
     """An .ico file (hotspot None) or a .cur file whose hot spot is given in unit coordinates."""
-    images = [dib(render(picture, size)) for size in sizes]
+    images = [png(render(picture, size)) if size >= PNG_SIZE else dib(render(picture, size)) for size in sizes]
     kind = 1 if hotspot is None else 2
     out = struct.pack("<HHH", 0, kind, len(images))
     offset = 6 + 16 * len(images)
@@ -198,7 +214,7 @@ def write_group(path, picture, sizes, hotspot=None):
 
 def main():
     here = os.path.dirname(os.path.abspath(__file__))
-    icon_sizes = [16, 24, 32, 48, 64]
+    icon_sizes = [16, 24, 32, 48, 64, 256]
     cursor_sizes = [32, 48, 64]
     write_group(os.path.join(here, "a.ico"), letter_a(), icon_sizes)
     write_group(os.path.join(here, "marlo.ico"), marlo(), icon_sizes)

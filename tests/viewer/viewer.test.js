@@ -1,41 +1,16 @@
-// The slide-show viewer in headless Chromium, on pages and feeds written byte for byte as the gallery
-// builder writes them, with real JPEG, GIF and PNG files in folders whose names need coding.
+// The slide-show viewer in headless Chromium with local file access allowed, on pages and feeds written
+// byte for byte as the gallery builder writes them, with real JPEG, GIF and PNG files in folders whose
+// names need coding. (stock.test.js runs both browsers with their stock settings.)
 'use strict';
 
 const {describe, it, before, after} = require('node:test');
 const assert = require('node:assert/strict');
-const fs = require('fs');
-const os = require('os');
-const path = require('path');
-const {chromium} = require('playwright-core');
+const {VIEW, recordTitles, seen: seenInPage, pictureIs, pictureAt, launchChromium} = require('./browsers');
 const pictures = require('./pictures');
 const {codePath, cp1252, writeGallery, removeGallery} = require('./gallery');
 
-const VIEW = {width: 800, height: 600};
 const HOLD_MS = 1500;
 const ADVANCE_MS = 4000;
-const CLOSED_NETWORK_FLAGS = [
-    '--headless', '--no-sandbox', '--disable-gpu', '--disable-quic', '--no-first-run',
-    '--disable-background-networking', '--disable-component-update', '--disable-sync',
-];
-
-async function launch(allowFileAccess) {
-    const profile = fs.mkdtempSync(path.join(os.tmpdir(), 'viewer-profile-'));
-    const args = CLOSED_NETWORK_FLAGS.concat(allowFileAccess ? ['--allow-file-access-from-files'] : []);
-    const context = await chromium.launchPersistentContext(profile, {
-        executablePath: '/usr/bin/chromium',
-        headless: true,
-        args,
-        viewport: VIEW,
-    });
-    return {
-        context,
-        async close() {
-            await context.close();
-            fs.rmSync(profile, {recursive: true, force: true});
-        },
-    };
-}
 
 // JPEG files come from the browser's own encoder: a canvas painted with the picture's blocks.
 async function jpegOf(context, picture) {
@@ -57,22 +32,6 @@ async function jpegOf(context, picture) {
     return bytes;
 }
 
-// Records every change of the document title with its time, and the time of the load event.
-function recordTitles() {
-    window.__titles = [];
-    const record = () => {
-        const last = window.__titles[window.__titles.length - 1];
-        if (document.title && (!last || last.title !== document.title)) {
-            window.__titles.push({at: performance.now(), title: document.title});
-        }
-    };
-    new MutationObserver(record).observe(document, {subtree: true, childList: true, characterData: true});
-    window.addEventListener('load', () => {
-        window.__loadedAt = performance.now();
-        record();
-    });
-}
-
 async function openGallery(context, gallery, {fakeClock = false} = {}) {
     const page = await context.newPage();
     const requests = [];
@@ -85,39 +44,13 @@ async function openGallery(context, gallery, {fakeClock = false} = {}) {
     return {page, requests};
 }
 
-// What the user sees: title, position, file name, the picture shown, the note, a message.
 function seen(page) {
-    return page.evaluate(() => {
-        const show = document.getElementById('pll-show');
-        const text = (selector) => {
-            const node = show && show.querySelector(selector);
-            return node && node.offsetParent !== null ? node.textContent : '';
-        };
-        const picture = show && show.querySelector('.pll-picture');
-        return {
-            title: document.title,
-            open: Boolean(show),
-            position: text('.pll-position'),
-            name: text('.pll-name'),
-            src: picture ? picture.src : '',
-            drawn: Boolean(picture && picture.complete && picture.naturalWidth > 0),
-            note: text('.pll-note'),
-            message: text('.pll-message'),
-        };
-    });
+    return page.evaluate(seenInPage);
 }
 
 // Waits until picture `n` (1-based) is the one shown, loaded and drawn.
 async function waitForPicture(page, gallery, n) {
-    await page.waitForFunction(
-        ({src, position}) => {
-            const show = document.getElementById('pll-show');
-            const picture = show && show.querySelector('.pll-picture');
-            return picture && picture.src === src && picture.complete && picture.naturalWidth > 0 &&
-                show.querySelector('.pll-position').textContent === position;
-        },
-        {src: gallery.urls[n - 1], position: `${n} / ${gallery.urls.length}`},
-        {polling: 50, timeout: 10000});
+    await page.waitForFunction(pictureIs, pictureAt(gallery, n), {polling: 50, timeout: 10000});
 }
 
 async function waitForTitle(page, title) {
@@ -182,7 +115,7 @@ describe('viewer with local file access allowed', {timeout: 60000}, () => {
     let walk;
 
     before(async () => {
-        browser = await launch(true);
+        browser = await launchChromium(true);
         const files = [];
         for (const entry of WALK) {
             files.push({name: entry.name, bytes: await fileOf(browser.context, entry)});
@@ -362,7 +295,7 @@ describe('viewer with pictures that fail and feeds without pictures', {timeout: 
     };
 
     before(async () => {
-        browser = await launch(true);
+        browser = await launchChromium(true);
     });
 
     after(async () => {
@@ -432,39 +365,4 @@ describe('viewer with pictures that fail and feeds without pictures', {timeout: 
         });
     }
 
-});
-
-describe('viewer when the browser refuses local file access', {timeout: 60000}, () => {
-    let browser;
-    let walk;
-
-    before(async () => {
-        browser = await launch(false);
-        walk = writeGallery([{name: 'a.png', bytes: pictures.encodePng(pictures.blocks(32, 32))}]);
-    });
-
-    after(async () => {
-        if (walk) {
-            removeGallery(walk);
-        }
-        await browser?.close();
-    });
-
-    it('says that the feed was refused and how to allow it, with the title protocol', async () => {
-        const {page} = await openGallery(browser.context, walk);
-        const title = 'PicLens Lite - picture list not readable';
-        await waitForTitle(page, title);
-        const message = (await seen(page)).message;
-        assert.match(message, /did not let this page read its picture list/);
-        assert.match(message, /security\.fileuri\.strict_origin_policy/);
-        assert.match(message, /--allow-file-access-from-files/);
-
-        await page.click('#pll-show .pll-message button');
-        await waitForTitle(page, 'view gallery');
-        const titles = await page.evaluate(() => window.__titles);
-        const loadedAt = await page.evaluate(() => window.__loadedAt);
-        assert.deepEqual(titlesOf(titles), ['view gallery', title, 'view gallery']);
-        assert.ok(titles[1].at - loadedAt >= HOLD_MS - 1, `message after ${titles[1].at - loadedAt} ms`);
-        await page.close();
-    });
 });

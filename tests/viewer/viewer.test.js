@@ -337,6 +337,50 @@ describe('viewer with pictures that fail and feeds without pictures', {timeout: 
         await page.close();
     });
 
+    it('counts a long run of skipped pictures and names only the last few', async () => {
+        const missing = Array.from({length: 8}, (_, i) => ({name: `fehlt/Bild ${i + 1}.jpg`, bytes: null}));
+        const run = gallery([...missing, {name: 'da.png', bytes: pictures.encodePng(pictures.blocks(32, 32))}]);
+        const {page} = await openGallery(browser.context, run);
+        await waitForPicture(page, run, 9);
+        const note = (await seen(page)).note;
+        assert.match(note, /\b8 pictures\b.*Bild 6\.jpg, Bild 7\.jpg, Bild 8\.jpg$/, note);
+        assert.doesNotMatch(note, /Bild [1-5]\.jpg/, note);
+        await page.close();
+    });
+
+    it('cancels the loads of pictures passed while a key is held, keeping the current one', async () => {
+        const files = Array.from({length: 12}, (_, i) => ({
+            name: `Bild ${i + 1}.png`, bytes: pictures.encodePng(pictures.blocks(400 + i, 300)),
+        }));
+        const row = gallery(files);
+        const page = await browser.context.newPage();
+        // Every picture element the viewer gives an address, to count the loads still running.
+        await page.addInitScript(() => {
+            const images = window.__images = [];
+            const src = Object.getOwnPropertyDescriptor(HTMLImageElement.prototype, 'src');
+            Object.defineProperty(HTMLImageElement.prototype, 'src', {
+                configurable: true,
+                get: src.get,
+                set(value) {
+                    images.push(this);
+                    src.set.call(this, value);
+                },
+            });
+        });
+        await page.goto(row.pageUrl);
+        await waitForPicture(page, row, 1);
+        // The repeats of a held key come faster than any picture loads.
+        const running = await page.evaluate(() => {
+            for (let i = 0; i < 10; i++) {
+                document.dispatchEvent(new KeyboardEvent('keydown', {key: 'ArrowRight', repeat: i > 0, bubbles: true}));
+            }
+            return new Set(window.__images.filter((image) => image.getAttribute('src') && !image.complete)).size;
+        });
+        assert.ok(running <= 3, `${running} loads still running after the key was held over 10 pictures`);
+        await waitForPicture(page, row, 11);
+        await page.close();
+    });
+
     // The message rows: the gallery, what the message must say, and the title while it is shown.
     const messageRows = [
         ['an empty feed', () => [], /No pictures to show/, 'PicLens Lite - no pictures'],

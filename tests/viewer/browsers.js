@@ -63,6 +63,20 @@ function pictureAt(gallery, n) {
     return {src: gallery.urls[n - 1], position: `${n} / ${gallery.urls.length}`};
 }
 
+// The first process whose command line (arguments joined by blanks) satisfies `test`, or 0.
+function findProcess(test) {
+    for (const entry of fs.readdirSync('/proc')) {
+        try {
+            if (/^\d+$/.test(entry) && test(fs.readFileSync(`/proc/${entry}/cmdline`, 'latin1').split('\0').join(' '))) {
+                return Number(entry);
+            }
+        } catch (e) {
+            // The process ended meanwhile.
+        }
+    }
+    return 0;
+}
+
 async function launchChromium(fileAccess) {
     const {chromium} = require('playwright-core');
     const profile = fs.mkdtempSync(path.join(os.tmpdir(), 'viewer-profile-'));
@@ -88,9 +102,14 @@ async function launchChromium(fileAccess) {
     return {
         name: 'chromium',
         context,
-        async open(url) {
+        // The browser's main process: the one started with this profile.
+        pid: () => findProcess((cmdline) => cmdline.includes(`--user-data-dir=${profile}`)),
+        async open(url, init) {
             const page = await context.newPage();
             await page.addInitScript(recordTitles);
+            if (init) {
+                await page.addInitScript(init);
+            }
             await page.goto(url);
             return wrap(page);
         },
@@ -126,10 +145,14 @@ async function launchFirefox(fileAccess) {
     return {
         name: 'firefox',
         browser,
-        async open(url) {
+        pid: () => browser.process().pid,
+        async open(url, init) {
             const page = await browser.newPage();
             await page.setViewport(VIEW);
             await page.evaluateOnNewDocument(recordTitles);
+            if (init) {
+                await page.evaluateOnNewDocument(init);
+            }
             await page.goto(url);
             return wrap(page);
         },

@@ -357,19 +357,34 @@
         }
     }
 
-    // Forgets every picture but `index` and its neighbours. One still loading is cancelled, so that
-    // moving fast through large pictures does not leave a load running for each picture passed.
+    // Forgets every picture but `index` and its neighbours. Their image data goes at once, not when the
+    // page's garbage is next collected: a load still running is cancelled (moving fast through large
+    // pictures would otherwise leave one running for each picture passed) and a decoded picture is
+    // freed. The picture on screen stays until the next one replaces it.
     function forgetFar(index) {
         for (var key in pictures.cache) {
             if (Math.abs(Number(key) - index) > 1) {
-                var entry = pictures.cache[key];
-                entry.image.onload = entry.image.onerror = null;
-                if (entry.state === 'loading') {
-                    entry.image.src = '';
-                }
+                var image = pictures.cache[key].image;
                 delete pictures.cache[key];
+                if (!image.parentNode) {
+                    release(image);
+                }
             }
         }
+    }
+
+    function isKept(image) {
+        for (var key in pictures.cache) {
+            if (pictures.cache[key].image === image) {
+                return true;
+            }
+        }
+        return false;
+    }
+
+    function release(image) {
+        image.onload = image.onerror = null;
+        image.src = '';
     }
 
     function keepLoaded(index) {
@@ -676,11 +691,15 @@
             image.className = 'pll-picture';
             image.alt = fileName(pictures.urls[index]);
             image.draggable = false;
+            var replaced = show.stage.firstChild;
             show.stage.innerHTML = '';
             show.stage.appendChild(image);
             show.skippedCount = 0;
             show.skippedNames = [];
             keepLoaded(index);
+            if (replaced && replaced.tagName === 'IMG' && replaced !== image && !isKept(replaced)) {
+                release(replaced);
+            }
             scheduleAdvance();
         });
     }

@@ -1,9 +1,9 @@
 // Figures of the viewer on a large gallery, in Chromium and Firefox (a benchmark, run on demand):
-//   scripts/viewer_benchmark.sh [items [shown]]      (defaults: 100000 items, 400 pictures shown)
+//   scripts/viewer_benchmark.sh [items [shown]]      (defaults: 100000 items, 600 pictures shown)
 // The feed is written as the gallery builder writes it; the first pictures are real photo-sized JPEGs.
 // Per browser, from the start of navigation: when the title first changes, when the feed has been
 // read (the title shows the position), when the first picture is drawn, and the resident memory of
-// the tab's process after the first, the 200th and the last picture shown. Then, with the browser's
+// the tab's process after the first picture and after every hundredth. Then, with the browser's
 // stock settings, how long the show takes from the chosen feed to its first picture.
 'use strict';
 
@@ -14,7 +14,7 @@ const {drawScenes} = require('./scenes');
 const {writeGallery, removeGallery} = require('./gallery');
 
 const ITEMS = Number(process.argv[2] || 100000);
-const SHOWN = Number(process.argv[3] || 400);
+const SHOWN = Number(process.argv[3] || 600);
 const WIDTH = 1600;
 const HEIGHT = 1200;
 
@@ -91,16 +91,17 @@ async function direct(name, gallery) {
         console.log(`${name}, feed readable:`);
         console.log(`  load event ${ms(times.load)}; title "${firstChange.title}" at ${ms(firstChange.at)}` +
                     `; feed read ("${read.title}") at ${ms(read.at)}; first picture drawn at ${ms(times.drawn)}`);
-        const memory = [`after picture 1: ${tabMemoryMb(browser.pid())} MB`];
+        const memory = [`1: ${tabMemoryMb(browser.pid())}`];
         const started = Date.now();
         for (let n = 2; n <= Math.min(SHOWN, gallery.shown); n++) {
             await page.press('ArrowRight');
             await page.waitFor(pictureIs, pictureAt(gallery, n));
-            if (n === 200 || n === Math.min(SHOWN, gallery.shown)) {
-                memory.push(`after ${n}: ${tabMemoryMb(browser.pid())} MB`);
+            if (n % 100 === 0 || n === Math.min(SHOWN, gallery.shown)) {
+                memory.push(`${n}: ${tabMemoryMb(browser.pid())}`);
             }
         }
-        console.log(`  tab memory ${memory.join(', ')}; ${ms((Date.now() - started) / (SHOWN - 1))} per picture`);
+        console.log(`  tab memory in MB after picture ${memory.join(', ')}; ` +
+                    `${ms((Date.now() - started) / (SHOWN - 1))} per picture`);
         await page.close();
     } finally {
         await browser.close();

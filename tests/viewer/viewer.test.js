@@ -348,7 +348,7 @@ describe('viewer with pictures that fail and feeds without pictures', {timeout: 
         await page.close();
     });
 
-    it('cancels the loads of pictures passed while a key is held, keeping the current one', async () => {
+    it('cancels the loads of pictures passed while a key is held, and frees pictures left behind', async () => {
         const files = Array.from({length: 12}, (_, i) => ({
             name: `Bild ${i + 1}.png`, bytes: pictures.encodePng(pictures.blocks(400 + i, 300)),
         }));
@@ -378,6 +378,10 @@ describe('viewer with pictures that fail and feeds without pictures', {timeout: 
         });
         assert.ok(running <= 3, `${running} loads still running after the key was held over 10 pictures`);
         await waitForPicture(page, row, 11);
+        // Pictures left behind hold no image data: only the current one and its neighbours have an address.
+        const kept = await page.evaluate(() => [...new Set(window.__images)]
+            .map((image) => image.getAttribute('src')).filter(Boolean).map((src) => /Bild%20(\d+)/.exec(src)[1]).sort());
+        assert.deepEqual(kept, ['10', '11', '12']);
         await page.close();
     });
 

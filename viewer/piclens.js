@@ -2,10 +2,12 @@
  * PicLens Lite: the slide-show viewer that the gallery page starts. It reads the Media RSS feed the
  * page announces and shows its pictures one at a time, full-window, until the user closes the show.
  * Plain script and CSS in one file; it loads nothing but the feed and the pictures the feed names.
+ * When the browser does not let the page read the feed, the user chooses or drops the feed file.
  *
  * The gallery builder finds the browser window by its title: the page keeps "view gallery" for a
- * while after it has loaded, the title begins with "PicLens" while the show (or one of its messages)
- * is open, and it is "view gallery" again once the show has been closed.
+ * while after it has loaded, the title begins with "PicLens" from then on while the show (or one of
+ * its messages, the chooser among them) is open, also while the feed is still being read, and it is
+ * "view gallery" again once the show has been closed.
  */
 (function () {
     'use strict';
@@ -599,6 +601,9 @@
             var reader = new FileReader();
             reader.onload = function () {
                 parseFeed(String(reader.result), feedUrl, function (result) {
+                    if (outcome.urls) {
+                        return;  // a file chosen before this one is already shown
+                    }
                     if (result.urls) {
                         arrived(result);
                         return;

@@ -5,6 +5,8 @@
 
 const {describe, it, before, after} = require('node:test');
 const assert = require('node:assert/strict');
+const fs = require('fs');
+const path = require('path');
 const {VIEW, recordTitles, seen: seenInPage, pictureIs, pictureAt, launchChromium} = require('./browsers');
 const pictures = require('./pictures');
 const {codePath, cp1252, writeGallery, removeGallery} = require('./gallery');
@@ -385,15 +387,25 @@ describe('viewer with pictures that fail and feeds without pictures', {timeout: 
         await page.close();
     });
 
-    // The message rows: the gallery, what the message must say, and the title while it is shown.
+    // The message rows: the gallery, what the message must say, the title while it is shown, and a
+    // change made to the feed's text after it was written.
+    const here = [{name: 'da.png', bytes: pictures.encodePng(pictures.blocks(32, 32))}];
     const messageRows = [
         ['an empty feed', () => [], /No pictures to show/, 'PicLens Lite - no pictures'],
         ['a feed of missing pictures', () => [{name: 'x.jpg', bytes: null}, {name: 'y/z.png', bytes: null}],
          /None of the pictures could be loaded/, 'PicLens Lite - pictures not found'],
+        ['a feed cut off in its last item', () => here, /The picture list is damaged/, 'PicLens Lite - picture list not readable',
+         (text) => text.slice(0, text.lastIndexOf('</item>'))],
+        ['a feed of an unknown namespace', () => here, /No pictures to show/, 'PicLens Lite - no pictures',
+         (text) => text.replace('http://search.yahoo.com/mrss/', 'http://example.invalid/other/')],
     ];
-    for (const [what, files, text, title] of messageRows) {
+    for (const [what, files, text, title, damage] of messageRows) {
         it(`shows a message for ${what}, with the title protocol, until Esc`, async () => {
             const written = gallery(files());
+            if (damage) {
+                const feed = path.join(written.base, 'WINDOWS', 'temp', 'feed.rss');
+                fs.writeFileSync(feed, damage(fs.readFileSync(feed, 'latin1')), 'latin1');
+            }
             const {page} = await openGallery(browser.context, written);
             await waitForTitle(page, title);
             assert.match((await seen(page)).message, text, what);

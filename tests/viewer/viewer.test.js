@@ -152,6 +152,30 @@ describe('viewer with local file access allowed', {timeout: 60000}, () => {
            await page.close();
        });
 
+    it('opens the show when the hold ends even while the feed is still being read', async () => {
+        const page = await browser.context.newPage();
+        await page.addInitScript(recordTitles);
+        // The feed's read is held back until the test lets it go, as a slow disk or a huge feed would.
+        await page.addInitScript(() => {
+            const send = XMLHttpRequest.prototype.send;
+            XMLHttpRequest.prototype.send = function (...args) {
+                window.__readFeed = () => send.apply(this, args);
+            };
+        });
+        await page.goto(walk.pageUrl);
+        await waitForTitle(page, 'PicLens Lite - loading');
+        assert.match((await seen(page)).message, /Loading the picture list/);
+        await page.evaluate(() => window.__readFeed());
+        await waitForPicture(page, walk, 1);
+
+        const titles = await page.evaluate(() => window.__titles);
+        const loadedAt = await page.evaluate(() => window.__loadedAt);
+        assert.deepEqual(titlesOf(titles), ['view gallery', 'PicLens Lite - loading', 'PicLens Lite - 1 / 5']);
+        const openedAfter = titles[1].at - loadedAt;
+        assert.ok(openedAfter >= HOLD_MS - 1 && openedAfter < 10000, `show opened ${openedAfter} ms after load`);
+        await page.close();
+    });
+
     it('shows the content pictures in feed order with position and decoded file name', async () => {
         const {page} = await openGallery(browser.context, walk);
         for (let n = 1; n <= WALK.length; n++) {

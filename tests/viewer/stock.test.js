@@ -29,6 +29,24 @@ function feedPath(gallery) {
     return path.join(gallery.base, 'WINDOWS', 'temp', 'feed.rss');
 }
 
+// A gallery of 100,000 pictures of which only the first and the last exist, written once for both browsers.
+let big = null;
+
+function bigGallery() {
+    const picture = pictures.encodePng(pictures.blocks(16, 16));
+    big = big || writeGallery(Array.from({length: 100000}, (_, i) => ({
+        name: `Sommer 2019/Tag ${i % 30}/IMG_${String(i).padStart(6, '0')}.JPG`,
+        bytes: i === 0 || i === 99999 ? picture : null,
+    })));
+    return big;
+}
+
+after(() => {
+    if (big) {
+        removeGallery(big);
+    }
+});
+
 const titleIs = (title) => document.title === title;
 
 // Walks through the pictures with the arrow key: each one shown in order, fitted and in its colours.
@@ -113,23 +131,14 @@ for (const name of ['chromium', 'firefox']) {
         });
 
         it('shows a chosen feed of 100,000 pictures from the first to the last', async () => {
-            const picture = pictures.encodePng(pictures.blocks(16, 16));
-            const files = Array.from({length: 100000}, (_, i) => ({
-                name: `Sommer 2019/Tag ${i % 30}/IMG_${String(i).padStart(6, '0')}.JPG`,
-                bytes: i === 0 || i === 99999 ? picture : null,
-            }));
-            const big = writeGallery(files);
-            try {
-                const page = await browser.open(big.pageUrl);
-                await page.waitFor(titleIs, REFUSED);
-                await page.choose('#pll-show .pll-choose button', feedPath(big));
-                await page.waitFor(pictureIs, pictureAt(big, 1));
-                await page.press('End');
-                await page.waitFor(pictureIs, pictureAt(big, 100000));
-                await page.close();
-            } finally {
-                removeGallery(big);
-            }
+            const big = bigGallery();
+            const page = await browser.open(big.pageUrl);
+            await page.waitFor(titleIs, REFUSED);
+            await page.choose('#pll-show .pll-choose button', feedPath(big));
+            await page.waitFor(pictureIs, pictureAt(big, 1));
+            await page.press('End');
+            await page.waitFor(pictureIs, pictureAt(big, 100000));
+            await page.close();
         });
     });
 }

@@ -114,6 +114,17 @@ for (const name of ['chromium', 'firefox']) {
                await page.close();
            });
 
+        it('names the feed\'s folder the Windows way when the feed lies on a drive', async () => {
+            const page = path.join(path.dirname(feedPath(walk)), 'drive.htm');
+            const text = fs.readFileSync(path.join(path.dirname(page), 'gallery.htm'), 'latin1')
+                .replace('href="feed.rss"', 'href="file:///C:/WINDOWS/Temp%20Dateien/feed.rss"');
+            fs.writeFileSync(page, text, 'latin1');
+            const opened = await browser.open(`file://${page}`);
+            await opened.waitFor(titleIs, REFUSED);
+            assert.match((await opened.evaluate(seen)).message, /feed\.rss in the folder C:\\WINDOWS\\Temp Dateien,/);
+            await opened.close();
+        });
+
         it('starts the show from the feed dropped on the page', async () => {
             const page = await browser.open(walk.pageUrl);
             await page.waitFor(titleIs, REFUSED);

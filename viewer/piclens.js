@@ -185,7 +185,8 @@
 
     // Comments, CDATA sections, processing instructions, the document type, or a tag: (1) "/" of an
     // end tag, (2) name, (3) attributes, (4) "/" of an empty element.
-    var MARKUP = '<!--[\\s\\S]*?-->|<!\\[CDATA\\[[\\s\\S]*?\\]\\]>|<\\?[\\s\\S]*?\\?>|<!DOCTYPE(?:[^>\\[]|\\[[\\s\\S]*?\\])*>|' +
+    var MARKUP = '<!--[\\s\\S]*?-->|<!\\[CDATA\\[[\\s\\S]*?\\]\\]>|<\\?[\\s\\S]*?\\?>|' +
+                 '<!DOCTYPE(?:[^>\\[]|\\[[\\s\\S]*?\\])*>|' +
                  '<(/?)([^\\s/>!?"\'=<]+)((?:[^>"\']|"[^"]*"|\'[^\']*\')*?)(/?)>';
     var ATTRIBUTE = /([^\s=]+)\s*=\s*(?:"([^"]*)"|'([^']*)')/g;
     var ENTITY = /&(#x[0-9a-f]+|#[0-9]+|amp|lt|gt|quot|apos);/gi;
@@ -201,7 +202,8 @@
                 if (name.charAt(0) !== '#') {
                     return NAMED_ENTITIES[name.toLowerCase()];
                 }
-                var code = name.charAt(1).toLowerCase() === 'x' ? parseInt(name.substring(2), 16) : parseInt(name.substring(1), 10);
+                var hex = name.charAt(1).toLowerCase() === 'x';
+                var code = parseInt(name.substring(hex ? 2 : 1), hex ? 16 : 10);
                 return code <= 0x10FFFF ? String.fromCodePoint(code) : all;
             });
         }
@@ -270,7 +272,8 @@
                     var found = attributes(match[3]);
                     element.spaces = found;
                     open.push(element);
-                    if (local === 'content' && found.url && namespaceOf(colon === -1 ? '' : name.substring(0, colon)) === MEDIA_NS) {
+                    var prefix = colon === -1 ? '' : name.substring(0, colon);
+                    if (local === 'content' && found.url && namespaceOf(prefix) === MEDIA_NS) {
                         urls.push(resolveUrl(found.url, feedUrl));
                     }
                     if (match[4]) {

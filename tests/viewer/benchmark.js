@@ -61,7 +61,8 @@ function tabMemoryMb(rootPid) {
         }
         try {
             const cmdline = fs.readFileSync(`/proc/${pid}/cmdline`, 'latin1').split('\0').join(' ').trim();
-            const isPage = (/ --type=renderer /.test(cmdline) && !/ --top-chrome-webui /.test(cmdline)) || (/ -contentproc /.test(cmdline) && / tab$/.test(cmdline));
+            const isPage = (/ --type=renderer /.test(cmdline) && !/ --top-chrome-webui /.test(cmdline)) ||
+                (/ -contentproc /.test(cmdline) && / tab$/.test(cmdline));
             if (up === rootPid && isPage) {
                 const rss = /VmRSS:\s+(\d+)/.exec(fs.readFileSync(`/proc/${pid}/status`, 'latin1'));
                 largest = Math.max(largest, rss ? Number(rss[1]) / 1024 : 0);
@@ -116,7 +117,11 @@ async function chosen(name, gallery) {
         await page.choose('#pll-show .pll-choose button', path.join(gallery.base, 'WINDOWS', 'temp', 'feed.rss'));
         await page.waitFor(pictureIs, pictureAt(gallery, 1));
         await page.waitFor(() => window.__firstDrawnAt !== undefined);
-        const times = await page.evaluate(() => ({titles: window.__titles, chosen: window.__chosenAt, drawn: window.__firstDrawnAt}));
+        const times = await page.evaluate(() => ({
+            titles: window.__titles,
+            chosen: window.__chosenAt,
+            drawn: window.__firstDrawnAt,
+        }));
         console.log(`${name}, stock settings: title "${times.titles[1].title}" at ${ms(times.titles[1].at)}; ` +
                     `first picture drawn ${ms(times.drawn - times.chosen)} after the feed was chosen`);
         await page.close();
@@ -131,7 +136,7 @@ async function main() {
     await painter.close();
     const shown = Math.min(SHOWN, ITEMS);
     const files = Array.from({length: ITEMS}, (_, i) => ({
-        name: `Urlaub Sommer 2019/Tag ${String(1 + (i % 30)).padStart(2, '0')} - am Strand/IMG_${String(i).padStart(6, '0')}.JPG`,
+        name: `Urlaub Sommer 2019/Tag ${1 + (i % 30)} - am Strand/IMG_${String(i).padStart(6, '0')}.JPG`,
         bytes: i <= shown ? scenes[i % scenes.length] : null,
     }));
     const gallery = Object.assign(writeGallery(files), {shown});

@@ -119,6 +119,11 @@ void show_out_of_memory_box() {
     call.arguments[2] = reinterpret_cast<uint32_t>(kOutOfMemoryCaption);
     call.arguments[3] = kErrorBox;
     if (GetCurrentThreadId() == g_core.main_thread_id || g_core.request_window == nullptr) {
+        // The program body does not run on while the box is up, as with every external call.
+        HANDLE worker = g_core.worker_thread;
+        if (worker != nullptr && GetCurrentThreadId() != g_core.worker_thread_id) {
+            SuspendThread(worker);
+        }
         carry_out_external_call(reinterpret_cast<intptr_t>(&call));
         return;
     }

@@ -283,23 +283,17 @@ TEST_F(GalleryEndToEnd, RegistryBrowserGetsThePageAndTheFeedAndIsClosedAfterTheV
     EXPECT_TRUE(exists(std::string(kLog) + "ended.txt")) << "the browser window was not closed";
 }
 
-TEST_F(GalleryEndToEnd, ABareRegistryPathIsTakenInSmallLetters) {
+// A registry value that is a bare path, without quotes or options, is taken in small letters. The
+// viewer's first title counts as well as the second: the show ends soon after it closes.
+TEST_F(GalleryEndToEnd, ABareRegistryPathIsTakenAndACoolirisWindowIsTheViewerToo) {
     install_browser(kRegistryBrowser);
     set_default_value(std::string(kBrowserKey) + "\\shell\\open\\command", kRegistryBrowser);
-    ProcessResult r = run_gallery("\"" + std::string(kPictures) + "\\leer\"");
+    ProcessResult r = run_gallery("\"" + std::string(kPictures) + "\\leer\"", "", 60000, "Cooliris - Stand-in");
+    double waited = ms_since_page_shown();
     expect_clean_end(r);
     std::string lowered = kRegistryBrowser;
     CharLowerA(lowered.data());
     EXPECT_EQ(log_file("commandline.txt"), short_path(lowered) + " -new-window " + temp_folder() + "gallery.htm");
-}
-
-// The viewer's first title counts as well as the second: the show ends soon after it closes.
-TEST_F(GalleryEndToEnd, ACoolirisWindowIsTheViewerToo) {
-    install_browser(kRegistryBrowser);
-    register_browser(kRegistryBrowser);
-    ProcessResult r = run_gallery("\"" + std::string(kPictures) + "\\leer\"", "", 60000, "Cooliris - Stand-in");
-    double waited = ms_since_page_shown();
-    expect_clean_end(r);
     EXPECT_GE(waited, 1800) << "the page window was closed while the viewer was open";
     EXPECT_LT(waited, 6000) << "the viewer went unnoticed until the viewer wait ran out";
 }

@@ -27,6 +27,7 @@ void init_core() {
     g_core.main_thread_id = GetCurrentThreadId();
     init_core_switches();
     install_report_routines(core_report_error, core_report_warning);
+    install_out_of_memory_handlers();
     g_core.request_done_event = CreateEventA(nullptr, FALSE, FALSE, nullptr);
     g_core.command_line.clear();
     g_core.token_count = 0;

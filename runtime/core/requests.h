@@ -22,7 +22,7 @@ enum RequestKind : uint32_t {
     kReqFileDialog = 0xA008,        // save flag, title, filter text, file-name buffer of 292 bytes
     kReqTabControl = 0xA009,        // ControlRecord; window text = first tab's caption
     kReqPump = 0xA00A,              // no record
-    kReqExternalCall = 0xA00B,      // function address, argument count, result; sent only
+    kReqExternalCall = 0xA00B,      // ExternalCallRecord; sent only
     kReqDialogWindow = 0xA00C,      // title, parent, x, y, width, height, result window
     kReqFolderDialog = 0xA00D,      // title, path buffer
     kReqEditDialog = 0xA00E,        // text, variant, result
@@ -92,6 +92,15 @@ struct DialogWindowRecord {  // 0xA00C
     HWND parent;
     int32_t x, y, width, height;
     HWND result;
+};
+
+struct ExternalCallRecord {  // 0xA00B
+    void* address;
+    int32_t count;
+    uint32_t result;
+    // The call's own arguments, slot 0 the first parameter: carried in the record, a call that the
+    // main thread makes meanwhile cannot change them.
+    uint32_t arguments[33];
 };
 
 struct FolderDialogRecord {  // 0xA00D

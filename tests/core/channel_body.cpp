@@ -20,9 +20,11 @@ namespace {
 
 constexpr UINT kCountedMessage = WM_USER + 7;
 constexpr UINT kCallFromMainThread = WM_USER + 9;
-constexpr UINT kPostFromMainThread = WM_USER + 10;
+constexpr UINT kCallFromMainThreadLater = WM_USER + 10;
+constexpr UINT kPostFromMainThread = WM_USER + 11;
 
 std::atomic<int> g_counted{0};
+std::atomic<int> g_main_thread_result{0};
 RtString g_dll_path;
 
 HWND create_control(const char* class_name, const char* text, DWORD style, HWND parent, bool own_id = false,
@@ -47,6 +49,12 @@ LRESULT CALLBACK test_window_proc(HWND window, UINT message, WPARAM wparam, LPAR
         int32_t pending = -1;
         post_request(kReqInputPending, &pending);
         return pending + 1;
+    }
+    if (message == kCallFromMainThreadLater) {
+        // Lands while the worker's own call is between taking its arguments and its request.
+        Sleep(300);
+        g_main_thread_result = invoke_external(g_dll_path, RtString("two_std"), 2, 8, 9);
+        return 0;
     }
     return DefWindowProcA(window, message, wparam, lparam);
 }
@@ -317,6 +325,21 @@ void scenario_external() {
     body_printf("missing_library_argument=%s", last_error_argument().c_str());
 }
 
+// The worker's call loads the library, whose start-up takes a second; meanwhile the main thread
+// makes a call of its own, which must not change the worker's arguments.
+void scenario_external_overlap() {
+    RtString program = program_path();
+    g_dll_path = concat(RtString(program.c_str(), 0, static_cast<int32_t>(strrchr(program.c_str(), '\\') -
+                                                                           program.c_str()) + 1),
+                        "ext_test.dll");
+    HWND window = create_test_window();
+    SetEnvironmentVariableA("EXT_TEST_SLOW_ATTACH", "1000");
+    PostMessageA(window, kCallFromMainThreadLater, 0, 0);
+    body_printf("worker_call=%d", invoke_external(g_dll_path, RtString("two_std"), 2, 3, 4));
+    SetEnvironmentVariableA("EXT_TEST_SLOW_ATTACH", nullptr);
+    body_printf("main_call=%d", g_main_thread_result.load());
+}
+
 void scenario_external_fatal() {
     body_print("calling");
     invoke_external(RtString("no_such_lib.dll"), RtString("f"), 0);
@@ -354,6 +377,8 @@ void program_body() {
         scenario_misposted();
     } else if (scenario == "external") {
         scenario_external();
+    } else if (scenario == "external_overlap") {
+        scenario_external_overlap();
     } else if (scenario == "external_fatal") {
         scenario_external_fatal();
     }

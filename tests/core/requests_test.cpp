@@ -180,6 +180,12 @@ TEST(External, ArgumentsResultsLoadingAndErrors) {
     EXPECT_EQ(output_value(r.output, "missing_library_argument"), "no_such_lib.dll");
 }
 
+TEST(External, AMainThreadCallMeanwhileLeavesTheWorkersArgumentsAlone) {
+    ProcessResult r = run_channel("external_overlap");
+    EXPECT_EQ(output_value(r.output, "worker_call"), "3004");
+    EXPECT_EQ(output_value(r.output, "main_call"), "8009");
+}
+
 TEST(External, MissingLibraryAtStartupErrorlevelShowsTheBoxAndEnds) {
     RunningProgram program("channel_body.exe", scenario("external_fatal"));
     HWND box = wait_for_window("Fehler beim Laden der DLL: no_such_lib.dll");

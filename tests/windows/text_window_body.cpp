@@ -295,6 +295,7 @@ void scenario_place() {
     place_window(-5, 10, 300, 200);  // creates the window
     body_printf("created=%d", g_core.text_window != nullptr ? 1 : 0);
     body_printf("menu=%d", GetMenu(g_core.text_window) != nullptr ? 1 : 0);
+    body_printf("manifest=%d", g_windows.has_manifest ? 1 : 0);
     body_printf("warnings_creating=%d", g_warnings);
     place_window(-1, 30, 320, 240);
     body_printf("warnings_placing=%d", g_warnings - 1);

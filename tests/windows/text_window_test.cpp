@@ -78,6 +78,7 @@ TEST(TextWindow, PlacingWarnsOnNegativePositionsOnceOrTwiceAndStoresTheClientSiz
     ProcessResult r = run_body("place");
     expect_values(r, {{"created", "1"},
                       {"menu", "1"},
+                      {"manifest", "1"},
                       {"warnings_creating", "1"},
                       {"warnings_placing", "2"},
                       {"placed", "-1,30,320,240"},

@@ -25,8 +25,8 @@ enum RequestKind : uint32_t {
     kReqExternalCall = 0xA00B,      // ExternalCallRecord; sent only
     kReqDialogWindow = 0xA00C,      // title, parent, x, y, width, height, result window
     kReqFolderDialog = 0xA00D,      // title, path buffer
-    kReqEditDialog = 0xA00E,        // (unread), variant, result
-    kReqListDialog = 0xA00F,        // (unread), variant
+    kReqEditDialog = 0xA00E,        // text, variant, result
+    kReqListDialog = 0xA00F,        // answer, variant
     kReqInputDialog = 0xA010,       // prompt, title, text in and out
     kReqPause = 0xA011,             // lParam = milliseconds
     kReqInputPending = 0xA012,      // result
@@ -108,11 +108,8 @@ struct FolderDialogRecord {  // 0xA00D
     char* path;
 };
 
-struct VariantRecord {  // 0xA00E, 0xA00F
-    uint32_t unused;
-    int32_t variant;
-    int32_t result;
-};
+// 0xA00E, 0xA00F: EditDialogRecord and ListDialogRecord, beside their dialog procedures
+// (runtime/windows/dialogs.h).
 
 struct InputDialogRecord {  // 0xA010
     const char* prompt;

@@ -44,17 +44,17 @@ LRESULT CALLBACK test_window_proc(HWND window, UINT message, WPARAM wparam, LPAR
         // An external call made on the main thread: the worker is suspended meanwhile.
         return invoke_external(g_dll_path, RtString("thread_of_call"), 0);
     }
-    if (message == kPostFromMainThread) {
-        // A request issued on the main thread itself, as a dialog procedure filling a list does.
-        int32_t pending = -1;
-        post_request(kReqInputPending, &pending);
-        return pending + 1;
-    }
     if (message == kCallFromMainThreadLater) {
         // Lands while the worker's own call is between taking its arguments and its request.
         Sleep(300);
         g_main_thread_result = invoke_external(g_dll_path, RtString("two_std"), 2, 8, 9);
         return 0;
+    }
+    if (message == kPostFromMainThread) {
+        // A request issued on the main thread itself, as a dialog procedure filling a list does.
+        int32_t pending = -1;
+        post_request(kReqInputPending, &pending);
+        return pending + 1;
     }
     return DefWindowProcA(window, message, wparam, lparam);
 }

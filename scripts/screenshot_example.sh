@@ -21,21 +21,8 @@ cmake --build "$build/win32" --target hello
 
 # A prefix of its own, in which Wine draws the window frames itself (Xvfb has no window manager).
 export WINEPREFIX="$build/screenshot-prefix" WINEARCH=win32 WINEDEBUG=-all
-display_file="$build/screenshot-display"
-: >"$display_file"
-Xvfb -displayfd 3 -screen 0 640x420x24 -nolisten tcp 3>"$display_file" >/dev/null 2>&1 </dev/null &
-xvfb_pid=$!
-stop_services() {
-    wineserver -k >/dev/null 2>&1 || true
-    kill "$xvfb_pid" >/dev/null 2>&1 || true
-    wait "$xvfb_pid" 2>/dev/null || true
-}
-trap stop_services EXIT
-for _ in $(seq 100); do
-    [ -n "$(tr -dc 0-9 <"$display_file")" ] && break
-    sleep 0.1
-done
-export DISPLAY=":$(tr -dc 0-9 <"$display_file")"
+. "$root/scripts/display.sh"
+start_display "$build/screenshot-display" 640x420x24
 if [ ! -f "$WINEPREFIX/system.reg" ]; then
     wineboot -i >/dev/null 2>&1 </dev/null
     wineserver -w

@@ -19,30 +19,8 @@ cmake --build "$build/win32"
 
 export WINEPREFIX="$build/wineprefix" WINEARCH=win32 WINEDEBUG=-all
 
-# Another program's windows are only visible under a display: start one of our own, on a display
-# number that Xvfb picks itself.
-mkdir -p "$build"
-display_file="$build/xvfb-display"
-: >"$display_file"
-Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$display_file" >/dev/null 2>&1 </dev/null &
-xvfb_pid=$!
-stop_services() {
-    wineserver -k >/dev/null 2>&1 || true
-    kill "$xvfb_pid" >/dev/null 2>&1 || true
-    wait "$xvfb_pid" 2>/dev/null || true
-}
-trap stop_services EXIT
-display=""
-for _ in $(seq 100); do
-    display=$(tr -dc 0-9 <"$display_file")
-    [ -n "$display" ] && break
-    sleep 0.1
-done
-if [ -z "$display" ]; then
-    echo "test: Xvfb did not start" >&2
-    exit 1
-fi
-export DISPLAY=":$display"
+. "$root/scripts/display.sh"
+start_display "$build/xvfb-display" 1280x1024x24
 
 # Warm the Wine server with every output detached: Wine's background services would otherwise
 # inherit ctest's output pipe and keep it waiting.

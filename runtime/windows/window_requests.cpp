@@ -10,6 +10,7 @@
 #include "runtime/core/core_state.h"
 #include "runtime/core/requests.h"
 #include "runtime/system/file_list.h"
+#include "runtime/windows/resource_ids.h"
 #include "runtime/windows/window_state.h"
 
 namespace {
@@ -27,7 +28,7 @@ int32_t next_control_id() {
 
 void create_text_window(LPARAM lparam) {
     auto* r = record_of<TextWindowRecord>(lparam);
-    HMENU menu = g_windows.no_menu != 0 ? nullptr : LoadMenuA(g_core.instance, "LEER");
+    HMENU menu = g_windows.no_menu != 0 ? nullptr : LoadMenuA(g_core.instance, RES_NAME(RES_MENU_NAME));
     HWND window = CreateWindowExA(g_windows.ex_style, "FENSTER", g_windows.title.c_str(), g_windows.style, r->x, r->y,
                                   r->width, r->height, nullptr, menu, g_core.instance, nullptr);
     if (window == nullptr) {

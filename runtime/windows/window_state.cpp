@@ -7,6 +7,7 @@
 #include "runtime/settings/switch_vars.h"
 #include "runtime/system/hidden_list.h"
 #include "runtime/windows/edit_streams.h"
+#include "runtime/windows/resource_ids.h"
 #include "runtime/windows/text_output.h"
 #include "runtime/windows/window_procs.h"
 
@@ -35,7 +36,7 @@ void register_class(const char* name, UINT style, WNDPROC procedure, HBRUSH back
     wc.lpfnWndProc = procedure;
     wc.cbWndExtra = kWindowExtraBytes;
     wc.hInstance = g_core.instance;
-    wc.hIcon = LoadIconA(g_core.instance, "MARLO");
+    wc.hIcon = LoadIconA(g_core.instance, RES_NAME(RES_ICON_MARLO));
     wc.hCursor = cursor;
     wc.hbrBackground = background;
     wc.lpszClassName = name;
@@ -104,7 +105,8 @@ void init_windows() {
     install_drawing_dc_reset(reset_drawing_dc);
     g_switches.listdel.assign_cstring("|");
     last_index = -1;
-    g_windows.has_manifest = FindResourceA(g_core.instance, MAKEINTRESOURCEA(1), MAKEINTRESOURCEA(24)) != nullptr;
+    g_windows.has_manifest = FindResourceA(g_core.instance, MAKEINTRESOURCEA(RES_MANIFEST_ID),
+                                           MAKEINTRESOURCEA(RES_MANIFEST_TYPE)) != nullptr;
     InitializeCriticalSection(&g_windows.input_queue_lock);
 }
 

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# The whole test suite: set-up, both builds (Windows programs under Wine, pure code on the host
-# with sanitizers), a private X display and Wine server, ctest. Exits non-zero when a test fails.
+# The whole test suite: set-up, the builds (Windows programs under Wine, pure code on the host
+# with sanitizers, host benchmarks without them), a private X display and Wine server, ctest.
+# Exits non-zero when a test fails.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build="${RT_BUILD_DIR:-$root/build}"
@@ -9,6 +10,9 @@ RT_TEST_PREFIX="$build/wineprefix" "$root/scripts/setup.sh"
 
 cmake -S "$root" -B "$build/host" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 cmake --build "$build/host"
+# Benchmarks of the pure code: optimised, without the sanitizers (run on demand, not by ctest).
+cmake -S "$root" -B "$build/bench" -G Ninja -DCMAKE_BUILD_TYPE=Release -DRT_SANITIZE=OFF >/dev/null
+cmake --build "$build/bench" --target benchmarks
 cmake -S "$root" -B "$build/win32" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
     -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-i686.cmake" -DRT_HOST_BIN_DIR="$build/host/bin" >/dev/null
 cmake --build "$build/win32"

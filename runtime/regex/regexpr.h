@@ -101,6 +101,11 @@ public:
     RtString replace_all(const RtString& input, const RtString& replacement);
 
     int32_t last_error() const { return last_error_; }
+    // After how many backtracking steps a search starts remembering failed states; negative (the
+    // default) is 32 per input byte plus 100000. Whether the last search ended because that
+    // bounded set was full (it then reports no match).
+    void set_memo_after(int64_t backtracks) { memo_after_ = backtracks; }
+    bool memo_gave_up() const { return memo_full_; }
     // The compiled program as text, one node per line, and the search aids; compiles if needed.
     std::string dump();
 
@@ -164,6 +169,7 @@ private:
     std::vector<Entry> stack_;
     int64_t backtracks_ = 0;
     int64_t memo_threshold_ = 0;
+    int64_t memo_after_ = -1;
     bool memo_on_ = false;
     bool memo_full_ = false;
     std::vector<uint64_t> memo_;

@@ -52,7 +52,6 @@ unsigned char other_case(unsigned char c) {
 namespace {
 
 constexpr int32_t kMaxCount = 2147483646;
-constexpr int32_t kStarMax = 2147483647;
 
 // Piece flags.
 constexpr int kHasWidth = 1;  // never matches the empty string
@@ -703,7 +702,7 @@ bool braces_kind(uint8_t k) {
 // Marks in `set` every byte that can begin a match of the sequence starting at p. stop is a loop
 // node whose body is being walked (reaching it again means the body matched nothing). A walk
 // deeper than a fixed bound marks everything: it only filters start positions.
-void first_chars(const uint8_t* prog, int32_t p, int32_t stop, uint8_t* set, int mods, const uint8_t* sep, int depth) {
+void first_chars(const uint8_t* prog, int32_t p, int32_t stop, uint8_t* set, const uint8_t* sep, int depth) {
     if (depth > 200) {
         std::memset(set, 0xFF, 32);
         return;
@@ -716,8 +715,10 @@ void first_chars(const uint8_t* prog, int32_t p, int32_t stop, uint8_t* set, int
                 std::memset(set, 0xFF, 32);
                 return;
             case kInputEnd: case kLineEnd:
+                // A line end (compiled under m, also from an inline group) can also begin at
+                // a separator byte.
                 set_bit(set, 0);
-                if (mods & kModM) {
+                if (k == kLineEnd) {
                     for (int c = 0; c < 256; ++c) {
                         if (has_bit(sep, static_cast<unsigned>(c))) set_bit(set, static_cast<unsigned>(c));
                     }
@@ -752,19 +753,19 @@ void first_chars(const uint8_t* prog, int32_t p, int32_t stop, uint8_t* set, int
                     continue;
                 }
                 for (int32_t b = p; b != 0 && prog[b] == kBranch; b = next_node(prog, b)) {
-                    first_chars(prog, b + kNodeHeader, stop, set, mods, sep, depth + 1);
+                    first_chars(prog, b + kNodeHeader, stop, set, sep, depth + 1);
                 }
                 return;
             case kLoop: case kLoopLazy: {
                 int32_t body = p + read32(op + 8);
-                first_chars(prog, body, p, set, mods, sep, depth + 1);
+                first_chars(prog, body, p, set, sep, depth + 1);
                 if (read32(op) > 0) return;
                 break;
             }
             default:
                 if (repetition(k)) {
                     int32_t operand = p + kNodeHeader + (braces_kind(k) ? 8 : 0);
-                    first_chars(prog, operand, 0, set, mods, sep, depth + 1);
+                    first_chars(prog, operand, 0, set, sep, depth + 1);
                     bool zero_min = k == kStar || k == kStarLazy || (braces_kind(k) && read32(op) == 0);
                     if (!zero_min) return;
                 }
@@ -844,7 +845,7 @@ void CRegExpr::compute_search_aids() {
     must_offset_ = 0;
     must_length_ = 0;
     must_found_ = -1;
-    first_chars(program_, 1, 0, first_set_, compiled_modifiers_, line_sep_set_, 0);
+    first_chars(program_, 1, 0, first_set_, line_sep_set_, 0);
     if (program_[next_node(program_, 1)] != kEnd) return;
     int32_t scan = 1 + kNodeHeader;
     if (program_[scan] == kExactly) start_char_ = program_[scan + kNodeHeader];

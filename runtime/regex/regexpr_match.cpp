@@ -136,8 +136,9 @@ bool CRegExpr::exec(int32_t offset) {
     if (must_length_ > 0 && !literal_present(from)) return false;
     loop_index_ = 0;
     backtracks_ = 0;
-    memo_threshold_ = 32 * static_cast<int64_t>(in_end_ + 1) + 100000;
+    memo_threshold_ = memo_after_ >= 0 ? memo_after_ : 32 * static_cast<int64_t>(in_end_ + 1) + 100000;
     memo_reset();
+    memo_on_ = memo_threshold_ <= 0 && !has_backref_;
     return search(from);
 }
 
@@ -173,31 +174,35 @@ RtString CRegExpr::replace_all(const RtString& input, const RtString& replacemen
     set_input(input);
     const char* src = input_.data();
     size_t whole = input_.size() - 1;
-    size_t capacity = whole + 16;
-    size_t used = 0;
-    char* out = rt_alloc(capacity + 1);
-    auto append = [&](const char* bytes, size_t n) {
-        if (n == 0) return;
-        if (used + n > capacity) {
-            capacity = (used + n) + (used + n) / 2;
-            out = rt_realloc(out, capacity + 1);
+    // The result grows in one buffer, freed again if the search throws.
+    struct Buffer {
+        char* bytes = nullptr;
+        size_t used = 0;
+        size_t capacity = 0;
+        ~Buffer() { rt_free(bytes); }
+        void append(const char* from, size_t n) {
+            if (used + n > capacity || bytes == nullptr) {
+                capacity = used + n + (used + n) / 2 + 16;
+                bytes = bytes == nullptr ? rt_alloc(capacity + 1) : rt_realloc(bytes, capacity + 1);
+            }
+            if (n > 0) std::memcpy(bytes + used, from, n);
+            used += n;
         }
-        std::memcpy(out + used, bytes, n);
-        used += n;
-    };
+    } out;
     size_t q = 0;
     size_t rlen = replacement.length > 0 ? static_cast<size_t>(replacement.length) : 0;
     if (exec(1)) {
         do {
-            append(src + q, static_cast<size_t>(start_[0]) - q);
-            append(replacement.data, rlen);
+            out.append(src + q, static_cast<size_t>(start_[0]) - q);
+            out.append(replacement.data, rlen);
             q = static_cast<size_t>(end_[0]);
         } while (exec_next());
     }
-    append(src + q, whole - q);
-    out[used] = 0;
+    out.append(src + q, whole - q);
+    out.bytes[out.used] = 0;
     RtString result;
-    result.adopt(out, static_cast<int32_t>(used));
+    result.adopt(out.bytes, static_cast<int32_t>(out.used));
+    out.bytes = nullptr;
     return result;
 }
 

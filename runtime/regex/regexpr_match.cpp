@@ -397,16 +397,18 @@ bool CRegExpr::run(int32_t start) {
                 if (ranges && ls != kNoLoopState && !failed_ranges_.empty()) {
                     FailedRange& r = failed_ranges_[static_cast<size_t>(node)];
                     int32_t lo = from + min, hi = from + reached;
-                    if (r.lo <= r.hi && r.loop_state == ls && lo <= r.hi + 1 && r.lo <= hi + 1) {
+                    // Ranges of the same run (same end) are joined; a range stays one run.
+                    if (r.lo <= r.hi && r.loop_state == ls && r.hi == hi && lo <= r.hi + 1) {
                         r.lo = std::min(r.lo, lo);
-                        r.hi = std::max(r.hi, hi);
                     } else {
                         r = FailedRange{lo, hi, ls};
                     }
                 }
                 return false;
             }
-            if (c > min) push(kChoiceGreedy, 0, node, from, c - 1, reached);
+            // While ranges are kept the last count leaves a choice too, so that its failure
+            // records the range.
+            if (c > min || ranges) push(kChoiceGreedy, 0, node, from, c - 1, reached);
         } else {
             for (;; ++c) {
                 if (c > reached) {
@@ -556,7 +558,17 @@ bool CRegExpr::run(int32_t start) {
                     int32_t max = braces ? read32(op + 4) : kStarMax;
                     int32_t operand = pc + kNodeHeader + (braces ? 8 : 0);
                     int32_t unit = 1;
-                    int32_t count = count_simple(operand, pos, lazy ? min : max, &unit);
+                    int32_t limit = lazy ? min : max;
+                    // A known failed range after this node ends where the run of its operand
+                    // ends: reaching its start, the count is known without reading on.
+                    const FailedRange* known = nullptr;
+                    if (memo_on_ && !lazy && max >= kStarMax - 1 && !failed_ranges_.empty()) {
+                        const FailedRange& r = failed_ranges_[static_cast<size_t>(pc)];
+                        if (r.lo <= r.hi && pos < r.lo && r.loop_state == loop_state_id()) known = &r;
+                    }
+                    if (known != nullptr) limit = known->lo - pos;
+                    int32_t count = count_simple(operand, pos, limit, &unit);
+                    if (known != nullptr && unit == 1 && count == limit) count = known->hi - pos;
                     if (unit == 0) {
                         // An empty captured text: repeating it changes nothing, so it is taken
                         // zero times and the repetition matches the empty string.

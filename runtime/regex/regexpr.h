@@ -101,10 +101,13 @@ public:
     RtString replace_all(const RtString& input, const RtString& replacement);
 
     int32_t last_error() const { return last_error_; }
-    // After how many backtracking steps a search starts remembering failed states; negative (the
-    // default) is 32 per input byte plus 100000. Whether the last search ended because that
-    // bounded set was full (it then reports no match).
-    void set_memo_after(int64_t backtracks) { memo_after_ = backtracks; }
+    // After how many backtracking steps the searches of one input start remembering failed states;
+    // negative (the default) is 32 per input byte plus 100000. Whether a search of this input
+    // ended because that bounded set was full (it and later searches then report no match).
+    void set_memo_after(int64_t backtracks) {
+        memo_after_ = backtracks;
+        memo_stale_ = true;
+    }
     bool memo_gave_up() const { return memo_full_; }
     // The compiled program as text, one node per line, and the search aids; compiles if needed.
     std::string dump();
@@ -125,7 +128,10 @@ private:
     void compute_search_aids();
     bool search(int32_t from);
     bool run(int32_t start);
-    bool memo_seen(int32_t pc, int32_t pos);
+    bool memo_enter(int32_t pc, int32_t pos);
+    bool memo_failed(int32_t pc, int32_t pos, uint32_t ls);
+    void memo_mark(int32_t pc, int32_t pos, uint32_t ls);
+    uint64_t* memo_bit(int32_t pc, int32_t pos, bool create, uint64_t* bit);
     uint32_t loop_state_id();
     void memo_reset();
     int32_t count_simple(int32_t node, int32_t pos, int32_t max, int32_t* unit);
@@ -172,9 +178,11 @@ private:
     int64_t memo_after_ = -1;
     bool memo_on_ = false;
     bool memo_full_ = false;
-    std::vector<uint64_t> memo_;
+    bool memo_stale_ = true;                  // input or program changed since the last reset
+    std::vector<uint64_t> memo_;              // hash set of states: position, node, loop stack
     size_t memo_used_ = 0;
-    size_t memo_cap_ = 0;
+    std::vector<int8_t> memo_slot_;           // per node: its bitmap, -1 none yet, -2 the hash set
+    std::vector<std::vector<uint64_t>> memo_bits_;  // per bitmap: one bit per position
     std::vector<uint32_t> loop_states_;      // interned loop stacks: index, then its counters
     std::vector<uint32_t> loop_state_table_;  // open addressing: offset + 1 into loop_states_
     uint32_t loop_state_count_ = 0;

@@ -795,6 +795,7 @@ void CRegExpr::free_program() {
     program_ = nullptr;
     program_size_ = 0;
     compiled_ = false;
+    memo_stale_ = true;
 }
 
 void CRegExpr::set_expression(const char* text) {

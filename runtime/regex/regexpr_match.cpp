@@ -13,12 +13,13 @@
 // the exit, the lazy one the exit before the body; a counted loop pops its level before the rest
 // runs, greedy or lazy, and the pop is undone when the rest fails.
 //
-// A search that has backtracked far more than its input is long (and whose pattern has no
-// back-reference, so that the future of a state depends only on the node, the position and the
-// loop stack) starts remembering the states at which it entered a node with alternatives. Once
-// the search returns to such a state it must have failed from there before (a success ends the
-// search), so it fails at once; and a repetition remembers, as one range, the positions after it
-// from which the rest of the pattern failed, and skips them when backing off again. The matching
+// Searches of an input that have backtracked far more than the input is long (with a pattern
+// without back-references, so that the future of a state depends only on the node, the position
+// and the loop stack) start keeping the states that failed: entering a node with alternatives
+// pushes a record that, when the search backs out of it, marks (node, position, loop stack) as
+// failed; entering a marked state fails at once. A repetition also keeps, as one range, the
+// positions after it from which the rest failed, and skips them when backing off again. Success
+// leaves nothing marked, so the set stays true for later searches of the same input. The matching
 // order is unchanged, and patterns such as (a|a)*b take linear time. The set is bounded; a search
 // that would outgrow it ends without a match.
 #include <algorithm>
@@ -40,6 +41,7 @@ enum EntryKind : uint8_t {
     kChoiceLazy,    // pc = repetition, pos = its start, a = count last tried
     kChoiceExit,    // pc = greedy loop node, pos: pop the level and match the rest
     kChoiceBody,    // pc = lazy loop node, pos: one more pass of the body
+    kMemoFail,      // pc, pos, a = loop state: the search backs out of this state, it failed
 };
 
 constexpr int32_t kStarMax = 2147483647;
@@ -47,6 +49,8 @@ constexpr uint64_t kEmptySlot = ~0ull;
 constexpr uint32_t kNoLoopState = 0xFFFFFFFFu;
 constexpr uint32_t kMaxLoopStates = 4095;
 constexpr int32_t kMaxMemoNode = 1 << 20;
+constexpr size_t kMaxBitmaps = 16;
+constexpr size_t kMaxMemoEntries = size_t{1} << 20;  // a table of at most 16 MB
 
 int32_t read32(const uint8_t* p) {
     return static_cast<int32_t>(static_cast<uint32_t>(p[0]) | static_cast<uint32_t>(p[1]) << 8 |
@@ -87,6 +91,7 @@ void CRegExpr::set_input(const RtString& input) {
     in_end_ = static_cast<int32_t>(std::strlen(input_.data()));
     has_input_ = true;
     must_found_ = -1;
+    memo_stale_ = true;
     for (int i = 0; i < kGroups; ++i) start_[i] = end_[i] = -1;
 }
 
@@ -135,10 +140,16 @@ bool CRegExpr::exec(int32_t offset) {
     int32_t from = offset - 1;
     if (must_length_ > 0 && !literal_present(from)) return false;
     loop_index_ = 0;
-    backtracks_ = 0;
-    memo_threshold_ = memo_after_ >= 0 ? memo_after_ : 32 * static_cast<int64_t>(in_end_ + 1) + 100000;
-    memo_reset();
-    memo_on_ = memo_threshold_ <= 0 && !has_backref_;
+    // Failed states stay failed for every search of the same input with the same program, so the
+    // set is kept from one search to the next.
+    if (memo_stale_) {
+        memo_reset();
+        backtracks_ = 0;
+        memo_threshold_ = memo_after_ >= 0 ? memo_after_ : 32 * static_cast<int64_t>(in_end_ + 1) + 100000;
+        memo_on_ = memo_threshold_ <= 0 && !has_backref_;
+        memo_stale_ = false;
+    }
+    if (memo_full_) return false;
     return search(from);
 }
 
@@ -211,11 +222,10 @@ RtString CRegExpr::replace_all(const RtString& input, const RtString& replacemen
 void CRegExpr::memo_reset() {
     memo_on_ = false;
     memo_full_ = false;
-    if (memo_used_ > 0 || !memo_.empty()) {
-        std::fill(memo_.begin(), memo_.end(), kEmptySlot);
-    }
+    if (memo_used_ > 0) std::fill(memo_.begin(), memo_.end(), kEmptySlot);
     memo_used_ = 0;
-    memo_cap_ = std::min<size_t>(size_t{1} << 20, std::max<size_t>(size_t{1} << 16, 4 * (static_cast<size_t>(in_end_) + 1)));
+    memo_slot_.clear();
+    memo_bits_.clear();
     loop_state_count_ = 0;
     loop_states_.clear();
     std::fill(loop_state_table_.begin(), loop_state_table_.end(), 0u);
@@ -250,15 +260,55 @@ uint32_t CRegExpr::loop_state_id() {
     }
 }
 
-// Whether (node, position, loop stack) was entered before; records it otherwise.
-bool CRegExpr::memo_seen(int32_t pc, int32_t pos) {
-    uint32_t ls = loop_state_id();
-    if (ls == kNoLoopState || pc >= kMaxMemoNode) return false;
+// Failed states. With no counted loop active, the first nodes that fail get a bitmap over the
+// positions each (at most kMaxBitmaps bits per input byte); other states go to a hash set of at
+// most kMaxMemoEntries keys (position, node, loop stack).
+uint64_t* CRegExpr::memo_bit(int32_t pc, int32_t pos, bool create, uint64_t* bit) {
+    if (memo_slot_.empty()) memo_slot_.assign(static_cast<size_t>(program_size_), -1);
+    int8_t& slot = memo_slot_[static_cast<size_t>(pc)];
+    if (slot == -1 && create) {
+        if (memo_bits_.size() < kMaxBitmaps) {
+            slot = static_cast<int8_t>(memo_bits_.size());
+            memo_bits_.emplace_back(static_cast<size_t>(in_end_) / 64 + 1, 0);
+        } else {
+            slot = -2;
+        }
+    }
+    *bit = uint64_t{1} << (pos % 64);
+    return slot >= 0 ? &memo_bits_[static_cast<size_t>(slot)][static_cast<size_t>(pos) / 64] : nullptr;
+}
+
+bool CRegExpr::memo_failed(int32_t pc, int32_t pos, uint32_t ls) {
+    if (ls == 0) {
+        uint64_t bit = 0;
+        uint64_t* word = memo_bit(pc, pos, false, &bit);
+        if (word != nullptr) return (*word & bit) != 0;
+        if (memo_slot_[static_cast<size_t>(pc)] == -1) return false;
+    }
+    if (ls == kNoLoopState || pc >= kMaxMemoNode || memo_.empty()) return false;
+    uint64_t key = static_cast<uint64_t>(static_cast<uint32_t>(pos)) << 32 | static_cast<uint64_t>(pc) << 12 | ls;
+    size_t mask = memo_.size() - 1;
+    for (size_t i = mix(key) & mask;; i = (i + 1) & mask) {
+        if (memo_[i] == key) return true;
+        if (memo_[i] == kEmptySlot) return false;
+    }
+}
+
+void CRegExpr::memo_mark(int32_t pc, int32_t pos, uint32_t ls) {
+    if (ls == 0) {
+        uint64_t bit = 0;
+        uint64_t* word = memo_bit(pc, pos, true, &bit);
+        if (word != nullptr) {
+            *word |= bit;
+            return;
+        }
+    }
+    if (ls == kNoLoopState || pc >= kMaxMemoNode) return;
     uint64_t key = static_cast<uint64_t>(static_cast<uint32_t>(pos)) << 32 | static_cast<uint64_t>(pc) << 12 | ls;
     if (memo_used_ * 2 >= memo_.size()) {
-        if (memo_used_ >= memo_cap_) {
+        if (memo_used_ >= kMaxMemoEntries) {
             memo_full_ = true;
-            return true;
+            return;
         }
         std::vector<uint64_t> old;
         old.swap(memo_);
@@ -273,13 +323,22 @@ bool CRegExpr::memo_seen(int32_t pc, int32_t pos) {
     }
     size_t mask = memo_.size() - 1;
     for (size_t i = mix(key) & mask;; i = (i + 1) & mask) {
-        if (memo_[i] == key) return true;
+        if (memo_[i] == key) return;
         if (memo_[i] == kEmptySlot) {
             memo_[i] = key;
             ++memo_used_;
-            return false;
+            return;
         }
     }
+}
+
+// On entering a node with alternatives while failed states are kept: true if the state is known
+// to fail; otherwise a record is pushed that marks it failed once the search backs out of it.
+bool CRegExpr::memo_enter(int32_t pc, int32_t pos) {
+    uint32_t ls = loop_state_id();
+    if (memo_failed(pc, pos, ls)) return true;
+    stack_.push_back(Entry{kMemoFail, 0, pc, pos, static_cast<int32_t>(ls), 0});
+    return false;
 }
 
 // ---- the node matcher ----
@@ -538,7 +597,7 @@ bool CRegExpr::run(int32_t start) {
                 case kBranch: {
                     int32_t alt = next_of(prog, pc);
                     if (prog[alt] == kBranch) {
-                        if (memo_on_ && memo_seen(pc, pos)) {
+                        if (memo_on_ && memo_enter(pc, pos)) {
                             failed = true;
                             break;
                         }
@@ -548,7 +607,7 @@ bool CRegExpr::run(int32_t start) {
                     continue;
                 }
                 case kStar: case kPlus: case kBraces: case kStarLazy: case kPlusLazy: case kBracesLazy: {
-                    if (memo_on_ && memo_seen(pc, pos)) {
+                    if (memo_on_ && memo_enter(pc, pos)) {
                         failed = true;
                         break;
                     }
@@ -588,7 +647,7 @@ bool CRegExpr::run(int32_t start) {
                 case kLoop:
                 case kLoopLazy: {
                     if (loop_index_ == 0) fail(1015);
-                    if (memo_on_ && memo_seen(pc, pos)) {
+                    if (memo_on_ && memo_enter(pc, pos)) {
                         failed = true;
                         break;
                     }
@@ -638,6 +697,10 @@ bool CRegExpr::run(int32_t start) {
                 case kUndoEnd: end_[e.aux] = e.a; continue;
                 case kUndoIndex: loop_index_ = e.a; continue;
                 case kUndoCount: loop_count_[e.aux] = e.a; continue;
+                case kMemoFail:
+                    memo_mark(e.pc, e.pos, static_cast<uint32_t>(e.a));
+                    if (memo_full_) return false;
+                    continue;
                 default: break;
             }
             if (++backtracks_ > memo_threshold_ && !memo_on_ && !has_backref_) memo_on_ = true;

@@ -102,7 +102,7 @@ private:
                         size_t close = p_.find(')', i_);
                         if (close == std::string::npos) return false;
                         i_ = close + 1;
-                        out_ += "(?#)";
+                        out_ += "(?:)";  // an atom of its own: a quantifier after it repeats nothing
                         return true;
                     }
                     out_ += "(?";
@@ -122,7 +122,7 @@ private:
                     }
                     i_++;
                     if (out_.back() == '-') out_.pop_back();
-                    out_ += ')';
+                    out_ += ")(?:)";
                     return true;
                 }
                 if (++groups_ > 14) return false;
@@ -264,13 +264,16 @@ private:
 // from the end of the last match, one byte further after an empty one. False when PCRE2 gives up.
 bool pcre_replace(pcre2_code* code, const std::string& subject, const std::string& repl, std::string* out) {
     pcre2_match_data* md = pcre2_match_data_create_from_pattern(code, nullptr);
+    // A low match limit: inputs on which PCRE2 backtracks that much are skipped, not waited for.
+    pcre2_match_context* mc = pcre2_match_context_create(nullptr);
+    pcre2_set_match_limit(mc, 200000);
     size_t len = std::strlen(subject.c_str());
     size_t q = 0, from = 0;
     bool ok = true;
     while (ok && from <= len) {
         bool found = false;
         for (size_t p = from; p <= len; ++p) {
-            int rc = pcre2_match(code, reinterpret_cast<PCRE2_SPTR>(subject.data()), len, p, PCRE2_ANCHORED, md, nullptr);
+            int rc = pcre2_match(code, reinterpret_cast<PCRE2_SPTR>(subject.data()), len, p, PCRE2_ANCHORED, md, mc);
             if (rc == PCRE2_ERROR_NOMATCH) continue;
             if (rc < 0) {
                 ok = false;
@@ -288,6 +291,7 @@ bool pcre_replace(pcre2_code* code, const std::string& subject, const std::strin
     }
     out->append(subject, q, std::string::npos);
     pcre2_match_data_free(md);
+    pcre2_match_context_free(mc);
     return ok;
 }
 

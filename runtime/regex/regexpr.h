@@ -169,6 +169,7 @@ private:
     int32_t end_[regex::kGroups];
     int32_t loop_index_ = 0;
     int32_t loop_count_[regex::kLoopLevels + 1] = {};
+    int32_t loop_node_[regex::kLoopLevels + 1] = {};  // the loop node of each active level
     int32_t last_error_ = 0;
 
     // Backtracking state, kept and reused between searches.

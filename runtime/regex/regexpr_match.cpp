@@ -234,10 +234,19 @@ void CRegExpr::memo_reset() {
 
 // The loop stack as a small number, the same for equal stacks; kNoLoopState once too many
 // different stacks were seen.
+// A counter at or above the minimum of a loop without a maximum behaves the same whatever its
+// value, so it counts as the minimum.
 uint32_t CRegExpr::loop_state_id() {
     if (loop_index_ == 0) return 0;
+    uint32_t counts[kLoopLevels + 1];
+    for (int32_t i = 1; i <= loop_index_; ++i) {
+        const uint8_t* op = program_ + loop_node_[i] + kNodeHeader;
+        int32_t min = read32(op);
+        bool unbounded = read32(op + 4) >= kStarMax - 1;
+        counts[i] = static_cast<uint32_t>(unbounded && loop_count_[i] > min ? min : loop_count_[i]);
+    }
     uint64_t h = static_cast<uint64_t>(loop_index_);
-    for (int32_t i = 1; i <= loop_index_; ++i) h = mix(h * 31 + static_cast<uint32_t>(loop_count_[i]));
+    for (int32_t i = 1; i <= loop_index_; ++i) h = mix(h * 31 + counts[i]);
     if (loop_state_table_.empty()) loop_state_table_.assign(2 * (kMaxLoopStates + 1), 0u);
     size_t mask = loop_state_table_.size() - 1;
     constexpr int32_t kWidth = kLoopLevels + 1;
@@ -250,12 +259,12 @@ uint32_t CRegExpr::loop_state_id() {
             loop_states_.resize(static_cast<size_t>(id) * kWidth, 0u);
             uint32_t* s = &loop_states_[static_cast<size_t>(id - 1) * kWidth];
             s[0] = static_cast<uint32_t>(loop_index_);
-            for (int32_t j = 1; j <= loop_index_; ++j) s[j] = static_cast<uint32_t>(loop_count_[j]);
+            for (int32_t j = 1; j <= loop_index_; ++j) s[j] = counts[j];
             return id;
         }
         const uint32_t* s = &loop_states_[static_cast<size_t>(id - 1) * kWidth];
         bool same = s[0] == static_cast<uint32_t>(loop_index_);
-        for (int32_t j = 1; same && j <= loop_index_; ++j) same = s[j] == static_cast<uint32_t>(loop_count_[j]);
+        for (int32_t j = 1; same && j <= loop_index_; ++j) same = s[j] == counts[j];
         if (same) return id;
     }
 }
@@ -643,6 +652,7 @@ bool CRegExpr::run(int32_t start) {
                     ++loop_index_;
                     push(kUndoCount, static_cast<uint8_t>(loop_index_), 0, 0, loop_count_[loop_index_], 0);
                     loop_count_[loop_index_] = 0;
+                    loop_node_[loop_index_] = next_of(prog, pc);
                     break;
                 case kLoop:
                 case kLoopLazy: {

@@ -266,7 +266,7 @@ bool pcre_replace(pcre2_code* code, const std::string& subject, const std::strin
     pcre2_match_data* md = pcre2_match_data_create_from_pattern(code, nullptr);
     // A low match limit: inputs on which PCRE2 backtracks that much are skipped, not waited for.
     pcre2_match_context* mc = pcre2_match_context_create(nullptr);
-    pcre2_set_match_limit(mc, 200000);
+    pcre2_set_match_limit(mc, 20000);
     size_t len = std::strlen(subject.c_str());
     size_t q = 0, from = 0;
     bool ok = true;

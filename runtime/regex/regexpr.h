@@ -90,7 +90,8 @@ public:
     void set_modifier(int32_t index, bool on);
     void set_line_separators(const char* separators);
 
-    // The searched text: a copy of all its bytes; searches stop at its first NUL.
+    // The searched text: a copy of all its bytes; searches stop at its first NUL. replace_all
+    // searches its text in place and leaves no input stored.
     void set_input(const RtString& input);
     bool exec(int32_t offset);
     bool exec_next();
@@ -102,7 +103,7 @@ public:
 
     int32_t last_error() const { return last_error_; }
     // After how many backtracking steps the searches of one input start remembering failed states;
-    // negative (the default) is 32 per input byte plus 100000. Whether a search of this input
+    // negative (the default) is 8 per input byte plus 100000. Whether a search of this input
     // ended because that bounded set was full (it and later searches then report no match).
     void set_memo_after(int64_t backtracks) {
         memo_after_ = backtracks;
@@ -136,6 +137,8 @@ private:
     void memo_reset();
     int32_t count_simple(int32_t node, int32_t pos, int32_t max, int32_t* unit);
     bool line_sep_at(int32_t pos) const;
+    bool line_start_at(int32_t pos) const;
+    void input_reset();
     bool literal_present(int32_t from);
 
     // Expression and compiled program.
@@ -156,9 +159,14 @@ private:
     uint8_t first_set_[32] = {};
     uint8_t start_char_ = 0;
     bool anchored_ = false;
+    bool line_anchored_ = false;  // the single branch starts with line_start
+    int first_count_ = 0;         // members of the first-character set, and the first two
+    uint8_t first_a_ = 0;
+    uint8_t first_b_ = 0;
     int32_t must_offset_ = 0;  // program offset of the must-contain literal's bytes, 0 if none
     int32_t must_length_ = 0;
     int32_t must_found_ = -1;  // last found occurrence of the literal in the current input
+    int32_t first_next_[2] = {-1, -1};  // next occurrences of the one or two first bytes
 
     // Input and results.
     std::vector<char> input_;

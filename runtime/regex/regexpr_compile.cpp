@@ -846,11 +846,25 @@ void CRegExpr::compute_search_aids() {
     must_offset_ = 0;
     must_length_ = 0;
     must_found_ = -1;
+    first_next_[0] = first_next_[1] = -1;
+    line_anchored_ = false;
     first_chars(program_, 1, 0, first_set_, line_sep_set_, 0);
+    first_count_ = 0;
+    first_a_ = first_b_ = 0;
+    for (int c = 255; c >= 0; --c) {
+        if (!has_bit(first_set_, static_cast<unsigned>(c))) continue;
+        ++first_count_;
+        first_b_ = first_a_;
+        first_a_ = static_cast<uint8_t>(c);
+    }
+    if (first_count_ == 1) first_b_ = first_a_;
     if (program_[next_node(program_, 1)] != kEnd) return;
     int32_t scan = 1 + kNodeHeader;
-    if (program_[scan] == kExactly) start_char_ = program_[scan + kNodeHeader];
-    if (program_[scan] == kInputStart) anchored_ = true;
+    int32_t lead = scan;  // the first node that does something
+    while (program_[lead] == kComment) lead = next_node(program_, lead);
+    line_anchored_ = program_[lead] == kLineStart;
+    if (program_[lead] == kExactly) start_char_ = program_[lead + kNodeHeader];
+    if (program_[lead] == kInputStart) anchored_ = true;
     if (!starts_quantified_) return;
     for (int32_t q = scan; q != 0; q = next_node(program_, q)) {
         if (program_[q] == kExactly) {

@@ -85,12 +85,20 @@ void CRegExpr::ensure_program() {
 
 void CRegExpr::set_input(const RtString& input) {
     const char* data = input.data != nullptr ? input.data : "";
-    input_.assign(data, data + input.length);
-    input_.push_back(0);
+    size_t n = input.length > 0 ? static_cast<size_t>(input.length) : 0;
+    input_.resize(n + 1);
+    if (n > 0) std::memcpy(input_.data(), data, n);
+    input_[n] = 0;
     in_ = reinterpret_cast<const unsigned char*>(input_.data());
     in_end_ = static_cast<int32_t>(std::strlen(input_.data()));
     has_input_ = true;
+    input_reset();
+}
+
+// A new text to search: every search aid's memory of the old one goes.
+void CRegExpr::input_reset() {
     must_found_ = -1;
+    first_next_[0] = first_next_[1] = -1;
     memo_stale_ = true;
     for (int i = 0; i < kGroups; ++i) start_[i] = end_[i] = -1;
 }
@@ -107,7 +115,7 @@ int32_t CRegExpr::match_len(int32_t n) const {
 
 RtString CRegExpr::match_text(int32_t n) const {
     if (!has_input_ || match_len(n) <= 0) return RtString();
-    return RtString(input_.data(), start_[n], end_[n] - start_[n]);
+    return RtString(reinterpret_cast<const char*>(in_), start_[n], end_[n] - start_[n]);
 }
 
 // The literal's last found occurrence stays valid for every later search from before it.
@@ -145,7 +153,7 @@ bool CRegExpr::exec(int32_t offset) {
     if (memo_stale_) {
         memo_reset();
         backtracks_ = 0;
-        memo_threshold_ = memo_after_ >= 0 ? memo_after_ : 32 * static_cast<int64_t>(in_end_ + 1) + 100000;
+        memo_threshold_ = memo_after_ >= 0 ? memo_after_ : 8 * static_cast<int64_t>(in_end_ + 1) + 100000;
         memo_on_ = memo_threshold_ <= 0 && !has_backref_;
         memo_stale_ = false;
     }
@@ -173,33 +181,87 @@ bool CRegExpr::search(int32_t from) {
         }
         return false;
     }
+    // One or two possible first bytes are looked for with memchr; the end of the input is tried
+    // too when the first-character set holds 0.
+    if (first_count_ <= 2 && !has_bit(first_set_, 0)) {
+        // The next occurrences found by an earlier search of this input stay valid while they
+        // lie at or after the start of this one.
+        const unsigned char* end = in_ + in_end_;
+        const unsigned char* next_a = first_next_[0] >= from ? in_ + first_next_[0] : in_ + from;
+        const unsigned char* next_b = first_count_ != 2 ? end : first_next_[1] >= from ? in_ + first_next_[1] : in_ + from;
+        for (;;) {
+            if (next_a != end && *next_a != first_a_) {
+                next_a = static_cast<const unsigned char*>(std::memchr(next_a, first_a_, static_cast<size_t>(end - next_a)));
+                if (next_a == nullptr) next_a = end;
+            }
+            if (next_b != end && *next_b != first_b_) {
+                next_b = static_cast<const unsigned char*>(std::memchr(next_b, first_b_, static_cast<size_t>(end - next_b)));
+                if (next_b == nullptr) next_b = end;
+            }
+            first_next_[0] = static_cast<int32_t>(next_a - in_);
+            first_next_[1] = static_cast<int32_t>(next_b - in_);
+            const unsigned char* p = next_a < next_b ? next_a : next_b;
+            if (p == end) return false;
+            if (run(static_cast<int32_t>(p - in_))) return true;
+            if (memo_full_) return false;
+            if (p == next_a) ++next_a;
+            if (p == next_b) ++next_b;
+        }
+    }
     for (int32_t p = from; p <= in_end_; ++p) {
         if (!has_bit(first_set_, in_[p])) continue;
+        if (line_anchored_ && p > 0 && !line_start_at(p)) continue;
         if (run(p)) return true;
         if (memo_full_) return false;
     }
     return false;
 }
 
+// The line_start node's test.
+bool CRegExpr::line_start_at(int32_t pos) const {
+    if (pos == 0) return true;
+    unsigned char b = in_[pos - 1];
+    if (b == 10 && pos >= 2 && in_[pos - 2] == 13) return true;
+    return !(b == 13 && in_[pos] == 10) && has_bit(line_sep_set_, b);
+}
+
+// The text is searched where it is, not copied: its bytes stay unchanged and alive during the
+// call. Afterwards no input is stored (a later exec needs set_input).
 RtString CRegExpr::replace_all(const RtString& input, const RtString& replacement) {
-    set_input(input);
-    const char* src = input_.data();
-    size_t whole = input_.size() - 1;
+    const char* src = input.data != nullptr ? input.data : "";
+    size_t whole = input.length > 0 ? static_cast<size_t>(input.length) : 0;
+    input_.clear();
+    in_ = reinterpret_cast<const unsigned char*>(src);
+    const char* nul = static_cast<const char*>(std::memchr(src, 0, whole));
+    in_end_ = static_cast<int32_t>(nul != nullptr ? nul - src : static_cast<ptrdiff_t>(whole));
+    has_input_ = true;
+    input_reset();
+    for (int i = 0; i < kGroups; ++i) start_[i] = end_[i] = -1;
+    struct Unborrow {
+        CRegExpr* engine;
+        ~Unborrow() {
+            engine->has_input_ = false;
+            engine->in_ = nullptr;
+            engine->in_end_ = 0;
+            engine->input_reset();
+        }
+    } unborrow{this};
     // The result grows in one buffer, freed again if the search throws.
     struct Buffer {
         char* bytes = nullptr;
         size_t used = 0;
         size_t capacity = 0;
+        explicit Buffer(size_t size) : bytes(rt_alloc(size + 1)), capacity(size) {}
         ~Buffer() { rt_free(bytes); }
         void append(const char* from, size_t n) {
-            if (used + n > capacity || bytes == nullptr) {
+            if (used + n > capacity) {
                 capacity = used + n + (used + n) / 2 + 16;
-                bytes = bytes == nullptr ? rt_alloc(capacity + 1) : rt_realloc(bytes, capacity + 1);
+                bytes = rt_realloc(bytes, capacity + 1);
             }
             if (n > 0) std::memcpy(bytes + used, from, n);
             used += n;
         }
-    } out;
+    } out(whole + 16);
     size_t q = 0;
     size_t rlen = replacement.length > 0 ? static_cast<size_t>(replacement.length) : 0;
     if (exec(1)) {
@@ -512,11 +574,7 @@ bool CRegExpr::run(int32_t start) {
                     failed = pos != in_end_;
                     break;
                 case kLineStart:
-                    if (pos != 0) {
-                        unsigned char b = in[pos - 1];
-                        if (b == 10 && pos >= 2 && in[pos - 2] == 13) break;
-                        failed = (b == 13 && in[pos] == 10) || !has_bit(line_sep_set_, b);
-                    }
+                    failed = !line_start_at(pos);
                     break;
                 case kLineEnd:
                     if (pos != in_end_) {

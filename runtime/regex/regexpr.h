@@ -104,7 +104,8 @@ public:
     int32_t last_error() const { return last_error_; }
     // After how many backtracking steps the searches of one input start remembering failed states;
     // negative (the default) is 8 per input byte plus 100000. Whether a search of this input
-    // ended because that bounded set was full (it and later searches then report no match).
+    // ended because that bounded set, or the bounded backtracking stack, was full (it and later
+    // searches then report no match).
     void set_memo_after(int64_t backtracks) {
         memo_after_ = backtracks;
         memo_stale_ = true;
@@ -121,7 +122,37 @@ private:
         int32_t pc;
         int32_t pos;
         int32_t a;
-        int32_t b;
+    };
+    // The backtracking stack: blocks that are kept once allocated, so that it never moves and
+    // a search reuses what earlier searches allocated. Bounded by kMaxEntries.
+    class Stack {
+    public:
+        static constexpr size_t kBlock = size_t{1} << 15;
+        static constexpr size_t kMaxEntries = size_t{1} << 25;
+        bool empty() const { return size_ == 0; }
+        void clear() { size_ = 0; }
+        Entry& top() { return blocks_[(size_ - 1) / kBlock][(size_ - 1) % kBlock]; }
+        Entry pop() {
+            --size_;
+            return blocks_[size_ / kBlock][size_ % kBlock];
+        }
+        // False when the stack is full.
+        bool push(const Entry& e) {
+            if (size_ % kBlock == 0 && size_ / kBlock == blocks_.size()) {
+                if (size_ >= kMaxEntries) return false;
+                blocks_.emplace_back(new Entry[kBlock]);
+            }
+            blocks_[size_ / kBlock][size_ % kBlock] = e;
+            ++size_;
+            return true;
+        }
+        ~Stack() {
+            for (Entry* b : blocks_) delete[] b;
+        }
+
+    private:
+        std::vector<Entry*> blocks_;
+        size_t size_ = 0;
     };
     [[noreturn]] void fail(int32_t code);
     void free_program();
@@ -181,7 +212,7 @@ private:
     int32_t last_error_ = 0;
 
     // Backtracking state, kept and reused between searches.
-    std::vector<Entry> stack_;
+    Stack stack_;
     int64_t backtracks_ = 0;
     int64_t memo_threshold_ = 0;
     int64_t memo_after_ = -1;

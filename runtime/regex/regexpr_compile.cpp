@@ -443,21 +443,19 @@ private:
         bool x = mods_ & kModX;
         while (*p != 0 && !is_meta(*p) && !(x && *p == '#')) ++p;
         if (p - start > 1 && quantifier_char(*p)) --p;
-        unsigned char bytes_on_stack[64];
-        std::vector<unsigned char> heap;
-        unsigned char* bytes = bytes_on_stack;
-        if (p - start > 64) {
-            heap.resize(static_cast<size_t>(p - start));
-            bytes = heap.data();
-        }
+        cur_ = p;
         int32_t n = 0;
         for (const unsigned char* q = start; q < p; ++q) {
-            if (!(x && is_space(*q))) bytes[n++] = *q;
+            if (!(x && is_space(*q))) ++n;
         }
-        cur_ = p;
         if (n == 0) fail(119);
         *flagp = kHasWidth | (n == 1 ? kSimple : 0);
-        return exactly(bytes, n);
+        int32_t ret = node((mods_ & kModI) ? kExactlyCi : kExactly);
+        for (const unsigned char* q = start; q < p; ++q) {
+            if (!(x && is_space(*q))) emit_byte(*q);
+        }
+        emit_byte(0);
+        return ret;
     }
 
     int32_t special_group() {

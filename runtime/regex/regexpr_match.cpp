@@ -32,13 +32,13 @@ using namespace regex;
 namespace {
 
 enum EntryKind : uint8_t {
-    kUndoStart,     // aux = group, a = old start
-    kUndoEnd,       // aux = group, a = old end
+    kUndoGroup,     // aux = group, pos = old start, a = old end
     kUndoIndex,     // a = old loop index
     kUndoCount,     // aux = level, a = old counter
     kChoiceBranch,  // pc = next branch, pos
-    kChoiceGreedy,  // pc = repetition, pos = its start, a = next count to try, b = count reached
+    kChoiceGreedy,  // pc = repetition, pos = its start, a = next count to try
     kChoiceLazy,    // pc = repetition, pos = its start, a = count last tried
+    kReached,       // a = the count a repetition reached; right below its choice
     kChoiceExit,    // pc = greedy loop node, pos: pop the level and match the rest
     kChoiceBody,    // pc = lazy loop node, pos: one more pass of the body
     kMemoFail,      // pc, pos, a = loop state: the search backs out of this state, it failed
@@ -408,7 +408,7 @@ void CRegExpr::memo_mark(int32_t pc, int32_t pos, uint32_t ls) {
 bool CRegExpr::memo_enter(int32_t pc, int32_t pos) {
     uint32_t ls = loop_state_id();
     if (memo_failed(pc, pos, ls)) return true;
-    stack_.push_back(Entry{kMemoFail, 0, pc, pos, static_cast<int32_t>(ls), 0});
+    if (!stack_.push(Entry{kMemoFail, 0, pc, pos, static_cast<int32_t>(ls)})) memo_full_ = true;
     return false;
 }
 
@@ -481,8 +481,18 @@ bool CRegExpr::run(int32_t start) {
     int32_t pc = 1;
     int32_t pos = start;
     bool failed = false;
-    auto push = [this](uint8_t kind, uint8_t aux, int32_t pc_, int32_t pos_, int32_t a, int32_t b) {
-        stack_.push_back(Entry{kind, aux, pc_, pos_, a, b});
+    // A full stack ends the search without a match, as a full set of failed states does.
+    auto push = [this](uint8_t kind, uint8_t aux, int32_t pc_, int32_t pos_, int32_t a) {
+        if (!stack_.push(Entry{kind, aux, pc_, pos_, a})) memo_full_ = true;
+    };
+    // Group g changes: its old start and end are kept unless the newest entry keeps them already
+    // (no choice point lies between, so both are undone together).
+    auto save_group = [&](int g) {
+        if (!stack_.empty()) {
+            const Entry& t = stack_.top();
+            if (t.kind == kUndoGroup && t.aux == g) return;
+        }
+        push(kUndoGroup, static_cast<uint8_t>(g), 0, start_[g], end_[g]);
     };
     start_[0] = start;
 
@@ -538,7 +548,10 @@ bool CRegExpr::run(int32_t start) {
             }
             // While ranges are kept the last count leaves a choice too, so that its failure
             // records the range.
-            if (c > min || ranges) push(kChoiceGreedy, 0, node, from, c - 1, reached);
+            if (c > min || ranges) {
+                push(kReached, 0, 0, 0, reached);
+                push(kChoiceGreedy, 0, node, from, c - 1);
+            }
         } else {
             for (;; ++c) {
                 if (c > reached) {
@@ -551,7 +564,10 @@ bool CRegExpr::run(int32_t start) {
                 int32_t q = from + c * unit;
                 if (follow < 0 || in[q] == follow) break;
             }
-            if (c < max) push(kChoiceLazy, 0, node, from, c, reached);
+            if (c < max) {
+                push(kReached, 0, 0, 0, reached);
+                push(kChoiceLazy, 0, node, from, c);
+            }
         }
         pos = from + c * unit;
         pc = next;
@@ -668,7 +684,13 @@ bool CRegExpr::run(int32_t start) {
                             failed = true;
                             break;
                         }
-                        push(kChoiceBranch, 0, alt, pos, 0, 0);
+                        // Later branches that begin with a byte other than the next one are
+                        // left out of the choice.
+                        while (prog[alt] == kBranch && prog[alt + kNodeHeader] == kExactly &&
+                               prog[alt + 2 * kNodeHeader] != in[pos]) {
+                            alt = next_of(prog, alt);
+                        }
+                        if (prog[alt] == kBranch) push(kChoiceBranch, 0, alt, pos, 0);
                     }
                     pc += kNodeHeader;
                     continue;
@@ -706,9 +728,9 @@ bool CRegExpr::run(int32_t start) {
                 }
                 case kLoopEntry:
                     if (loop_index_ >= kLoopLevels) fail(1014);
-                    push(kUndoIndex, 0, 0, 0, loop_index_, 0);
+                    push(kUndoIndex, 0, 0, 0, loop_index_);
                     ++loop_index_;
-                    push(kUndoCount, static_cast<uint8_t>(loop_index_), 0, 0, loop_count_[loop_index_], 0);
+                    push(kUndoCount, static_cast<uint8_t>(loop_index_), 0, 0, loop_count_[loop_index_]);
                     loop_count_[loop_index_] = 0;
                     loop_node_[loop_index_] = next_of(prog, pc);
                     break;
@@ -724,25 +746,25 @@ bool CRegExpr::run(int32_t start) {
                     int32_t body = pc + read32(op + 8);
                     int32_t c = loop_count_[loop_index_];
                     if (c < min || (k == kLoop && c < max)) {
-                        if (c >= min) push(kChoiceExit, 0, pc, pos, 0, 0);
-                        push(kUndoCount, static_cast<uint8_t>(loop_index_), 0, 0, c, 0);
+                        if (c >= min) push(kChoiceExit, 0, pc, pos, 0);
+                        push(kUndoCount, static_cast<uint8_t>(loop_index_), 0, 0, c);
                         loop_count_[loop_index_] = c + 1;
                         pc = body;
                         continue;
                     }
-                    if (k == kLoopLazy && c < max) push(kChoiceBody, 0, pc, pos, 0, 0);
-                    push(kUndoIndex, 0, 0, 0, loop_index_, 0);
+                    if (k == kLoopLazy && c < max) push(kChoiceBody, 0, pc, pos, 0);
+                    push(kUndoIndex, 0, 0, 0, loop_index_);
                     --loop_index_;
                     break;
                 }
                 default:
                     if (k >= kOpen && k < kOpen + kGroups) {
                         int g = k - kOpen;
-                        push(kUndoStart, static_cast<uint8_t>(g), 0, 0, start_[g], 0);
+                        save_group(g);
                         start_[g] = pos;
                     } else if (k >= kClose && k < kClose + kGroups) {
                         int g = k - kClose;
-                        push(kUndoEnd, static_cast<uint8_t>(g), 0, 0, end_[g], 0);
+                        save_group(g);
                         end_[g] = pos;
                     } else {
                         fail(1001);
@@ -758,11 +780,12 @@ bool CRegExpr::run(int32_t start) {
         if (memo_full_) return false;
         for (;;) {
             if (stack_.empty()) return false;
-            Entry e = stack_.back();
-            stack_.pop_back();
+            Entry e = stack_.pop();
             switch (e.kind) {
-                case kUndoStart: start_[e.aux] = e.a; continue;
-                case kUndoEnd: end_[e.aux] = e.a; continue;
+                case kUndoGroup:
+                    start_[e.aux] = e.pos;
+                    end_[e.aux] = e.a;
+                    continue;
                 case kUndoIndex: loop_index_ = e.a; continue;
                 case kUndoCount: loop_count_[e.aux] = e.a; continue;
                 case kMemoFail:
@@ -777,23 +800,25 @@ bool CRegExpr::run(int32_t start) {
                 pc = e.pc;
                 pos = e.pos;
             } else if (e.kind == kChoiceGreedy) {
-                if (!repeat(e.pc, e.pos, e.a, e.b)) {
+                int32_t reached = stack_.pop().a;
+                if (!repeat(e.pc, e.pos, e.a, reached)) {
                     failed = true;
                     continue;
                 }
             } else if (e.kind == kChoiceLazy) {
-                if (!repeat(e.pc, e.pos, e.a + 1, e.b)) {
+                int32_t reached = stack_.pop().a;
+                if (!repeat(e.pc, e.pos, e.a + 1, reached)) {
                     failed = true;
                     continue;
                 }
             } else if (e.kind == kChoiceExit) {
                 pos = e.pos;
-                push(kUndoIndex, 0, 0, 0, loop_index_, 0);
+                push(kUndoIndex, 0, 0, 0, loop_index_);
                 --loop_index_;
                 pc = next_of(prog, e.pc);
             } else {  // kChoiceBody
                 pos = e.pos;
-                push(kUndoCount, static_cast<uint8_t>(loop_index_), 0, 0, loop_count_[loop_index_], 0);
+                push(kUndoCount, static_cast<uint8_t>(loop_index_), 0, 0, loop_count_[loop_index_]);
                 ++loop_count_[loop_index_];
                 pc = e.pc + read32(prog + e.pc + kNodeHeader + 8);
             }

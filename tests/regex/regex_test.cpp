@@ -158,6 +158,13 @@ TEST(RegexMatch, PositionsAndTextsAfterSearches) {
     re.replace_all(RtString("abc"), RtString("X"));
     EXPECT_EQ(re.match_pos(0), -1);
     EXPECT_EQ(re.match_len(0), -1);
+    EXPECT_THROW(re.exec(1), CRegExprException);  // replace_all leaves no input stored
+    // Where the first bytes were found in one input is not used for the next one.
+    re.set_expression("(?i)q");
+    re.set_input(RtString("xxQq"));
+    ASSERT_TRUE(re.exec(1) && re.exec_next());
+    re.set_input(RtString("q"));
+    EXPECT_TRUE(re.exec(1));
 }
 
 struct ErrorRow {

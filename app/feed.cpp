@@ -21,10 +21,11 @@ const EscapeRow kEscapeTable[] = {
     {"+", "%2B"},    {" ", "%20"},    {"~", "%7E"},
 };
 
-// The bytes the table leaves that would break the URL or the document: "#" ends a URL, control
-// bytes and bytes from 0x7F are not ASCII text.
+// The bytes the table leaves that would break the URL or the document: "#" and "?" end a URL's
+// path, "<" makes the feed ill-formed XML (">" is coded with it), control bytes and bytes from 0x7F
+// are not ASCII text.
 bool needs_code(unsigned char c) {
-    return c == '#' || c < 0x20 || c >= 0x7F;
+    return c == '#' || c == '?' || c == '<' || c == '>' || c < 0x20 || c >= 0x7F;
 }
 
 RtString code_remaining_bytes(const RtString& text) {

@@ -6,8 +6,9 @@
 
 #include "runtime/values/rt_string.h"
 
-// A path as a URL path: "%" first, then the escape table's characters, then "#", control bytes and
-// bytes from 0x7F as "%" and two capital hex digits, then every "\" as "/". The result is ASCII.
+// A path as a URL path: "%" first, then the escape table's characters, then "#", "?", "<", ">",
+// control bytes and bytes from 0x7F as "%" and two capital hex digits, then every "\" as "/". The
+// result is ASCII.
 RtString code_path(const RtString& path);
 
 // Builds the feed text in one growing buffer that becomes the result's own buffer, so that a large

@@ -25,6 +25,12 @@ if [ ! -f "$WINEPREFIX/system.reg" ]; then
     wineserver -w
 fi
 
+# Without a Windows Firefox in the prefix the program waits for browser windows it cannot see.
+firefox="$WINEPREFIX/drive_c/Program Files/Mozilla Firefox/firefox.exe"
+if [ ! -f "$firefox" ] && ! grep -qi 'Applications\\\\firefox.exe\\\\shell\\\\open\\\\command' "$WINEPREFIX/system.reg"; then
+    echo "gallery: no Windows Firefox in $WINEPREFIX: your Linux browser shows the program's own page (no slide show); the program then waits about 70 seconds for browser windows it cannot see and ends - this is not a hang."
+fi
+
 status=0
 wine "$build/release/gallery/gallery.exe" "$(winepath -w "$folder")" || status=$?
 echo "gallery.exe ended with exit code $status"

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs what the viewer's browser tests need and returns at once when everything is there: Debian's
-# Chromium and the npm packages of tests/viewer, installed into a folder beside the build folders.
+# Chromium and Firefox ESR and the npm packages of tests/viewer, installed into a folder beside the
+# build folders.
 #   scripts/setup_viewer.sh [FOLDER]   (default: $RT_BUILD_DIR/viewer-npm, or build/viewer-npm)
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -10,10 +11,16 @@ as_root() {
     if [ "$(id -u)" -eq 0 ]; then "$@"; else sudo "$@"; fi
 }
 
-if ! dpkg-query -W -f='${Status}' chromium 2>/dev/null | grep -q 'install ok installed'; then
-    echo "setup: installing chromium"
+missing=()
+for package in chromium firefox-esr; do
+    if ! dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q 'install ok installed'; then
+        missing+=("$package")
+    fi
+done
+if [ ${#missing[@]} -gt 0 ]; then
+    echo "setup: installing ${missing[*]}"
     as_root apt-get update -q
-    as_root env DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-install-recommends chromium
+    as_root env DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-install-recommends "${missing[@]}"
 fi
 
 # The copy of the lock file is written last, as the mark of a finished install of exactly that lock.

@@ -2,10 +2,12 @@
  * PicLens Lite: the slide-show viewer that the gallery page starts. It reads the Media RSS feed the
  * page announces and shows its pictures one at a time, full-window, until the user closes the show.
  * Plain script and CSS in one file; it loads nothing but the feed and the pictures the feed names.
+ * When the browser does not let the page read the feed, the user chooses or drops the feed file.
  *
  * The gallery builder finds the browser window by its title: the page keeps "view gallery" for a
- * while after it has loaded, the title begins with "PicLens" while the show (or one of its messages)
- * is open, and it is "view gallery" again once the show has been closed.
+ * while after it has loaded, the title begins with "PicLens" from then on while the show (or one of
+ * its messages, the chooser among them) is open, also while the feed is still being read, and it is
+ * "view gallery" again once the show has been closed.
  */
 (function () {
     'use strict';
@@ -17,6 +19,8 @@
     var ADVANCE_MS = 4000;  // automatic advance
     var NOTE_MS = 4000;     // how long a note stays on screen
     var SWIPE_PX = 40;      // shortest horizontal drag that counts as a swipe
+    var SKIPPED_NAMES = 3;  // names of skipped pictures the note keeps (the most recent ones)
+    var SCAN_SLICE = 20000; // feed tags read before the page gets a turn again
 
     var CSS = [
         'html, body { margin: 0; height: 100%; background: #111; color: #ccc; font: 14px/1.5 sans-serif; }',
@@ -43,30 +47,40 @@
         '  transform: translate(-50%, -50%); padding: 18px 24px; border: 1px solid #444; background: #1d1d1d;',
         '  color: #ddd; font-size: 14px; line-height: 1.5; -webkit-user-select: text; user-select: text; }',
         '#pll-show .pll-message h1 { margin: 0 0 10px; font-size: 18px; color: #fff; }',
-        '#pll-show .pll-message code { color: #fff; }'
+        '#pll-show .pll-message code { color: #fff; }',
+        '#pll-show .pll-choose { margin: 14px 0; padding: 16px; border: 2px dashed #555; border-radius: 6px;',
+        '  text-align: center; }',
+        '#pll-show .pll-choose.pll-over { border-color: #9cf; background: #223; }',
+        '#pll-show .pll-choose button { padding: 6px 16px; font-size: 15px; }',
+        '#pll-show .pll-choose .pll-problem { color: #f99; }',
+        '#pll-show .pll-settings { color: #999; font-size: 12px; }'
     ].join('\n');
 
     // What the user reads when there is nothing to show: a short form for the window title, a
     // heading, and paragraphs (plain text or an HTML list of steps).
     var MESSAGES = {
+        loading: {
+            short: 'loading',
+            heading: 'Loading the picture list\u2026',
+            text: ['The show starts as soon as the picture list of this gallery (feed.rss) has been read.']
+        },
         empty: {
             short: 'no pictures',
             heading: 'No pictures to show',
             text: ['The picture list of this gallery (feed.rss) names no pictures: the folder and the folders below ' +
                    'it hold no JPEG, GIF or PNG files.']
         },
+        // The chooser of the picture list comes first (see offerChooser); this is the second way.
         refused: {
             short: 'picture list not readable',
             heading: 'The browser did not let this page read its picture list',
-            text: ['The picture list, feed.rss, lies in the same folder as this page, but browsers refuse by ' +
-                   'default to let a page opened from a local file read other local files. To allow it:',
-                   '<ul><li>Firefox: open <code>about:config</code> and set ' +
+            text: ['<div class="pll-settings"><p>Or let local pages read local files, then make the gallery ' +
+                   'again:</p><ul><li>Firefox: open <code>about:config</code> and set ' +
                    '<code>security.fileuri.strict_origin_policy</code> to <code>false</code> (in some ' +
                    'older versions also <code>privacy.file_unique_origin</code>).</li>' +
                    '<li>Chrome, Chromium or Edge: start the browser with the option ' +
-                   '<code>--allow-file-access-from-files</code>.</li></ul>',
-                   'Then make the gallery again. (If the file has been deleted meanwhile, it cannot be read ' +
-                   'either.)']
+                   '<code>--allow-file-access-from-files</code>.</li></ul>' +
+                   '<p>(If the file has been deleted meanwhile, it cannot be read either.)</p></div>']
         },
         unreadable: {
             short: 'picture list not readable',
@@ -91,6 +105,7 @@
     var outcome = null;  // what reading the feed gave: {urls: [...]} or {problem: key of MESSAGES}
     var pictures = null; // load state of the feed's pictures: {urls, cache, failed}
     var show = null;     // the open show: its elements, position and timers
+    var feedUrl = '';    // the feed the page names, also the base of the addresses in a chosen feed
 
     function element(tag, className, text) {
         var node = document.createElement(tag);
@@ -124,7 +139,7 @@
     }
 
     // Reads the feed next to the page. A page opened from a local file may be refused this (the browser
-    // reports a network error); the user is then told how to allow it.
+    // reports a network error); the user is then offered to choose the file instead.
     function readFeed(url, done) {
         var finished = false;
         function finish(result) {
@@ -140,20 +155,27 @@
                 finish({problem: 'refused'});
                 return;
             }
-            finish(parseFeed(request.responseText, url));
+            parseFeed(request.responseText, url, finish);
         };
         request.onerror = function () {
             finish({problem: 'refused'});
         };
         try {
             request.open('GET', url);
+            // Plain text in the builder's code page: no XML document of the whole feed is built on the way.
+            request.overrideMimeType('text/plain; charset=windows-1252');
             request.send();
         } catch (e) {
             finish({problem: 'refused'});
         }
     }
 
+    var ABSOLUTE_URL = /^[a-z][a-z0-9+.\-]*:/i;
+
     function resolveUrl(url, base) {
+        if (ABSOLUTE_URL.test(url)) {
+            return url;
+        }
         try {
             return new URL(url, base).href;
         } catch (e) {
@@ -161,28 +183,114 @@
         }
     }
 
-    // The media:content elements in document order give the pictures; the thumbnails are not used.
-    function parseFeed(text, feedUrl) {
-        var doc = new DOMParser().parseFromString(text || '', 'application/xml');
-        if (!doc.documentElement || doc.getElementsByTagName('parsererror').length > 0) {
-            return {problem: 'unreadable'};
+    // Comments, CDATA sections, processing instructions, the document type, or a tag: (1) "/" of an
+    // end tag, (2) name, (3) attributes, (4) "/" of an empty element.
+    var MARKUP = '<!--[\\s\\S]*?-->|<!\\[CDATA\\[[\\s\\S]*?\\]\\]>|<\\?[\\s\\S]*?\\?>|' +
+                 '<!DOCTYPE(?:[^>\\[]|\\[[\\s\\S]*?\\])*>|' +
+                 '<(/?)([^\\s/>!?"\'=<]+)((?:[^>"\']|"[^"]*"|\'[^\']*\')*?)(/?)>';
+    var ATTRIBUTE = /([^\s=]+)\s*=\s*(?:"([^"]*)"|'([^']*)')/g;
+    var ENTITY = /&(#x[0-9a-f]+|#[0-9]+|amp|lt|gt|quot|apos);/gi;
+    var NAMED_ENTITIES = {amp: '&', lt: '<', gt: '>', quot: '"', apos: "'"};
+
+    function attributes(text) {
+        var found = {};
+        var match;
+        ATTRIBUTE.lastIndex = 0;
+        while ((match = ATTRIBUTE.exec(text)) !== null) {
+            var value = match[2] !== undefined ? match[2] : match[3];
+            found[match[1]] = value.indexOf('&') === -1 ? value : value.replace(ENTITY, function (all, name) {
+                if (name.charAt(0) !== '#') {
+                    return NAMED_ENTITIES[name.toLowerCase()];
+                }
+                var hex = name.charAt(1).toLowerCase() === 'x';
+                var code = parseInt(name.substring(hex ? 2 : 1), hex ? 16 : 10);
+                return code <= 0x10FFFF ? String.fromCodePoint(code) : all;
+            });
         }
-        var contents = doc.getElementsByTagNameNS(MEDIA_NS, 'content');
-        var urls = [];
-        for (var i = 0; i < contents.length; i++) {
-            var url = contents[i].getAttribute('url');
-            if (url) {
-                urls.push(resolveUrl(url, feedUrl));
-            }
-        }
-        return urls.length > 0 ? {urls: urls} : {problem: 'empty'};
+        return found;
     }
 
-    // The gallery builder codes each byte of a Windows-1252 path as %XX, so the name is decoded as
-    // Windows-1252, not as UTF-8.
-    function fileName(url) {
-        var path = url.split('?')[0].split('#')[0];
-        var coded = path.substring(path.lastIndexOf('/') + 1);
+    // The media:content elements in document order give the pictures; the thumbnails are not used.
+    // One pass over the markup, in slices so that the page stays responsive while a feed of a hundred
+    // thousand items is read: the tags must nest under one root (a damaged or cut-off feed is refused),
+    // and an element counts when its prefix is bound to the Media RSS namespace where it stands.
+    function parseFeed(text, feedUrl, done) {
+        var markup = new RegExp(MARKUP, 'g');
+        var open = [];   // {name, spaces}: the open elements, with the prefixes each one binds
+        var rootSeen = false;
+        var urls = [];
+        var at = 0;      // end of the markup read so far
+
+        function namespaceOf(prefix) {
+            var key = prefix ? 'xmlns:' + prefix : 'xmlns';
+            for (var i = open.length - 1; i >= 0; i--) {
+                if (open[i].spaces && open[i].spaces.hasOwnProperty(key)) {
+                    return open[i].spaces[key];
+                }
+            }
+            return '';
+        }
+
+        function outsideRootIsBlank(from, to) {
+            return open.length > 0 || !/\S/.test(text.substring(from, to));
+        }
+
+        function slice() {
+            for (var count = 0; count < SCAN_SLICE; count++) {
+                var match = markup.exec(text);
+                var next = text.indexOf('<', at);
+                if (match === null) {
+                    var whole = next === -1 && open.length === 0 && rootSeen && outsideRootIsBlank(at, text.length);
+                    done(!whole ? {problem: 'unreadable'} : urls.length > 0 ? {urls: urls} : {problem: 'empty'});
+                    return;
+                }
+                if (next !== match.index || !outsideRootIsBlank(at, match.index)) {
+                    done({problem: 'unreadable'});
+                    return;
+                }
+                at = markup.lastIndex;
+                var name = match[2];
+                if (name === undefined) {
+                    continue;
+                }
+                if (match[1]) {
+                    if (match[3].trim() || match[4] || open.length === 0 || open.pop().name !== name) {
+                        done({problem: 'unreadable'});
+                        return;
+                    }
+                    continue;
+                }
+                if (open.length === 0 && rootSeen) {
+                    done({problem: 'unreadable'});
+                    return;
+                }
+                rootSeen = true;
+                var colon = name.indexOf(':');
+                var local = name.substring(colon + 1);
+                var element = {name: name, spaces: null};
+                if (match[3].indexOf('xmlns') !== -1 || local === 'content') {
+                    var found = attributes(match[3]);
+                    element.spaces = found;
+                    open.push(element);
+                    var prefix = colon === -1 ? '' : name.substring(0, colon);
+                    if (local === 'content' && found.url && namespaceOf(prefix) === MEDIA_NS) {
+                        urls.push(resolveUrl(found.url, feedUrl));
+                    }
+                    if (match[4]) {
+                        open.pop();
+                    }
+                } else if (!match[4]) {
+                    open.push(element);
+                }
+            }
+            setTimeout(slice, 0);
+        }
+        slice();
+    }
+
+    // Bytes coded as %XX, read as Windows-1252: the gallery builder codes each byte of a Windows-1252
+    // path that way, so the text is not UTF-8.
+    function decodeBytes(coded) {
         var bytes = [];
         for (var i = 0; i < coded.length; i++) {
             var hex = coded.substr(i + 1, 2);
@@ -201,6 +309,26 @@
             }
         }
         return String.fromCharCode.apply(null, bytes);
+    }
+
+    function urlPath(url) {
+        return url.split('?')[0].split('#')[0];
+    }
+
+    function fileName(url) {
+        var path = urlPath(url);
+        return decodeBytes(path.substring(path.lastIndexOf('/') + 1));
+    }
+
+    // The folder of a file URL as the user knows it: C:\WINDOWS\temp on Windows, /tmp elsewhere.
+    function folderName(url) {
+        var path = urlPath(url);
+        path = path.substring(0, path.lastIndexOf('/'));
+        if (!/^file:/i.test(path)) {
+            return path;
+        }
+        var local = decodeBytes(path.replace(/^file:\/*/i, '/'));
+        return /^\/[A-Za-z]:/.test(local) ? local.substring(1).replace(/\//g, '\\') : local;
     }
 
     // Pictures are loaded through Image objects; only the current picture and its neighbours are kept,
@@ -234,15 +362,38 @@
         }
     }
 
-    function keepLoaded(index) {
+    // Forgets every picture but `index` and its neighbours. Their image data goes at once, not when the
+    // page's garbage is next collected: a load still running is cancelled (moving fast through large
+    // pictures would otherwise leave one running for each picture passed) and a decoded picture is
+    // freed. The picture on screen stays until the next one replaces it.
+    function forgetFar(index) {
         for (var key in pictures.cache) {
-            var distance = Math.abs(Number(key) - index);
-            if (distance > 1) {
+            if (Math.abs(Number(key) - index) > 1) {
                 var image = pictures.cache[key].image;
-                image.onload = image.onerror = null;
                 delete pictures.cache[key];
+                if (!image.parentNode) {
+                    release(image);
+                }
             }
         }
+    }
+
+    function isKept(image) {
+        for (var key in pictures.cache) {
+            if (pictures.cache[key].image === image) {
+                return true;
+            }
+        }
+        return false;
+    }
+
+    function release(image) {
+        image.onload = image.onerror = null;
+        image.src = '';
+    }
+
+    function keepLoaded(index) {
+        forgetFar(index);
         for (var near = index - 1; near <= index + 1; near += 2) {
             if (near >= 0 && near < pictures.urls.length && !pictures.failed[near]) {
                 loadPicture(near, markFailed(near));
@@ -273,35 +424,33 @@
             return;
         }
         started = true;
-        var held = false;
-        function proceed() {
-            if (outcome && held) {
-                openShow();
-            }
-        }
-        var feedUrl = findFeedLink();
+        feedUrl = findFeedLink();
         if (!feedUrl) {
             outcome = {problem: 'nolink'};
         } else {
-            readFeed(feedUrl, function (result) {
-                outcome = result;
-                if (result.urls) {
-                    pictures = {urls: result.urls, cache: {}, failed: {}};
-                    loadPicture(0, markFailed(0));
-                }
-                proceed();
-            });
+            readFeed(feedUrl, arrived);
         }
+        // The show opens when the hold ends, whether the feed has been read or not: the gallery builder
+        // gives up on a viewer window that does not appear within seconds.
         whenLoaded(function () {
             var style = element('style');
             style.textContent = CSS;
             (document.head || document.documentElement).appendChild(style);
             setStatus('Loading the gallery\u2026', false);
-            setTimeout(function () {
-                held = true;
-                proceed();
-            }, HOLD_MS);
+            setTimeout(openShow, HOLD_MS);
         });
+    }
+
+    // The feed has been read, refused or chosen by the user; an open show waiting for it goes on.
+    function arrived(result) {
+        outcome = result;
+        if (result.urls) {
+            pictures = {urls: result.urls, cache: {}, failed: {}};
+            loadPicture(0, markFailed(0));
+        }
+        if (show && show.waiting) {
+            present();
+        }
     }
 
     function setStatus(text, offerRestart) {
@@ -339,8 +488,10 @@
             noteTimer: 0,
             swipeFrom: null,
             swiped: false,
-            skipped: [],
-            messageOnly: false
+            skippedCount: 0,  // pictures skipped since the last one shown
+            skippedNames: [], // the last few of their names
+            messageOnly: false,
+            waiting: false    // for the feed: still being read, or refused and to be chosen
         };
         var closeButton = element('button', 'pll-close', '\u00D7');
         closeButton.title = 'Close (Esc)';
@@ -366,11 +517,23 @@
             event.preventDefault();
         });
 
-        if (!outcome.urls) {
+        present();
+    }
+
+    // Shows what the feed gave: its pictures, a message, the chooser when the browser refused the feed,
+    // or, while the feed is still being read, a message that says so.
+    function present() {
+        show.waiting = !outcome || outcome.problem === 'refused';
+        if (!outcome) {
+            showMessage('loading');
+        } else if (outcome.urls) {
+            show.messageOnly = false;
+            show.caption.style.display = '';
+            show.stage.innerHTML = '';
+            go(0, 1);
+        } else {
             showMessage(outcome.problem);
-            return;
         }
-        go(0, 1);
     }
 
     function closeShow() {
@@ -395,6 +558,9 @@
         var box = element('div', 'pll-message');
         box.setAttribute('role', 'alert');
         box.appendChild(element('h1', '', message.heading));
+        if (key === 'refused') {
+            box.appendChild(offerChooser());
+        }
         for (var i = 0; i < message.text.length; i++) {
             var paragraph = element('div');
             paragraph.innerHTML = message.text[i].charAt(0) === '<' ? message.text[i] : '<p>' + message.text[i] + '</p>';
@@ -408,13 +574,101 @@
         document.title = SHOW_TITLE + ' - ' + message.short;
     }
 
+    // The way round a refused feed that needs no settings: the user chooses the feed file (or drops it
+    // on the page), which is read here and shown like a feed read directly.
+    function offerChooser() {
+        var name = fileName(feedUrl);
+        var zone = element('div', 'pll-choose');
+        var intro = element('p', '', 'Choose the picture list of this gallery, ');
+        intro.appendChild(element('code', '', name));
+        intro.appendChild(document.createTextNode(' in the folder '));
+        intro.appendChild(element('code', '', folderName(feedUrl)));
+        intro.appendChild(document.createTextNode(', or drop that file here, and the show starts.'));
+        var input = element('input');
+        input.type = 'file';
+        input.accept = '.rss,.xml,application/rss+xml,text/xml';
+        input.style.display = 'none';
+        var button = element('button', '', 'Choose the picture list');
+        var state = element('p', 'pll-state');
+        zone.appendChild(intro);
+        zone.appendChild(button);
+        zone.appendChild(input);
+        zone.appendChild(state);
+
+        function readChosen(file) {
+            if (!file) {
+                return;
+            }
+            state.className = 'pll-state';
+            state.textContent = 'Reading ' + file.name + '\u2026';
+            var reader = new FileReader();
+            reader.onload = function () {
+                parseFeed(String(reader.result), feedUrl, function (result) {
+                    if (outcome.urls) {
+                        return;  // a file chosen before this one is already shown
+                    }
+                    if (result.urls) {
+                        arrived(result);
+                        return;
+                    }
+                    state.className = 'pll-problem';
+                    state.textContent = file.name + (result.problem === 'empty' ? ' names no pictures.' :
+                        ' is not a picture list.') + ' Choose ' + name + ' from the folder above.';
+                });
+            };
+            reader.onerror = function () {
+                state.className = 'pll-problem';
+                state.textContent = file.name + ' could not be read.';
+            };
+            reader.readAsText(file, 'windows-1252');
+        }
+
+        button.addEventListener('click', function () {
+            input.click();
+        });
+        input.addEventListener('change', function () {
+            readChosen(input.files[0]);
+            input.value = '';
+        });
+        // The whole page is the drop zone: a file dropped beside the box would otherwise be opened by
+        // the browser in place of the page.
+        show.root.addEventListener('dragover', function (event) {
+            if (show && show.waiting) {
+                event.preventDefault();
+                event.dataTransfer.dropEffect = 'copy';
+                zone.classList.add('pll-over');
+            }
+        });
+        show.root.addEventListener('dragleave', function () {
+            zone.classList.remove('pll-over');
+        });
+        show.root.addEventListener('drop', function (event) {
+            if (show && show.waiting) {
+                event.preventDefault();
+                zone.classList.remove('pll-over');
+                readChosen(event.dataTransfer.files[0]);
+            }
+        });
+        setTimeout(function () {
+            button.focus();
+        }, 0);
+        return zone;
+    }
+
     // Makes `index` the current picture and shows it once it has loaded. A picture that fails is
     // skipped in the direction of travel (`step`), turning back at the end of the list; the note
-    // names every picture skipped since the last one shown.
+    // counts the pictures skipped since the last one shown and names the last few.
     function go(index, step) {
         while (pictures.failed[index]) {
-            show.skipped.push(fileName(pictures.urls[index]));
-            note('Skipped, could not be loaded: ' + show.skipped.join(', '));
+            show.skippedCount++;
+            show.skippedNames.push(fileName(pictures.urls[index]));
+            if (show.skippedNames.length > SKIPPED_NAMES) {
+                show.skippedNames.shift();
+            }
+            note(show.skippedCount <= SKIPPED_NAMES ?
+                'Skipped, could not be loaded: ' + show.skippedNames.join(', ') :
+                'Skipped ' + show.skippedCount + ' pictures that could not be loaded, the last: ' +
+                show.skippedNames.join(', '));
             var next = index + step;
             if (next < 0 || next >= pictures.urls.length) {
                 step = -step;
@@ -432,6 +686,7 @@
         show.position.textContent = (index + 1) + ' / ' + count;
         show.name.textContent = fileName(pictures.urls[index]);
         document.title = SHOW_TITLE + ' - ' + (index + 1) + ' / ' + count;
+        forgetFar(index);
         loadPicture(index, function (image) {
             if (!show || show.messageOnly || show.index !== index) {
                 return;
@@ -444,10 +699,15 @@
             image.className = 'pll-picture';
             image.alt = fileName(pictures.urls[index]);
             image.draggable = false;
+            var replaced = show.stage.firstChild;
             show.stage.innerHTML = '';
             show.stage.appendChild(image);
-            show.skipped = [];
+            show.skippedCount = 0;
+            show.skippedNames = [];
             keepLoaded(index);
+            if (replaced && replaced.tagName === 'IMG' && replaced !== image && !isKept(replaced)) {
+                release(replaced);
+            }
             scheduleAdvance();
         });
     }

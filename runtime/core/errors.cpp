@@ -4,14 +4,18 @@
 
 #include <windows.h>
 
+#include <new>
+
 #include "runtime/core/core_state.h"
 #include "runtime/core/external.h"
+#include "runtime/core/requests.h"
 #include "runtime/settings/switch_vars.h"
 
 namespace {
 
 const char kBoxText[] = "Zeilennummer nicht verf\xFC" "gbar.";
 const char kAbortCaption[] = "Programm abgebrochen!";
+const char kOutOfMemoryCaption[] = "Nicht genug Speicher!";
 
 constexpr uint32_t kErrorBox = 0x10;     // MB_ICONERROR
 constexpr uint32_t kQuestionBox = 0x31;  // MB_OKCANCEL | MB_ICONEXCLAMATION
@@ -70,6 +74,75 @@ void call_handler(const RtString& message) {
     end_worker();
 }
 
+// Appends text to a fixed buffer, cutting what does not fit; keeps it 0-terminated.
+void append_fixed(char* buffer, size_t capacity, size_t* used, const char* text) {
+    for (; *text != 0 && *used + 1 < capacity; ++text) {
+        buffer[(*used)++] = *text;
+    }
+    buffer[*used] = 0;
+}
+
+// The log line of heap exhaustion, put together in a static buffer.
+void log_out_of_memory() {
+    if (g_switches.logfile.length == 0) {
+        return;
+    }
+    static char module[292];
+    static char path[292];
+    static char line[700];
+    GetModuleFileNameA(nullptr, module, sizeof module);
+    GetFullPathNameA(module, sizeof path, path, nullptr);
+    size_t used = 0;
+    for (const char* part : {"ERROR:\t", static_cast<const char*>(path), " (?) :", kOutOfMemoryCaption, "\r\n"}) {
+        append_fixed(line, sizeof line, &used, part);
+    }
+    HANDLE file = CreateFileA(g_switches.logfile.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_ALWAYS,
+                              FILE_ATTRIBUTE_NORMAL | FILE_FLAG_RANDOM_ACCESS, nullptr);
+    if (file == INVALID_HANDLE_VALUE) {
+        return;
+    }
+    SetFilePointer(file, 0, nullptr, FILE_END);
+    DWORD written = 0;
+    WriteFile(file, line, static_cast<DWORD>(used), &written, nullptr);
+    CloseHandle(file);
+}
+
+// The error box of heap exhaustion, shown by the main thread like every box, through a request
+// record that is not on the heap. The file search may hold the main thread suspended: it must
+// run to answer (resuming a thread that is not suspended does nothing).
+void show_out_of_memory_box() {
+    static ExternalCallRecord call;
+    call.address = reinterpret_cast<void*>(&MessageBoxA);
+    call.count = 4;
+    call.arguments[0] = reinterpret_cast<uint32_t>(g_core.text_window);
+    call.arguments[1] = reinterpret_cast<uint32_t>(kBoxText);
+    call.arguments[2] = reinterpret_cast<uint32_t>(kOutOfMemoryCaption);
+    call.arguments[3] = kErrorBox;
+    if (GetCurrentThreadId() == g_core.main_thread_id || g_core.request_window == nullptr) {
+        // The program body does not run on while the box is up, as with every external call.
+        HANDLE worker = g_core.worker_thread;
+        if (worker != nullptr && GetCurrentThreadId() != g_core.worker_thread_id) {
+            SuspendThread(worker);
+        }
+        carry_out_external_call(reinterpret_cast<intptr_t>(&call));
+        return;
+    }
+    if (g_core.main_thread != nullptr) {
+        ResumeThread(g_core.main_thread);
+    }
+    SendMessageA(g_core.request_window, kRequestMessage, kReqExternalCall, reinterpret_cast<LPARAM>(&call));
+}
+
+volatile LONG g_out_of_memory_entered = 0;
+
+void out_of_memory_in_buffer(size_t) {
+    fatal_out_of_memory();
+}
+
+void out_of_memory_in_new() {
+    fatal_out_of_memory();
+}
+
 }  // namespace
 
 void core_report_error(int32_t code, const char* argument) {
@@ -99,6 +172,21 @@ void core_report_warning(int32_t code, const char* argument) {
         show_box(kAbortCaption, kErrorBox);
         end_after(message);
     }
+}
+
+void fatal_out_of_memory() {
+    // A second exhaustion on the way (on either thread) ends the process at once.
+    if (InterlockedExchange(&g_out_of_memory_entered, 1) != 0) {
+        ExitProcess(1);
+    }
+    log_out_of_memory();
+    show_out_of_memory_box();
+    ExitProcess(1);
+}
+
+void install_out_of_memory_handlers() {
+    rt_set_out_of_memory_handler(out_of_memory_in_buffer);
+    std::set_new_handler(out_of_memory_in_new);
 }
 
 void append_log_line(const RtString& line) {

@@ -30,6 +30,12 @@ void append_log_line(const RtString& line);
 void core_report_error(int32_t code, const char* argument);
 void core_report_warning(int32_t code, const char* argument);
 
+// Heap exhaustion, on any thread: the log line when a log file is set, the box "Nicht genug
+// Speicher!", then the end of the process with code 1; nothing is allocated on the way. Installed
+// at start-up for failed string buffers and for failed operator new.
+[[noreturn]] void fatal_out_of_memory();
+void install_out_of_memory_handlers();
+
 // The last report: kind 1 after a warning, 2 after an error; its code and argument.
 int32_t last_error_kind();
 int32_t last_error_code();

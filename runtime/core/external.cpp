@@ -48,16 +48,8 @@ extern "C" uint32_t rt_call_thunk(void* address, int32_t count, const uint32_t* 
 
 namespace {
 
-// Shared by the process: filled by the caller, read by whichever thread makes the call. The
-// worker is blocked in SendMessageA (or suspended) while the main thread reads it.
-uint32_t g_external_arguments[kMaxExternalArguments];
-
-// The record of request 0xA00B.
-struct ExternalCallRecord {
-    void* address;
-    int32_t count;
-    uint32_t result;
-};
+static_assert(sizeof(ExternalCallRecord::arguments) == kMaxExternalArguments * sizeof(uint32_t),
+              "the request record holds every argument of a call");
 
 const char* file_name_part(const char* path) {
     const char* name = path;
@@ -71,13 +63,13 @@ const char* file_name_part(const char* path) {
 
 }  // namespace
 
-uint32_t call_with_argument_table(void* address, int32_t count) {
-    return rt_call_thunk(address, count, g_external_arguments);
+uint32_t call_with_arguments(void* address, int32_t count, const uint32_t* arguments) {
+    return rt_call_thunk(address, count, arguments);
 }
 
 uint32_t carry_out_external_call(intptr_t record) {
     auto* call = reinterpret_cast<ExternalCallRecord*>(record);
-    call->result = call_with_argument_table(call->address, call->count);
+    call->result = call_with_arguments(call->address, call->count, call->arguments);
     return call->result;
 }
 
@@ -88,9 +80,6 @@ int32_t invoke_external_table(const RtString& library, const RtString& function,
     }
     if (count > kMaxExternalArguments) {
         count = kMaxExternalArguments;
-    }
-    for (int32_t i = 0; i < count; ++i) {
-        g_external_arguments[i] = arguments[i];
     }
 
     HMODULE module = GetModuleHandleA(file_name_part(library.c_str()));
@@ -120,12 +109,15 @@ int32_t invoke_external_table(const RtString& library, const RtString& function,
         if (worker != nullptr) {
             SuspendThread(worker);
         }
-        result = call_with_argument_table(address, count);
+        result = call_with_arguments(address, count, arguments);
         if (worker != nullptr) {
             ResumeThread(worker);
         }
     } else {
-        auto* record = new ExternalCallRecord{address, count, 0};
+        auto* record = new ExternalCallRecord{address, count, 0, {}};
+        for (int32_t i = 0; i < count; ++i) {
+            record->arguments[i] = arguments[i];
+        }
         send_request(kReqExternalCall, reinterpret_cast<LPARAM>(record));
         Sleep(0);
         result = record->result;

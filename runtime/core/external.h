@@ -15,10 +15,11 @@ int32_t invoke_external(const RtString& library, const RtString& function, int32
 int32_t invoke_external_table(const RtString& library, const RtString& function, int32_t count,
                               const uint32_t* arguments);
 
-// Calls address with the first count slots of the external argument table as its parameters,
-// left to right; the caller's stack is restored whether the function is stdcall or cdecl.
-uint32_t call_with_argument_table(void* address, int32_t count);
+// Calls address with arguments[0] to arguments[count - 1] as its parameters, left to right; the
+// caller's stack is restored whether the function is stdcall or cdecl.
+uint32_t call_with_arguments(void* address, int32_t count, const uint32_t* arguments);
 
 // Request 0xA00B on the main thread: makes the call that the record (function address, argument
-// count, result) describes and stores the result in it. Called by the request window procedure.
+// count, result, arguments) describes and stores the result in it. Called by the request window
+// procedure.
 uint32_t carry_out_external_call(intptr_t record);

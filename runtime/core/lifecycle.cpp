@@ -27,6 +27,7 @@ void init_core() {
     g_core.main_thread_id = GetCurrentThreadId();
     init_core_switches();
     install_report_routines(core_report_error, core_report_warning);
+    install_out_of_memory_handlers();
     g_core.request_done_event = CreateEventA(nullptr, FALSE, FALSE, nullptr);
     g_core.command_line.clear();
     g_core.token_count = 0;
@@ -52,7 +53,7 @@ void init_core() {
     g_core.tooltip_window = nullptr;
 }
 
-void exit_core() {
+void close_core_handles() {
     if (g_core.request_done_event != nullptr) {
         CloseHandle(g_core.request_done_event);
         g_core.request_done_event = nullptr;
@@ -61,6 +62,10 @@ void exit_core() {
         CloseHandle(g_core.message_event);
         g_core.message_event = nullptr;
     }
+}
+
+void exit_core() {
+    close_core_handles();
     OleUninitialize();
     g_core.command_line.clear();
     g_core.token_count = 0;
@@ -104,7 +109,9 @@ void terminate_program() {
     CloseHandle(g_core.main_thread);
     g_core.worker_thread = nullptr;
     g_core.main_thread = nullptr;
-    clean_up_runtime();
+    // The worker may have died holding the C runtime's heap lock: from here on nothing may
+    // allocate or free. Only handles are closed; the process end releases the memory.
+    exit_windows_without_heap();
+    close_core_handles();
     ExitProcess(0);
 }
-

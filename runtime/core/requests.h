@@ -22,11 +22,11 @@ enum RequestKind : uint32_t {
     kReqFileDialog = 0xA008,        // save flag, title, filter text, file-name buffer of 292 bytes
     kReqTabControl = 0xA009,        // ControlRecord; window text = first tab's caption
     kReqPump = 0xA00A,              // no record
-    kReqExternalCall = 0xA00B,      // function address, argument count, result; sent only
+    kReqExternalCall = 0xA00B,      // ExternalCallRecord; sent only
     kReqDialogWindow = 0xA00C,      // title, parent, x, y, width, height, result window
     kReqFolderDialog = 0xA00D,      // title, path buffer
-    kReqEditDialog = 0xA00E,        // (unread), variant, result
-    kReqListDialog = 0xA00F,        // (unread), variant
+    kReqEditDialog = 0xA00E,        // text, variant, result
+    kReqListDialog = 0xA00F,        // answer, variant
     kReqInputDialog = 0xA010,       // prompt, title, text in and out
     kReqPause = 0xA011,             // lParam = milliseconds
     kReqInputPending = 0xA012,      // result
@@ -94,16 +94,22 @@ struct DialogWindowRecord {  // 0xA00C
     HWND result;
 };
 
+struct ExternalCallRecord {  // 0xA00B
+    void* address;
+    int32_t count;
+    uint32_t result;
+    // The call's own arguments, slot 0 the first parameter: carried in the record, a call that the
+    // main thread makes meanwhile cannot change them.
+    uint32_t arguments[33];
+};
+
 struct FolderDialogRecord {  // 0xA00D
     const char* title;
     char* path;
 };
 
-struct VariantRecord {  // 0xA00E, 0xA00F
-    uint32_t unused;
-    int32_t variant;
-    int32_t result;
-};
+// 0xA00E, 0xA00F: EditDialogRecord and ListDialogRecord, beside their dialog procedures
+// (runtime/windows/dialogs.h).
 
 struct InputDialogRecord {  // 0xA010
     const char* prompt;

@@ -99,7 +99,12 @@ void close_file(int32_t n) {
     io_result = 0;
     c->read_flag = 0;
     if (c->stream != nullptr) {
-        fclose(c->stream);
+        // Closing writes the text still buffered; when that fails the file lacks it. The buffer is
+        // flushed first: not every C runtime's fclose reports a failed flush.
+        bool flushed = fflush(c->stream) == 0;
+        if (fclose(c->stream) != 0 || !flushed) {
+            io_result = kIoNotWritable;
+        }
         c->stream = nullptr;
     } else if (c->handle != nullptr) {
         release_channel(n);

@@ -21,6 +21,16 @@ HANDLE g_open_search = nullptr;
 // appends and the terminator.
 constexpr int32_t kMaxFolderPath = MAX_PATH - 2;
 
+// A path that ends in a backslash (the start folder's does) already holds the one the platform
+// would append: it is not counted against the limit.
+bool folder_path_fits(const RtString& folder) {
+    int32_t length = folder.length;
+    if (length > 0 && folder.data[length - 1] == '\\') {
+        --length;
+    }
+    return length <= kMaxFolderPath;
+}
+
 // A folder's identity: volume serial number and file index.
 using FolderId = std::tuple<DWORD, DWORD, DWORD>;
 
@@ -81,7 +91,7 @@ bool seen_before(FolderSearch& search) {
 // tree) is left out together with everything below it. The current folder is left changed.
 void collect_directories(FolderSearch& search, const RtString& parent, const RtString& name, bool is_link) {
     RtString folder = join_path(parent, name);
-    if (folder.length > kMaxFolderPath || !SetCurrentDirectoryA(folder.c_str())) {
+    if (!folder_path_fits(folder) || !SetCurrentDirectoryA(folder.c_str())) {
         return;
     }
     if (is_link && !search.tracking) {

@@ -67,7 +67,7 @@ std::vector<RtString> split_columns(const RtString& text, const RtString& separa
     const char* start = text.c_str();
     const char* end = start + text.length;
     for (;;) {
-        const char* hit = string_find(start, separator.c_str(),
+        const char* hit = string_find(start, end, separator.c_str(),
                                       static_cast<int32_t>(end - start) - separator.length + 1, separator.length);
         if (hit == nullptr) {
             pieces.emplace_back(start, 0, static_cast<int32_t>(end - start));

@@ -68,8 +68,9 @@ RtString program_directory() {
     return RtString(path.c_str(), 0, static_cast<int32_t>(last - path.c_str()) + 1);
 }
 
+// A negative time pauses 0 ms: taken as unsigned it would be an endless Sleep on the main thread.
 void pause(int32_t ms) {
-    send_request(kReqPause, static_cast<LPARAM>(ms));
+    send_request(kReqPause, static_cast<LPARAM>(ms < 0 ? 0 : ms));
 }
 
 HWND find_window_by_title(const RtString& text) {

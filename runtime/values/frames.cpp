@@ -114,10 +114,17 @@ void pop_b(int32_t* variable) {
     pop_into(g_save_stack_b, variable);
 }
 
+// Allocates nothing: a fresh empty text would take a new buffer, so each text is emptied in its
+// own buffer, which goes with the process.
 void release_frames() {
     for (auto& frame : g_frame_region) {
         for (RtValue& record : frame) {
-            record = RtValue();
+            record.kind = 0;
+            record.int_value = 0;
+            record.float_value = 0.0;
+            record.ref = nullptr;
+            record.text.length = 0;
+            record.text.data[0] = 0;
         }
     }
     g_current_frame = 0;

@@ -37,6 +37,6 @@ void push_b(int32_t value);
 void pop_a(int32_t* variable);
 void pop_b(int32_t* variable);
 
-// Releases the frames' texts, empties the frame marks, the save stacks and the area tables at
-// shutdown.
+// Empties the frames' records (texts in their own buffers: nothing is allocated), the frame marks,
+// the save stacks and the area tables at shutdown.
 void release_frames();

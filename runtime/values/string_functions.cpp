@@ -294,14 +294,15 @@ int32_t string_count(const RtString& s, const RtString& t) {
 }
 
 // The first byte is looked for with memchr; the rest is compared byte by byte and stops at the
-// first difference, so a candidate near the end never reads beyond the subject's terminator.
-const char* string_find(const char* start, const char* needle, int32_t k, int32_t m) {
-    if (k < 1 || m < 1) {
+// first difference. Start positions end where the needle would no longer fit before end: a
+// needle holding a 0 byte would otherwise match the terminator and read on past the buffer.
+const char* string_find(const char* start, const char* end, const char* needle, int32_t k, int32_t m) {
+    if (k < 1 || m < 1 || end - start < m) {
         return nullptr;
     }
     const char first = needle[0];
     const char* p = start;
-    const char* last = start + k;
+    const char* last = end - start - m + 1 < k ? end - m + 1 : start + k;
     while (p < last) {
         p = static_cast<const char*>(std::memchr(p, first, static_cast<size_t>(last - p)));
         if (p == nullptr) {

@@ -23,9 +23,9 @@ RtString string_replace(const RtString& s, const RtString& f, const RtString& r)
 RtString string_replace_regex(const RtString& s, const RtString& pattern, const RtString& replacement);
 // Non-overlapping occurrences of t in s from the left; 0 when t is empty.
 int32_t string_count(const RtString& s, const RtString& t);
-// The first of k start positions at which the m needle bytes follow, or null. Candidates are
-// compared up to their first differing byte, so the subject needs its 0 terminator behind it.
-const char* string_find(const char* start, const char* needle, int32_t k, int32_t m);
+// The first of k start positions at which the m needle bytes follow, or null. The subject ends at
+// end: a candidate whose bytes would run past it is not tried, whatever k is.
+const char* string_find(const char* start, const char* end, const char* needle, int32_t k, int32_t m);
 
 // Start-up step: the "English" locale for every category, regex switch 0.
 void init_string_functions();

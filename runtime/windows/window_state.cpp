@@ -3,9 +3,55 @@
 #include <commctrl.h>
 
 #include "runtime/core/core_state.h"
+#include "runtime/settings/set_switch.h"
 #include "runtime/settings/switch_vars.h"
+#include "runtime/system/hidden_list.h"
+#include "runtime/windows/edit_streams.h"
+#include "runtime/windows/text_output.h"
+#include "runtime/windows/window_procs.h"
 
 RtWindowState g_windows;
+
+const COLORREF kPalette[16] = {0x000000, 0x880000, 0x008800, 0x880088, 0x000088, 0x888800, 0x008888, 0xCCCCCC,
+                               0x444444, 0xFF0000, 0x00FF00, 0xFF00FF, 0x0000FF, 0xFFFF00, 0x00FFFF, 0xFFFFFF};
+
+namespace {
+
+// tmAveCharWidth and tmHeight of the text font, measured on a memory DC.
+void measure_font() {
+    HDC dc = CreateCompatibleDC(nullptr);
+    HGDIOBJ old = SelectObject(dc, g_windows.font);
+    TEXTMETRICA metrics = {};
+    GetTextMetricsA(dc, &metrics);
+    SelectObject(dc, old);
+    DeleteDC(dc);
+    g_windows.char_width = metrics.tmAveCharWidth;
+    g_windows.line_height = metrics.tmHeight;
+}
+
+void register_class(const char* name, UINT style, WNDPROC procedure, HBRUSH background, HCURSOR cursor) {
+    WNDCLASSA wc = {};
+    wc.style = style;
+    wc.lpfnWndProc = procedure;
+    wc.cbWndExtra = kWindowExtraBytes;
+    wc.hInstance = g_core.instance;
+    wc.hIcon = LoadIconA(g_core.instance, "MARLO");
+    wc.hCursor = cursor;
+    wc.hbrBackground = background;
+    wc.lpszClassName = name;
+    if (RegisterClassA(&wc) == 0) {
+        ExitProcess(1);
+    }
+}
+
+void close_event(HANDLE& event) {
+    if (event != nullptr) {
+        CloseHandle(event);
+        event = nullptr;
+    }
+}
+
+}  // namespace
 
 void apply_control_font(HWND control) {
     int32_t selector = g_windows.control_font_selector;
@@ -22,6 +68,10 @@ void init_windows() {
     g_windows.title.assign_cstring("Brisko-Fenster");
     g_core.text_window = nullptr;
     g_core.current_dialog = nullptr;
+    g_windows.window_dc = nullptr;
+    g_windows.memory_dc = nullptr;
+    g_windows.drawing_dc = nullptr;
+    g_windows.second_dc = nullptr;
     store_current_event(0, nullptr, 0, 0);
     g_windows.control_font_selector = 0;
     g_windows.runtime_font = nullptr;
@@ -36,27 +86,44 @@ void init_windows() {
     g_switches.pdc = 0;
     g_switches.printres = 10;
     g_switches.ogldepth = 100;
+    g_windows.font = static_cast<HFONT>(GetStockObject(ANSI_FIXED_FONT));
+    measure_font();
+    g_windows.text_colour = 0;
+    g_windows.background_colour = 15;
+    g_windows.cursor_column = 0;
+    g_windows.cursor_row = 0;
+    register_class("FENSTER", 0x2023, text_window_proc, static_cast<HBRUSH>(GetStockObject(NULL_BRUSH)),
+                   LoadCursorA(nullptr, IDC_ARROW));
+    register_class("DIALOG", CS_CLASSDC, dialog_window_proc, GetSysColorBrush(COLOR_BTNFACE), nullptr);
 
     INITCOMMONCONTROLSEX controls = {};
     controls.dwSize = 8;
     controls.dwICC = 0x11C;  // bar, tab, up-down and date classes
     InitCommonControlsEx(&controls);
+    install_edit_streams();
+    install_drawing_dc_reset(reset_drawing_dc);
     g_switches.listdel.assign_cstring("|");
+    last_index = -1;
+    g_windows.has_manifest = FindResourceA(g_core.instance, MAKEINTRESOURCEA(1), MAKEINTRESOURCEA(24)) != nullptr;
+    InitializeCriticalSection(&g_windows.input_queue_lock);
 }
 
-void exit_windows() {
+void exit_windows_without_heap() {
     for (HANDLE& event : g_windows.input_events) {
-        if (event != nullptr) {
-            CloseHandle(event);
-            event = nullptr;
-        }
+        close_event(event);
     }
-    if (g_windows.manual_event != nullptr) {
-        CloseHandle(g_windows.manual_event);
-        g_windows.manual_event = nullptr;
-    }
+    close_event(g_windows.manual_event);
     if (g_windows.runtime_font != nullptr) {
         DeleteObject(g_windows.runtime_font);
         g_windows.runtime_font = nullptr;
     }
+}
+
+void exit_windows() {
+    exit_windows_without_heap();
+    clear_list();
+    UnregisterClassA("FENSTER", g_core.instance);
+    UnregisterClassA("DIALOG", g_core.instance);
+    DeleteCriticalSection(&g_windows.input_queue_lock);
+    g_windows.input_queue_count = 0;
 }

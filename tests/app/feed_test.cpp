@@ -25,6 +25,9 @@ TEST(CodePath, EscapeTableAndTheBytesItLeaves) {
         {"C:\\%C4.jpg", "C:/%25C4.jpg"},
         // A number sign would end the URL; other non-ASCII bytes would make the feed ill-formed.
         {"C:\\Nr #1.jpg", "C:/Nr%20%231.jpg"},
+        // Names that the ANSI listing turns into "<", ">" or "?" must neither break the feed's XML nor
+        // end the URL's path.
+        {"C:\\a<b>c?d.jpg", "C:/a%3Cb%3Ec%3Fd.jpg"},
         {"C:\\caf\xE9\\\x80\xFF.jpg", "C:/caf%E9/%80%FF.jpg"},
         {"C:\\tab\there\x7F.jpg", "C:/tab%09here%7F.jpg"},
         {"C:\\plain\\name-_.(1).JPEG", "C:/plain/name-_.(1).JPEG"},
@@ -42,7 +45,8 @@ TEST(CodePath, ResultIsPrintableAscii) {
     }
     std::string coded = bytes(code_path(RtString(all.c_str())));
     for (char c : coded) {
-        EXPECT_TRUE(c >= 0x20 && c < 0x7F && c != '#' && c != '\\' && c != ' ') << static_cast<int>(c);
+        EXPECT_TRUE(c >= 0x20 && c < 0x7F && c != '#' && c != '?' && c != '<' && c != '>' && c != '\\' &&
+                    c != ' ') << static_cast<int>(c);
     }
 }
 

@@ -5,7 +5,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <fstream>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -74,16 +76,72 @@ const char kFeedHeader[] =
     "<rss version=\"2.0\" xmlns:media=\"http://search.yahoo.com/mrss/\">\r\n"
     "<channel>\r\n";
 
+// Every picture of the tree below kPictures, as the ANSI listing names it, and its URL written by
+// hand: the oracle of the feed's coding.
+const struct {
+    const char* picture;
+    const char* url;
+} kPictureUrls[] = {
+    {"a.jpg", "file:///C:/gallery%20e2e/Bilder/a.jpg"},
+    {"B.JPG", "file:///C:/gallery%20e2e/Bilder/B.JPG"},
+    {"c.jpeg", "file:///C:/gallery%20e2e/Bilder/c.jpeg"},
+    {"d.gif", "file:///C:/gallery%20e2e/Bilder/d.gif"},
+    {"e.PNG", "file:///C:/gallery%20e2e/Bilder/e.PNG"},
+    {"Mein Urlaub\\Stra\xDF" "e & Meer.jpg", "file:///C:/gallery%20e2e/Bilder/Mein%20Urlaub/Stra%DFe%20%26%20Meer.jpg"},
+    {"Mein Urlaub\\\xC4rger+\xD6lfleck's~1.png",
+     "file:///C:/gallery%20e2e/Bilder/Mein%20Urlaub/%C4rger%2B%D6lfleck%27s%7E1.png"},
+    {"Mein Urlaub\\tief\\100% #1.jpg", "file:///C:/gallery%20e2e/Bilder/Mein%20Urlaub/tief/100%25%20%231.jpg"},
+    {"Mein Urlaub\\tief\\Gr\xFC\xDF" "e.GIF", "file:///C:/gallery%20e2e/Bilder/Mein%20Urlaub/tief/Gr%FC%DFe.GIF"},
+    {"Mein Urlaub\\tief\\k<l>m?.jpg", "file:///C:/gallery%20e2e/Bilder/Mein%20Urlaub/tief/k%3Cl%3Em%3F.jpg"},
+    {"zweiter\\x.Jpg", "file:///C:/gallery%20e2e/Bilder/zweiter/x.Jpg"},
+};
+
+std::string url_of(const std::string& picture) {
+    for (const auto& entry : kPictureUrls) {
+        if (std::string(kPictures) + "\\" + entry.picture == picture) {
+            return entry.url;
+        }
+    }
+    ADD_FAILURE() << "no URL written down for " << picture;
+    return "<unknown>";
+}
+
 std::string expected_feed(const std::vector<std::string>& pictures) {
     std::string feed = kFeedHeader;
     for (const std::string& picture : pictures) {
-        RtString coded = code_path(RtString(picture.c_str()));
-        std::string url = "file:///" + std::string(coded.c_str());
+        std::string url = url_of(picture);
         feed += "<item>\r\n<media:thumbnail url=\"" + url + "\" type=\"image\" />\r\n";
         feed += "<media:content  url=\"" + url + "\" type=\"image\" />\r\n</item>\r\n";
     }
     return feed + "</channel>\r\n</rss>\r\n";
 }
+
+// A hook in every GUI thread of the desktop that counts the external calls the gallery builder's
+// worker has its main thread make (a line each in external_calls.txt of the stand-in's log).
+class ExternalCallCounter {
+public:
+    ExternalCallCounter() {
+        library_ = LoadLibraryA((test_folder() + "request_hook.dll").c_str());
+        auto procedure = reinterpret_cast<HOOKPROC>(GetProcAddress(library_, "request_hook"));
+        hook_ = procedure != nullptr ? SetWindowsHookExA(WH_CALLWNDPROC, procedure, library_, 0) : nullptr;
+    }
+    ~ExternalCallCounter() {
+        if (hook_ != nullptr) {
+            UnhookWindowsHookEx(hook_);
+        }
+        FreeLibrary(library_);
+    }
+    bool installed() const { return hook_ != nullptr; }
+
+    static size_t calls() {
+        std::string lines = read_file_bytes(std::string(kLog) + "external_calls.txt");
+        return lines == "<missing>" ? 0 : static_cast<size_t>(std::count(lines.begin(), lines.end(), '\n'));
+    }
+
+private:
+    HMODULE library_ = nullptr;
+    HHOOK hook_ = nullptr;
+};
 
 class GalleryEndToEnd : public ::testing::Test {
 protected:
@@ -141,12 +199,19 @@ protected:
         for (const char* file : files) {
             write_bytes(root + "\\" + file, std::string("picture ") + file);
         }
+        // Full-width "<", ">" and "?": the ANSI listing gives them as "<", ">" and "?".
+        std::wstring wide_root(root.begin(), root.end());
+        HANDLE file = CreateFileW((wide_root + L"\\Mein Urlaub\\tief\\k\xFF1Cl\xFF1Em\xFF1F.jpg").c_str(), GENERIC_WRITE,
+                                  0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+        ASSERT_NE(file, INVALID_HANDLE_VALUE);
+        CloseHandle(file);
     }
 
+    // viewer: the stand-in's viewer title ("none": no viewer; "": its usual one).
     ProcessResult run_gallery(const std::string& arguments, const std::string& working_folder = "",
-                              DWORD timeout_ms = 60000) {
+                              DWORD timeout_ms = 60000, const std::string& viewer = "") {
         ProcessOptions options;
-        options.environment = {{"RT_STANDIN_LOG", kLog}};
+        options.environment = {{"RT_STANDIN_LOG", kLog}, {"RT_STANDIN_VIEWER", viewer}};
         options.working_folder = working_folder;
         options.timeout_ms = timeout_ms;
         return run_program("\"" + gallery_folder() + "gallery.exe\"" + (arguments.empty() ? "" : " " + arguments),
@@ -156,6 +221,19 @@ protected:
     std::string saved_html_command_;
 
     static std::string log_file(const char* name) { return read_file_bytes(std::string(kLog) + name); }
+
+    // Milliseconds from the moment the stand-in showed its page window until now; -1 without one.
+    static double ms_since_page_shown() {
+        LARGE_INTEGER now;
+        LARGE_INTEGER frequency;
+        QueryPerformanceCounter(&now);
+        QueryPerformanceFrequency(&frequency);
+        std::string shown = log_file("page_shown.txt");
+        if (shown == "<missing>") {
+            return -1;
+        }
+        return static_cast<double>(now.QuadPart - std::stoll(shown)) * 1000.0 / static_cast<double>(frequency.QuadPart);
+    }
 
     // Both documents are gone and the page window got the four close messages in order.
     static void expect_clean_end(const ProcessResult& r) {
@@ -172,8 +250,11 @@ TEST_F(GalleryEndToEnd, RegistryBrowserGetsThePageAndTheFeedAndIsClosedAfterTheV
     install_browser(kFallbackBrowser);  // present, but the registry's browser comes first
     register_browser(kRegistryBrowser);
 
+    ExternalCallCounter counter;
+    ASSERT_TRUE(counter.installed());
     ProcessResult r = run_gallery("\"" + std::string(kPictures) + "\"");
     expect_clean_end(r);
+    EXPECT_EQ(ExternalCallCounter::calls(), 0u) << "the Program Files folder was looked up";
 
     std::string page = temp_folder() + "gallery.htm";
     // The registry's command is taken in small letters; its short form keeps the drive letter so.
@@ -191,18 +272,9 @@ TEST_F(GalleryEndToEnd, RegistryBrowserGetsThePageAndTheFeedAndIsClosedAfterTheV
                   "\r\n");
 
     std::vector<std::string> pictures = walk_pictures(kPictures);
-    ASSERT_EQ(pictures.size(), 10u);
+    ASSERT_EQ(pictures.size(), std::size(kPictureUrls));
     std::string feed = log_file("feed.rss");
     EXPECT_EQ(feed, expected_feed(pictures));
-    for (const char* url : {
-             "file:///C:/gallery%20e2e/Bilder/Mein%20Urlaub/Stra%DFe%20%26%20Meer.jpg",
-             "file:///C:/gallery%20e2e/Bilder/Mein%20Urlaub/%C4rger%2B%D6lfleck%27s%7E1.png",
-             "file:///C:/gallery%20e2e/Bilder/Mein%20Urlaub/tief/100%25%20%231.jpg",
-             "file:///C:/gallery%20e2e/Bilder/Mein%20Urlaub/tief/Gr%FC%DFe.GIF",
-             "file:///C:/gallery%20e2e/Bilder/c.jpeg",
-         }) {
-        EXPECT_NE(feed.find(std::string("<media:content  url=\"") + url + "\""), std::string::npos) << url;
-    }
     // All JPEGs of every folder come before the first GIF, and the GIFs before the PNGs.
     EXPECT_LT(feed.find("zweiter/x.Jpg"), feed.find("d.gif"));
     EXPECT_LT(feed.find("Gr%FC%DFe.GIF"), feed.find("e.PNG"));
@@ -211,10 +283,39 @@ TEST_F(GalleryEndToEnd, RegistryBrowserGetsThePageAndTheFeedAndIsClosedAfterTheV
     EXPECT_TRUE(exists(std::string(kLog) + "ended.txt")) << "the browser window was not closed";
 }
 
+// A registry value that is a bare path, without quotes or options, is taken in small letters. The
+// viewer's first title counts as well as the second: the show ends soon after it closes.
+TEST_F(GalleryEndToEnd, ABareRegistryPathIsTakenAndACoolirisWindowIsTheViewerToo) {
+    install_browser(kRegistryBrowser);
+    set_default_value(std::string(kBrowserKey) + "\\shell\\open\\command", kRegistryBrowser);
+    ProcessResult r = run_gallery("\"" + std::string(kPictures) + "\\leer\"", "", 60000, "Cooliris - Stand-in");
+    double waited = ms_since_page_shown();
+    expect_clean_end(r);
+    std::string lowered = kRegistryBrowser;
+    CharLowerA(lowered.data());
+    EXPECT_EQ(log_file("commandline.txt"), short_path(lowered) + " -new-window " + temp_folder() + "gallery.htm");
+    EXPECT_GE(waited, 1800) << "the page window was closed while the viewer was open";
+    EXPECT_LT(waited, 6000) << "the viewer went unnoticed until the viewer wait ran out";
+}
+
+TEST_F(GalleryEndToEnd, WithoutAViewerThePageWindowIsClosedTenSecondsAfterItAppeared) {
+    install_browser(kRegistryBrowser);
+    register_browser(kRegistryBrowser);
+    ProcessResult r = run_gallery("\"" + std::string(kPictures) + "\\leer\"", "", 60000, "none");
+    double waited = ms_since_page_shown();
+    expect_clean_end(r);
+    EXPECT_GE(waited, 9900);
+    EXPECT_LT(waited, 12500);
+}
+
 TEST_F(GalleryEndToEnd, WithoutARegistryBrowserTheProgramFilesFirefoxIsStarted) {
     install_browser(kFallbackBrowser);
+    ExternalCallCounter counter;
+    ASSERT_TRUE(counter.installed());
     ProcessResult r = run_gallery("\"" + std::string(kPictures) + "\\zweiter\"");
     expect_clean_end(r);
+    // The special-folder lookup: the folder's item list, its path, and freeing the list.
+    EXPECT_EQ(ExternalCallCounter::calls(), 3u);
     EXPECT_EQ(log_file("commandline.txt"),
               short_path(kFallbackBrowser) + " -new-window " + temp_folder() + "gallery.htm");
     EXPECT_EQ(log_file("feed.rss"), expected_feed({std::string(kPictures) + "\\zweiter\\x.Jpg"}));
@@ -262,8 +363,14 @@ TEST_F(GalleryEndToEnd, AFolderParameterThatNamesNoFolderScansTheCurrentFolder) 
     EXPECT_EQ(log_file("feed.rss"), expected_feed(walk_pictures(current)));
 }
 
+// No page window ever appears: 60 s for it and 10 s for the viewer, each ended by the first look
+// after its deadline.
 TEST_F(GalleryEndToEnd, WithoutAnyBrowserTheShellOpensTheProgramsOwnPageAndTheWaitsRunOut) {
+    DWORD started = GetTickCount();
     ProcessResult r = run_gallery("\"" + std::string(kPictures) + "\\leer\"", "", 150000);
+    DWORD run = GetTickCount() - started;
+    EXPECT_GE(run, 70000u);
+    EXPECT_LT(run, 78000u);
     EXPECT_FALSE(r.timed_out);
     EXPECT_EQ(r.exit_code, 0u);
     EXPECT_NE(log_file("shell.txt").find(gallery_folder() + "gallery.htm"), std::string::npos) << log_file("shell.txt");

@@ -2,6 +2,7 @@
 // line, copies the page and the feed it was given (they are deleted later), shows a page window
 // titled like a browser showing the page, then a viewer window, closes the viewer, and records the
 // close messages its page window receives. Everything goes to the folder named by RT_STANDIN_LOG.
+// RT_STANDIN_VIEWER names the viewer window's title ("none": no viewer ever appears).
 //   standin_browser.exe ... -new-window PAGE   as the gallery builder starts a browser
 //   standin_browser.exe --manual               only the windows (the test starts it itself)
 //   standin_browser.exe --shell FILE           as the shell opens a page: record and end
@@ -17,6 +18,7 @@ constexpr UINT_PTR kCloseViewer = 2;
 constexpr UINT_PTR kGiveUp = 3;
 
 std::string g_log_folder;
+std::string g_viewer_title = "PicLens Lite - 1 / 3";
 HWND g_viewer = nullptr;
 HINSTANCE g_instance = nullptr;
 
@@ -73,7 +75,7 @@ LRESULT CALLBACK page_proc(HWND window, UINT message, WPARAM wparam, LPARAM lpar
         case WM_TIMER:
             if (wparam == kShowViewer) {
                 KillTimer(window, kShowViewer);
-                g_viewer = CreateWindowExA(0, "StandInViewer", "PicLens Lite - 1 / 3", WS_OVERLAPPEDWINDOW | WS_VISIBLE,
+                g_viewer = CreateWindowExA(0, "StandInViewer", g_viewer_title.c_str(), WS_OVERLAPPEDWINDOW | WS_VISIBLE,
                                            50, 50, 300, 200, nullptr, nullptr, g_instance, nullptr);
                 SetTimer(window, kCloseViewer, 1200, nullptr);
             } else if (wparam == kCloseViewer) {
@@ -114,6 +116,10 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
     char folder[MAX_PATH] = {};
     GetEnvironmentVariableA("RT_STANDIN_LOG", folder, sizeof folder);
     g_log_folder = folder;
+    char viewer[64] = {};
+    if (GetEnvironmentVariableA("RT_STANDIN_VIEWER", viewer, sizeof viewer) > 0) {
+        g_viewer_title = viewer;
+    }
     // The moment of the launch, for the benchmark (the counter is the same in every process).
     write_file("started.txt", std::to_string(started.QuadPart));
     std::string command_line = GetCommandLineA();
@@ -140,7 +146,12 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
 
     HWND page = CreateWindowExA(0, "StandInBrowser", "view gallery - Stand-in Browser", WS_OVERLAPPEDWINDOW | WS_VISIBLE,
                                 0, 0, 400, 300, nullptr, nullptr, instance, nullptr);
-    SetTimer(page, kShowViewer, 600, nullptr);
+    LARGE_INTEGER shown;
+    QueryPerformanceCounter(&shown);
+    write_file("page_shown.txt", std::to_string(shown.QuadPart));
+    if (g_viewer_title != "none") {
+        SetTimer(page, kShowViewer, 600, nullptr);
+    }
     SetTimer(page, kGiveUp, 120000, nullptr);
     MSG msg;
     while (GetMessageA(&msg, nullptr, 0, 0) > 0) {

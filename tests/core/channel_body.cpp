@@ -20,8 +20,11 @@ namespace {
 
 constexpr UINT kCountedMessage = WM_USER + 7;
 constexpr UINT kCallFromMainThread = WM_USER + 9;
+constexpr UINT kCallFromMainThreadLater = WM_USER + 10;
+constexpr UINT kPostFromMainThread = WM_USER + 11;
 
 std::atomic<int> g_counted{0};
+std::atomic<int> g_main_thread_result{0};
 RtString g_dll_path;
 
 HWND create_control(const char* class_name, const char* text, DWORD style, HWND parent, bool own_id = false,
@@ -40,6 +43,18 @@ LRESULT CALLBACK test_window_proc(HWND window, UINT message, WPARAM wparam, LPAR
     if (message == kCallFromMainThread) {
         // An external call made on the main thread: the worker is suspended meanwhile.
         return invoke_external(g_dll_path, RtString("thread_of_call"), 0);
+    }
+    if (message == kCallFromMainThreadLater) {
+        // Lands while the worker's own call is between taking its arguments and its request.
+        Sleep(300);
+        g_main_thread_result = invoke_external(g_dll_path, RtString("two_std"), 2, 8, 9);
+        return 0;
+    }
+    if (message == kPostFromMainThread) {
+        // A request issued on the main thread itself, as a dialog procedure filling a list does.
+        int32_t pending = -1;
+        post_request(kReqInputPending, &pending);
+        return pending + 1;
     }
     return DefWindowProcA(window, message, wparam, lparam);
 }
@@ -168,6 +183,35 @@ void scenario_fast_loop() {
     body_printf("after_second_off=%d", g_counted.load());
 }
 
+// Switching fastmode on twice (as 1 then 5 does) and a request message posted to a window while
+// the fast loop runs: neither may leave a fast loop behind once fastmode is off.
+void scenario_fast_loop_nesting() {
+    HWND window = create_test_window();
+    fastmode_on();
+    fastmode_on();
+    PostMessageA(window, kCountedMessage, 0, 0);
+    fastmode_off();
+    Sleep(300);
+    body_printf("after_second_entry=%d", g_counted.load());
+
+    fastmode_on();
+    PostMessageA(g_core.request_window, kRequestMessage, kReqLeaveFastLoop, 0);
+    PostMessageA(window, kCountedMessage, 0, 0);
+    Sleep(300);
+    body_printf("window_request_in_fast_loop=%d", g_counted.load() - 1);
+    fastmode_off();
+    Sleep(300);
+    body_printf("after_fastmode_off=%d", g_counted.load() - 1);
+}
+
+void scenario_post_on_main_thread() {
+    HWND window = create_test_window();
+    DWORD_PTR answer = 0;
+    LRESULT done = SendMessageTimeoutA(window, kPostFromMainThread, 0, 0, SMTO_NORMAL, 5000, &answer);
+    body_printf("carried_out=%d", done != 0 && answer != 0 ? 1 : 0);
+    body_printf("event_left_set=%d", WaitForSingleObject(g_core.request_done_event, 0) == WAIT_OBJECT_0 ? 1 : 0);
+}
+
 void scenario_end_in_fast_loop() {
     fastmode_on();
     Sleep(200);
@@ -176,14 +220,13 @@ void scenario_end_in_fast_loop() {
 }
 
 // Posts every signalling kind that neither blocks on a dialog nor needs the text window, with
-// records that make it harmless: each must come back.
+// records that make it harmless: each must come back. (The modal edit, list and input dialogs are
+// answered in the dialog tests.)
 void scenario_signals() {
-    static RtString answer;
-    const uint32_t kinds[] = {kReqCreateControl, kReqPeek,        kReqModelessDialog, kReqResourceDialog,
-                              kReqPopupMenu,     kReqDestroyWindow, kReqTabControl,   kReqPump,
-                              kReqDialogWindow,  kReqEditDialog,  kReqListDialog,     kReqInputDialog,
-                              kReqInputPending,  kReqUpDown,      kReqStatusBar,      kReqTooltip,
-                              kReqToolbar,       kReqAddAccelerator};
+    const uint32_t kinds[] = {kReqCreateControl, kReqPeek,          kReqModelessDialog, kReqResourceDialog,
+                              kReqPopupMenu,     kReqDestroyWindow, kReqTabControl,     kReqPump,
+                              kReqDialogWindow,  kReqInputPending,  kReqUpDown,         kReqStatusBar,
+                              kReqTooltip,       kReqToolbar,       kReqAddAccelerator};
     for (uint32_t kind : kinds) {
         uint32_t fields[16] = {};
         auto text = [](const char* s) { return reinterpret_cast<uint32_t>(s); };
@@ -196,11 +239,6 @@ void scenario_signals() {
             case kReqResourceDialog:
             case kReqDialogWindow:
                 fields[0] = text("");
-                break;
-            case kReqInputDialog:
-                fields[0] = text("prompt");
-                fields[1] = text("title");
-                fields[2] = reinterpret_cast<uint32_t>(&answer);
                 break;
             case kReqAddAccelerator:
                 fields[0] = 1;
@@ -287,6 +325,21 @@ void scenario_external() {
     body_printf("missing_library_argument=%s", last_error_argument().c_str());
 }
 
+// The worker's call loads the library, whose start-up takes a second; meanwhile the main thread
+// makes a call of its own, which must not change the worker's arguments.
+void scenario_external_overlap() {
+    RtString program = program_path();
+    g_dll_path = concat(RtString(program.c_str(), 0, static_cast<int32_t>(strrchr(program.c_str(), '\\') -
+                                                                           program.c_str()) + 1),
+                        "ext_test.dll");
+    HWND window = create_test_window();
+    SetEnvironmentVariableA("EXT_TEST_SLOW_ATTACH", "1000");
+    PostMessageA(window, kCallFromMainThreadLater, 0, 0);
+    body_printf("worker_call=%d", invoke_external(g_dll_path, RtString("two_std"), 2, 3, 4));
+    SetEnvironmentVariableA("EXT_TEST_SLOW_ATTACH", nullptr);
+    body_printf("main_call=%d", g_main_thread_result.load());
+}
+
 void scenario_external_fatal() {
     body_print("calling");
     invoke_external(RtString("no_such_lib.dll"), RtString("f"), 0);
@@ -309,6 +362,10 @@ void program_body() {
         scenario_pause();
     } else if (scenario == "fast_loop") {
         scenario_fast_loop();
+    } else if (scenario == "fast_loop_nesting") {
+        scenario_fast_loop_nesting();
+    } else if (scenario == "post_on_main_thread") {
+        scenario_post_on_main_thread();
     } else if (scenario == "end_in_fast_loop") {
         scenario_end_in_fast_loop();
     } else if (scenario == "return_in_fast_loop") {
@@ -320,6 +377,8 @@ void program_body() {
         scenario_misposted();
     } else if (scenario == "external") {
         scenario_external();
+    } else if (scenario == "external_overlap") {
+        scenario_external_overlap();
     } else if (scenario == "external_fatal") {
         scenario_external_fatal();
     }

@@ -29,6 +29,14 @@ void print_switches() {
     body_printf("randseed_last=%d", g_random.last_seed);
     body_printf("random_index=%d", g_random.index);
     body_printf("logfile=[%s]", g_switches.logfile.c_str());
+    body_printf("filemode=%d", g_switches.filemode);
+    body_printf("regex=%d", g_switches.regex);
+    body_printf("messagemode=%d", g_switches.messagemode.load());
+    body_printf("autopaint=%d", g_switches.autopaint.load());
+    body_printf("pdc=%d", g_switches.pdc);
+    body_printf("printres=%d", g_switches.printres);
+    body_printf("ogldepth=%d", g_switches.ogldepth);
+    body_printf("listdel=[%s]", g_switches.listdel.c_str());
 }
 
 }  // namespace

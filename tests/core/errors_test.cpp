@@ -98,6 +98,19 @@ TEST_F(Reports, ErrorAtErrorlevelZeroIsFatal) {
     EXPECT_EQ(r.output.find("after"), std::string::npos);
 }
 
+TEST_F(Reports, AMissingParameterAtErrorlevelZeroShowsError208AndEnds) {
+    RunningProgram running("report_body.exe", options("parameter_missing_at_0"));
+    HWND box = wait_for_window("Kommandozeilenparameter fehlt!");
+    ASSERT_NE(box, nullptr) << running.output();
+    std::vector<std::string> texts = child_texts(box);
+    EXPECT_NE(std::find(texts.begin(), texts.end(), kBoxText), texts.end());
+    EXPECT_EQ(GetDlgItem(box, IDCANCEL), nullptr) << "the error box has only OK";
+    EXPECT_TRUE(click_button(box, IDOK));
+    ProcessResult r = running.finish();
+    EXPECT_EQ(r.exit_code, 0u);
+    EXPECT_EQ(r.output.find("after"), std::string::npos);
+}
+
 TEST_F(Reports, WarningAtErrorlevelTwoIsFatal) {
     RunningProgram running("report_body.exe", options("warning_at_2"));
     HWND box = wait_for_window("Datei nicht gefunden: w.jpg");
@@ -117,6 +130,25 @@ TEST_F(Reports, HandlerIsCalledOnceWhileOnerrorIsOn) {
     EXPECT_EQ(output_value(r.output, "text"), "[nur das Argument]") << "an unknown code's message is the argument";
     EXPECT_EQ(output_value(r.output, "onerror_after"), "1");
     EXPECT_EQ(output_value(r.output, "calls_after_warning"), "2");
+}
+
+// Heap exhaustion in a string buffer and in operator new: the log line, the German error box
+// shown by the main thread, and the end with code 1 (not the C runtime's abort).
+TEST_F(Reports, HeapExhaustionLogsShowsTheBoxAndEndsWithOne) {
+    for (const char* scenario : {"out_of_memory", "out_of_memory_new"}) {
+        SCOPED_TRACE(scenario);
+        DeleteFileA(log_.c_str());
+        RunningProgram running("report_body.exe", options(scenario));
+        HWND box = wait_for_window("Nicht genug Speicher!");
+        ASSERT_NE(box, nullptr) << running.output();
+        std::vector<std::string> texts = child_texts(box);
+        EXPECT_NE(std::find(texts.begin(), texts.end(), kBoxText), texts.end());
+        EXPECT_EQ(log_text(), "ERROR:\t" + program() + " (?) :Nicht genug Speicher!\r\n");
+        EXPECT_TRUE(click_button(box, IDOK));
+        ProcessResult r = running.finish();
+        EXPECT_EQ(r.exit_code, 1u);
+        EXPECT_EQ(r.output.find("after"), std::string::npos);
+    }
 }
 
 TEST_F(Reports, AnUnwritableLogIsDroppedSilently) {

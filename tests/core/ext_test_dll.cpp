@@ -1,6 +1,7 @@
 // A library for the external-call tests: functions of both calling conventions with 0 and 33
 // arguments. Each load of the library is counted in the environment variable EXT_TEST_LOADS of
-// the process, so a test can tell whether a call loaded it anew.
+// the process, so a test can tell whether a call loaded it anew; EXT_TEST_SLOW_ATTACH makes a
+// load take that many milliseconds.
 #include <windows.h>
 
 #include <cstdio>
@@ -61,6 +62,10 @@ BOOL WINAPI DllMain(HINSTANCE, DWORD reason, LPVOID) {
         GetEnvironmentVariableA("EXT_TEST_LOADS", buffer, sizeof buffer);
         std::snprintf(buffer, sizeof buffer, "%d", std::atoi(buffer) + 1);
         SetEnvironmentVariableA("EXT_TEST_LOADS", buffer);
+        char slow[16] = {};
+        if (GetEnvironmentVariableA("EXT_TEST_SLOW_ATTACH", slow, sizeof slow) > 0) {
+            Sleep(static_cast<DWORD>(std::atoi(slow)));
+        }
     }
     return TRUE;
 }

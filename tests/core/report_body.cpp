@@ -8,6 +8,7 @@
 #include "runtime/core/errors.h"
 #include "runtime/core/program_body.h"
 #include "runtime/settings/switch_vars.h"
+#include "runtime/values/string_functions.h"
 #include "tests/support/body_output.h"
 
 namespace {
@@ -57,6 +58,17 @@ void program_body() {
         g_switches.errorlevel = 2;
         report_warning(209, "w.jpg");
         body_print("after");
+    } else if (scenario == "parameter_missing_at_0") {
+        g_switches.errorlevel = 0;
+        parameter_string(parameter_count() + 1);
+        body_print("after");
+    } else if (scenario == "out_of_memory") {
+        // More than a 32-bit process can ever get in one piece.
+        RtString huge = string_spaces(0x7FFFFFF0);
+        body_printf("after=%d", huge.length);
+    } else if (scenario == "out_of_memory_new") {
+        void* huge = ::operator new(static_cast<size_t>(0x7FFFFFF0));
+        body_printf("after=%p", huge);
     } else if (scenario == "handler") {
         g_switches.errorlevel = -1;
         set_error_handler(recording_handler);

@@ -120,6 +120,19 @@ TEST(FastLoop, WindowMessagesWaitUntilFastmodeEndsOrAPauseOpensTheLoop) {
     EXPECT_EQ(output_value(r.output, "after_second_off"), "3");
 }
 
+TEST(FastLoop, NeitherASecondEntryNorARequestPostedToAWindowOutlivesFastmode) {
+    ProcessResult r = run_channel("fast_loop_nesting");
+    EXPECT_EQ(output_value(r.output, "after_second_entry"), "1") << "a second fast loop kept running";
+    EXPECT_EQ(output_value(r.output, "window_request_in_fast_loop"), "0") << "a window's 0x8001 ended the fast loop";
+    EXPECT_EQ(output_value(r.output, "after_fastmode_off"), "1");
+}
+
+TEST(Requests, APostOnTheMainThreadIsCarriedOutAtOnce) {
+    ProcessResult r = run_channel("post_on_main_thread");
+    EXPECT_EQ(output_value(r.output, "carried_out"), "1");
+    EXPECT_EQ(output_value(r.output, "event_left_set"), "0");
+}
+
 TEST(FastLoop, EndingTheWorkerInsideTheFastLoopExitsWithZero) {
     ProcessOptions options = scenario("end_in_fast_loop");
     options.timeout_ms = 15000;
@@ -165,6 +178,12 @@ TEST(External, ArgumentsResultsLoadingAndErrors) {
     EXPECT_EQ(output_value(r.output, "missing_library"), "-1");
     EXPECT_EQ(output_value(r.output, "missing_library_code"), "247");
     EXPECT_EQ(output_value(r.output, "missing_library_argument"), "no_such_lib.dll");
+}
+
+TEST(External, AMainThreadCallMeanwhileLeavesTheWorkersArgumentsAlone) {
+    ProcessResult r = run_channel("external_overlap");
+    EXPECT_EQ(output_value(r.output, "worker_call"), "3004");
+    EXPECT_EQ(output_value(r.output, "main_call"), "8009");
 }
 
 TEST(External, MissingLibraryAtStartupErrorlevelShowsTheBoxAndEnds) {

@@ -59,6 +59,15 @@ TEST(Startup, SwitchDefaultsAfterStartup) {
     EXPECT_EQ(output_value(r.output, "randseed_last"), "0");
     EXPECT_EQ(output_value(r.output, "random_index"), "624");
     EXPECT_EQ(output_value(r.output, "logfile"), "[]");
+    // The file, string-function and window stages.
+    EXPECT_EQ(output_value(r.output, "filemode"), "2");
+    EXPECT_EQ(output_value(r.output, "regex"), "0");
+    EXPECT_EQ(output_value(r.output, "messagemode"), "1");
+    EXPECT_EQ(output_value(r.output, "autopaint"), "2");
+    EXPECT_EQ(output_value(r.output, "pdc"), "0");
+    EXPECT_EQ(output_value(r.output, "printres"), "10");
+    EXPECT_EQ(output_value(r.output, "ogldepth"), "100");
+    EXPECT_EQ(output_value(r.output, "listdel"), "[|]");
 }
 
 TEST(Startup, WorkerRunsTheBodyAndTheMainThreadOwnsTheRequestWindow) {

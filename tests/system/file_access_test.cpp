@@ -117,6 +117,24 @@ TEST_F(FileAccess, RewriteThatCannotOpenIs5AndPrintingThenIs103) {
     EXPECT_EQ(io_result, 5);
 }
 
+// The channel writes into a pipe whose reader has gone: the text waits in the stream's buffer,
+// and the close that has to write it fails.
+TEST_F(FileAccess, ACloseThatCannotWriteTheBufferedTextIs103) {
+    const char kPipe[] = "\\\\.\\pipe\\rt_close_test";
+    HANDLE reader = CreateNamedPipeA(kPipe, PIPE_ACCESS_INBOUND, PIPE_TYPE_BYTE | PIPE_WAIT, 1, 4096, 4096, 0, nullptr);
+    ASSERT_NE(reader, INVALID_HANDLE_VALUE);
+    assign_file(4, RtString(kPipe));
+    rewrite_file(4);
+    ASSERT_EQ(io_result, 0);
+    print_to_file(4, RtString("buffered, never written"), 2, 1);
+    EXPECT_EQ(io_result, 0) << "the text is still in the stream's buffer";
+    CloseHandle(reader);
+    close_file(4);
+    EXPECT_EQ(io_result, 103);
+    EXPECT_EQ(channel_table[4].stream, nullptr);
+    EXPECT_EQ(channel_table[4].state, 0x2A);
+}
+
 TEST_F(FileAccess, PrintingRefusesUnopenedClosedAndReadingChannels) {
     print_to_file(9, RtString("x"), 2, 1);
     EXPECT_EQ(io_result, 103);

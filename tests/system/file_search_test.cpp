@@ -246,6 +246,9 @@ TEST_F(FileSearch, FoldersBeyondThePathLimitAreLeftOut) {
     EXPECT_EQ(list, expected);
     clear_list();
     EXPECT_EQ(search_from(at("P"), ".\\*.jpg", 1), expected) << "with each folder made current";
+    // Started in the longest folder itself, whose path the search holds with a trailing backslash.
+    clear_list();
+    EXPECT_EQ(search_from(at(longest), "*.jpg", 1), std::vector<std::string>{at(longest) + "\\f.jpg"});
 }
 
 // Controls made on this thread; the list-box and combo-box way through the main thread is

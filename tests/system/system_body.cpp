@@ -97,7 +97,7 @@ void controls_scenario() {
 }
 
 void pause_scenario() {
-    for (int32_t ms : {0, 100, 300}) {
+    for (int32_t ms : {0, 100, 300, -1, -100}) {
         DWORD before = GetTickCount();
         pause(ms);
         body_printf("pause_%d=%lu", ms, GetTickCount() - before);

@@ -69,6 +69,9 @@ TEST(SystemProgram, PauseTakesAboutTheGivenTime) {
     EXPECT_LT(hundred, 1000);
     EXPECT_GE(three_hundred, 290);
     EXPECT_LT(three_hundred, 1500);
+    // A negative time pauses 0 ms (not the 49 days that the same bits make as an unsigned time).
+    EXPECT_LT(std::stoi(output_value(r.output, "pause_-1")), 90);
+    EXPECT_LT(std::stoi(output_value(r.output, "pause_-100")), 90);
 }
 
 }  // namespace

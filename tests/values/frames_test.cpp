@@ -97,6 +97,16 @@ TEST_F(Frames, ChainOf40CallsUses31FramesThenSharesTheLast) {
     expect_at_rest();
 }
 
+TEST_F(Frames, ReleaseEmptiesTheRecordsWithoutANewBuffer) {
+    result_slot().text.assign_cstring("left over");
+    result_slot().int_value = 7;
+    const char* buffer = result_slot().text.data;
+    release_frames();
+    EXPECT_EQ(result_slot().text.data, buffer) << "an empty text in a new buffer means an allocation";
+    EXPECT_EQ(bytes_of(result_slot()), "");
+    EXPECT_EQ(result_slot().int_value, 0);
+}
+
 TEST_F(Frames, CallWithoutArgumentsTouchesNoFrame) {
     param_record(1) = value_from_int(77, nullptr);
     RtValue result;

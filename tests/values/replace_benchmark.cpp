@@ -128,7 +128,7 @@ void run_case(const Case& c, int32_t length, int32_t occurrences, bool print) {
     });
     const char* found = nullptr;
     double run_find = best_time([&] {
-        found = string_find(tail.c_str(), f.c_str(), positions, f.length);
+        found = string_find(tail.c_str(), tail.c_str() + length, f.c_str(), positions, f.length);
         g_sink = reinterpret_cast<size_t>(found);
     });
 

@@ -5,6 +5,7 @@
 #include <clocale>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 #include <random>
 #include <string>
 #include <vector>
@@ -343,12 +344,20 @@ TEST_F(StringFunctions, CountAndFind) {
     EXPECT_EQ(string_count(RtString("a,b,,c"), RtString(",")), 3);
 
     const char subject[] = "xxabcabd";
-    EXPECT_EQ(string_find(subject, "abd", 6, 3), subject + 5);
-    EXPECT_EQ(string_find(subject, "abd", 5, 3), nullptr) << "only k start positions are tried";
-    EXPECT_EQ(string_find(subject, "ab", 8, 2), subject + 2);
-    EXPECT_EQ(string_find(subject, "d", 8, 1), subject + 7);
-    EXPECT_EQ(string_find(subject, "bdx", 8, 3), nullptr) << "the terminator ends a candidate";
-    EXPECT_EQ(string_find(subject, "x", 0, 1), nullptr);
+    const char* end = subject + 8;
+    EXPECT_EQ(string_find(subject, end, "abd", 6, 3), subject + 5);
+    EXPECT_EQ(string_find(subject, end, "abd", 5, 3), nullptr) << "only k start positions are tried";
+    EXPECT_EQ(string_find(subject, end, "ab", 8, 2), subject + 2);
+    EXPECT_EQ(string_find(subject, end, "d", 8, 1), subject + 7);
+    EXPECT_EQ(string_find(subject, end, "bdx", 8, 3), nullptr);
+    EXPECT_EQ(string_find(subject, end, "x", 0, 1), nullptr);
+    EXPECT_EQ(string_find(subject, subject + 4, "abc", 8, 3), nullptr) << "a match may not run past the end";
+
+    // A subject in a buffer of exactly its size, with its terminator: a needle that holds a 0 byte
+    // matches the terminator and, were the end not kept, reads past the buffer (ASan).
+    std::unique_ptr<char[]> heap(new char[3]{'a', 'b', 0});
+    EXPECT_EQ(string_find(heap.get(), heap.get() + 2, "b\0x", 1000, 3), nullptr);
+    EXPECT_EQ(string_find(heap.get(), heap.get() + 2, "b", 1000, 1), heap.get() + 1);
 }
 
 TEST_F(StringFunctions, RegexSwitchOnGivesTheSourceWithoutAReport) {

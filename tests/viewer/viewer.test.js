@@ -1,41 +1,18 @@
-// The slide-show viewer in headless Chromium, on pages and feeds written byte for byte as the gallery
-// builder writes them, with real JPEG, GIF and PNG files in folders whose names need coding.
+// The slide-show viewer in headless Chromium with local file access allowed, on pages and feeds written
+// byte for byte as the gallery builder writes them, with real JPEG, GIF and PNG files in folders whose
+// names need coding. (stock.test.js runs both browsers with their stock settings.)
 'use strict';
 
 const {describe, it, before, after} = require('node:test');
 const assert = require('node:assert/strict');
 const fs = require('fs');
-const os = require('os');
 const path = require('path');
-const {chromium} = require('playwright-core');
+const {VIEW, recordTitles, seen: seenInPage, pictureIs, pictureAt, launchChromium} = require('./browsers');
 const pictures = require('./pictures');
 const {codePath, cp1252, writeGallery, removeGallery} = require('./gallery');
 
-const VIEW = {width: 800, height: 600};
 const HOLD_MS = 1500;
 const ADVANCE_MS = 4000;
-const CLOSED_NETWORK_FLAGS = [
-    '--headless', '--no-sandbox', '--disable-gpu', '--disable-quic', '--no-first-run',
-    '--disable-background-networking', '--disable-component-update', '--disable-sync',
-];
-
-async function launch(allowFileAccess) {
-    const profile = fs.mkdtempSync(path.join(os.tmpdir(), 'viewer-profile-'));
-    const args = CLOSED_NETWORK_FLAGS.concat(allowFileAccess ? ['--allow-file-access-from-files'] : []);
-    const context = await chromium.launchPersistentContext(profile, {
-        executablePath: '/usr/bin/chromium',
-        headless: true,
-        args,
-        viewport: VIEW,
-    });
-    return {
-        context,
-        async close() {
-            await context.close();
-            fs.rmSync(profile, {recursive: true, force: true});
-        },
-    };
-}
 
 // JPEG files come from the browser's own encoder: a canvas painted with the picture's blocks.
 async function jpegOf(context, picture) {
@@ -57,22 +34,6 @@ async function jpegOf(context, picture) {
     return bytes;
 }
 
-// Records every change of the document title with its time, and the time of the load event.
-function recordTitles() {
-    window.__titles = [];
-    const record = () => {
-        const last = window.__titles[window.__titles.length - 1];
-        if (document.title && (!last || last.title !== document.title)) {
-            window.__titles.push({at: performance.now(), title: document.title});
-        }
-    };
-    new MutationObserver(record).observe(document, {subtree: true, childList: true, characterData: true});
-    window.addEventListener('load', () => {
-        window.__loadedAt = performance.now();
-        record();
-    });
-}
-
 async function openGallery(context, gallery, {fakeClock = false} = {}) {
     const page = await context.newPage();
     const requests = [];
@@ -85,39 +46,13 @@ async function openGallery(context, gallery, {fakeClock = false} = {}) {
     return {page, requests};
 }
 
-// What the user sees: title, position, file name, the picture shown, the note, a message.
 function seen(page) {
-    return page.evaluate(() => {
-        const show = document.getElementById('pll-show');
-        const text = (selector) => {
-            const node = show && show.querySelector(selector);
-            return node && node.offsetParent !== null ? node.textContent : '';
-        };
-        const picture = show && show.querySelector('.pll-picture');
-        return {
-            title: document.title,
-            open: Boolean(show),
-            position: text('.pll-position'),
-            name: text('.pll-name'),
-            src: picture ? picture.src : '',
-            drawn: Boolean(picture && picture.complete && picture.naturalWidth > 0),
-            note: text('.pll-note'),
-            message: text('.pll-message'),
-        };
-    });
+    return page.evaluate(seenInPage);
 }
 
 // Waits until picture `n` (1-based) is the one shown, loaded and drawn.
 async function waitForPicture(page, gallery, n) {
-    await page.waitForFunction(
-        ({src, position}) => {
-            const show = document.getElementById('pll-show');
-            const picture = show && show.querySelector('.pll-picture');
-            return picture && picture.src === src && picture.complete && picture.naturalWidth > 0 &&
-                show.querySelector('.pll-position').textContent === position;
-        },
-        {src: gallery.urls[n - 1], position: `${n} / ${gallery.urls.length}`},
-        {polling: 50, timeout: 10000});
+    await page.waitForFunction(pictureIs, pictureAt(gallery, n), {polling: 50, timeout: 10000});
 }
 
 async function waitForTitle(page, title) {
@@ -182,7 +117,7 @@ describe('viewer with local file access allowed', {timeout: 60000}, () => {
     let walk;
 
     before(async () => {
-        browser = await launch(true);
+        browser = await launchChromium(true);
         const files = [];
         for (const entry of WALK) {
             files.push({name: entry.name, bytes: await fileOf(browser.context, entry)});
@@ -216,6 +151,30 @@ describe('viewer with local file access allowed', {timeout: 60000}, () => {
            assert.deepEqual(elsewhere, [], 'the viewer loaded something that is not a local file');
            await page.close();
        });
+
+    it('opens the show when the hold ends even while the feed is still being read', async () => {
+        const page = await browser.context.newPage();
+        await page.addInitScript(recordTitles);
+        // The feed's read is held back until the test lets it go, as a slow disk or a huge feed would.
+        await page.addInitScript(() => {
+            const send = XMLHttpRequest.prototype.send;
+            XMLHttpRequest.prototype.send = function (...args) {
+                window.__readFeed = () => send.apply(this, args);
+            };
+        });
+        await page.goto(walk.pageUrl);
+        await waitForTitle(page, 'PicLens Lite - loading');
+        assert.match((await seen(page)).message, /Loading the picture list/);
+        await page.evaluate(() => window.__readFeed());
+        await waitForPicture(page, walk, 1);
+
+        const titles = await page.evaluate(() => window.__titles);
+        const loadedAt = await page.evaluate(() => window.__loadedAt);
+        assert.deepEqual(titlesOf(titles), ['view gallery', 'PicLens Lite - loading', 'PicLens Lite - 1 / 5']);
+        const openedAfter = titles[1].at - loadedAt;
+        assert.ok(openedAfter >= HOLD_MS - 1 && openedAfter < 10000, `show opened ${openedAfter} ms after load`);
+        await page.close();
+    });
 
     it('shows the content pictures in feed order with position and decoded file name', async () => {
         const {page} = await openGallery(browser.context, walk);
@@ -362,7 +321,7 @@ describe('viewer with pictures that fail and feeds without pictures', {timeout: 
     };
 
     before(async () => {
-        browser = await launch(true);
+        browser = await launchChromium(true);
     });
 
     after(async () => {
@@ -404,15 +363,73 @@ describe('viewer with pictures that fail and feeds without pictures', {timeout: 
         await page.close();
     });
 
-    // The message rows: the gallery, what the message must say, and the title while it is shown.
+    it('counts a long run of skipped pictures and names only the last few', async () => {
+        const missing = Array.from({length: 8}, (_, i) => ({name: `fehlt/Bild ${i + 1}.jpg`, bytes: null}));
+        const run = gallery([...missing, {name: 'da.png', bytes: pictures.encodePng(pictures.blocks(32, 32))}]);
+        const {page} = await openGallery(browser.context, run);
+        await waitForPicture(page, run, 9);
+        const note = (await seen(page)).note;
+        assert.match(note, /\b8 pictures\b.*Bild 6\.jpg, Bild 7\.jpg, Bild 8\.jpg$/, note);
+        assert.doesNotMatch(note, /Bild [1-5]\.jpg/, note);
+        await page.close();
+    });
+
+    it('cancels the loads of pictures passed while a key is held, and frees pictures left behind', async () => {
+        const files = Array.from({length: 12}, (_, i) => ({
+            name: `Bild ${i + 1}.png`, bytes: pictures.encodePng(pictures.blocks(400 + i, 300)),
+        }));
+        const row = gallery(files);
+        const page = await browser.context.newPage();
+        // Every picture element the viewer gives an address, to count the loads still running.
+        await page.addInitScript(() => {
+            const images = window.__images = [];
+            const src = Object.getOwnPropertyDescriptor(HTMLImageElement.prototype, 'src');
+            Object.defineProperty(HTMLImageElement.prototype, 'src', {
+                configurable: true,
+                get: src.get,
+                set(value) {
+                    images.push(this);
+                    src.set.call(this, value);
+                },
+            });
+        });
+        await page.goto(row.pageUrl);
+        await waitForPicture(page, row, 1);
+        // The repeats of a held key come faster than any picture loads.
+        const running = await page.evaluate(() => {
+            for (let i = 0; i < 10; i++) {
+                document.dispatchEvent(new KeyboardEvent('keydown', {key: 'ArrowRight', repeat: i > 0, bubbles: true}));
+            }
+            return new Set(window.__images.filter((image) => image.getAttribute('src') && !image.complete)).size;
+        });
+        assert.ok(running <= 3, `${running} loads still running after the key was held over 10 pictures`);
+        await waitForPicture(page, row, 11);
+        // Pictures left behind hold no image data: only the current one and its neighbours have an address.
+        const kept = await page.evaluate(() => [...new Set(window.__images)]
+            .map((image) => image.getAttribute('src')).filter(Boolean).map((src) => /Bild%20(\d+)/.exec(src)[1]).sort());
+        assert.deepEqual(kept, ['10', '11', '12']);
+        await page.close();
+    });
+
+    // The message rows: the gallery, what the message must say, the title while it is shown, and a
+    // change made to the feed's text after it was written.
+    const here = [{name: 'da.png', bytes: pictures.encodePng(pictures.blocks(32, 32))}];
     const messageRows = [
         ['an empty feed', () => [], /No pictures to show/, 'PicLens Lite - no pictures'],
         ['a feed of missing pictures', () => [{name: 'x.jpg', bytes: null}, {name: 'y/z.png', bytes: null}],
          /None of the pictures could be loaded/, 'PicLens Lite - pictures not found'],
+        ['a feed cut off in its last item', () => here, /The picture list is damaged/, 'PicLens Lite - picture list not readable',
+         (text) => text.slice(0, text.lastIndexOf('</item>'))],
+        ['a feed of an unknown namespace', () => here, /No pictures to show/, 'PicLens Lite - no pictures',
+         (text) => text.replace('http://search.yahoo.com/mrss/', 'http://example.invalid/other/')],
     ];
-    for (const [what, files, text, title] of messageRows) {
+    for (const [what, files, text, title, damage] of messageRows) {
         it(`shows a message for ${what}, with the title protocol, until Esc`, async () => {
             const written = gallery(files());
+            if (damage) {
+                const feed = path.join(written.base, 'WINDOWS', 'temp', 'feed.rss');
+                fs.writeFileSync(feed, damage(fs.readFileSync(feed, 'latin1')), 'latin1');
+            }
             const {page} = await openGallery(browser.context, written);
             await waitForTitle(page, title);
             assert.match((await seen(page)).message, text, what);
@@ -432,39 +449,4 @@ describe('viewer with pictures that fail and feeds without pictures', {timeout: 
         });
     }
 
-});
-
-describe('viewer when the browser refuses local file access', {timeout: 60000}, () => {
-    let browser;
-    let walk;
-
-    before(async () => {
-        browser = await launch(false);
-        walk = writeGallery([{name: 'a.png', bytes: pictures.encodePng(pictures.blocks(32, 32))}]);
-    });
-
-    after(async () => {
-        if (walk) {
-            removeGallery(walk);
-        }
-        await browser?.close();
-    });
-
-    it('says that the feed was refused and how to allow it, with the title protocol', async () => {
-        const {page} = await openGallery(browser.context, walk);
-        const title = 'PicLens Lite - picture list not readable';
-        await waitForTitle(page, title);
-        const message = (await seen(page)).message;
-        assert.match(message, /did not let this page read its picture list/);
-        assert.match(message, /security\.fileuri\.strict_origin_policy/);
-        assert.match(message, /--allow-file-access-from-files/);
-
-        await page.click('#pll-show .pll-message button');
-        await waitForTitle(page, 'view gallery');
-        const titles = await page.evaluate(() => window.__titles);
-        const loadedAt = await page.evaluate(() => window.__loadedAt);
-        assert.deepEqual(titlesOf(titles), ['view gallery', title, 'view gallery']);
-        assert.ok(titles[1].at - loadedAt >= HOLD_MS - 1, `message after ${titles[1].at - loadedAt} ms`);
-        await page.close();
-    });
 });

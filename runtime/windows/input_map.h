@@ -1,0 +1,99 @@
+// How the window procedures turn child notifications, characters, commands, common-control
+// notifications, help requests and DDE acknowledgements into the input-event fields that a
+// program body reads (event code, control, key, mouse) and which input events they wake. The
+// table below is the whole mapping; the first row that matches wins. Pure C++.
+#pragma once
+
+#include <cstdint>
+
+// Input events by number: 1 any input, 2 window and command events, 3 keys, 4 mouse.
+enum InputEventBit : uint8_t {
+    kWakeFirst = 1,
+    kWakeSecond = 2,
+    kWakeThird = 4,
+    kWakeFourth = 8,
+};
+
+// Which messagemode values a row applies to: 0, any other non-zero value, 2.
+enum MessageModes : uint8_t {
+    kModeZero = 1,
+    kModeOn = 2,
+    kModeTwo = 4,
+    kModesAll = 7,
+};
+
+// Where a field's value comes from.
+enum class Source : uint8_t {
+    kZero,
+    kLowWparam,
+    kHighWparam,
+    kWparam,
+    kLowLparam,
+    kNotifyId,    // WM_NOTIFY: the sender's id; WM_HELP: the control id
+    kNotifyCode,  // WM_NOTIFY: the notification code
+};
+
+// The code a row filters on: WM_COMMAND the notification code (high word of wParam, 0 for menus),
+// WM_NOTIFY the notification code, WM_PARENTNOTIFY the event (low word of wParam).
+constexpr int32_t kAnyCode = 0x7FFFFFFF;
+
+enum class From : uint8_t { kAny, kMenu, kControl };  // WM_COMMAND: lParam 0 or a control window
+
+struct InputEventRow {
+    uint32_t message;
+    From from;
+    int32_t code;
+    uint8_t modes;
+    int32_t event_code;
+    Source control;
+    Source key;
+    bool mouse;     // mouse x and y from the low and high word of lParam
+    int32_t click;  // stored in the click field when non-zero
+    uint8_t wake;
+};
+
+// Event codes: 1 menu or accelerator command, 2 close requested, 3 character typed, 4 size or
+// position changed, 5 mouse button on a child window, 6 help requested, 7 DDE acknowledgement,
+// 13 Enter in a control, 255 a control or scroll bar was used.
+inline constexpr InputEventRow kInputEventTable[] = {
+    // message  from              code     modes          event  control              key                  mouse  click  wake
+    {0x0111, From::kMenu,    kAnyCode, kModesAll,          1,   Source::kLowWparam, Source::kHighWparam, false, 0, kWakeSecond | kWakeFirst},
+    {0x0111, From::kControl, 0,        kModesAll,          255, Source::kLowWparam, Source::kZero,       false, 0, kWakeFirst},
+    {0x0111, From::kControl, kAnyCode, kModeOn | kModeTwo, 255, Source::kLowWparam, Source::kHighWparam, false, 0, kWakeFirst},
+    {0x004E, From::kAny,     -2,       kModeOn | kModeTwo, 255, Source::kNotifyId,  Source::kNotifyCode, false, 0, kWakeFirst},  // NM_CLICK
+    {0x004E, From::kAny,     -4,       kModeOn | kModeTwo, 255, Source::kNotifyId,  Source::kNotifyCode, false, 0, kWakeFirst},  // NM_RETURN
+    {0x004E, From::kAny,     -551,     kModeOn | kModeTwo, 255, Source::kNotifyId,  Source::kNotifyCode, false, 0, kWakeFirst},  // TCN_SELCHANGE
+    {0x004E, From::kAny,     kAnyCode, kModeTwo,           255, Source::kNotifyId,  Source::kNotifyCode, false, 0, kWakeFirst},
+    {0x0102, From::kAny,     kAnyCode, kModesAll,          3,   Source::kZero,      Source::kWparam,     false, 0, kWakeThird | kWakeFirst},  // WM_CHAR
+    {0x0210, From::kAny,     0x0201,   kModesAll,          5,   Source::kZero,      Source::kZero,       true,  1, kWakeFourth | kWakeFirst},  // left button
+    {0x0210, From::kAny,     0x0204,   kModesAll,          5,   Source::kZero,      Source::kZero,       true,  2, kWakeFourth | kWakeFirst},  // right button
+    {0x0210, From::kAny,     0x0207,   kModesAll,          5,   Source::kZero,      Source::kZero,       true,  3, kWakeFourth | kWakeFirst},  // middle button
+    {0x0053, From::kAny,     kAnyCode, kModesAll,          6,   Source::kNotifyId,  Source::kZero,       false, 0, kWakeSecond | kWakeFirst},  // WM_HELP
+    {0x03E4, From::kAny,     kAnyCode, kModesAll,          7,   Source::kWparam,    Source::kLowLparam,  false, 0, kWakeFirst},  // WM_DDE_ACK
+};
+
+// One message as the window procedure received it; for WM_NOTIFY and WM_HELP the procedure reads
+// the sender's id and the code from the structure lParam points to.
+struct InputMessage {
+    uint32_t message;
+    uint32_t wparam;
+    uint32_t lparam;
+    int32_t notify_id;
+    int32_t notify_code;
+};
+
+struct InputEvent {
+    bool recorded = false;  // false: no row matched, nothing is stored or woken
+    int32_t event_code = 0;
+    int32_t control = 0;
+    int32_t key = 0;
+    bool mouse = false;
+    int32_t mouse_x = 0;
+    int32_t mouse_y = 0;
+    int32_t click = 0;
+    uint8_t wake = 0;
+};
+
+// True for the messages that the table maps (the procedures hand these to map_input_event).
+bool is_mapped_input_message(uint32_t message);
+InputEvent map_input_event(const InputMessage& m, int32_t messagemode);

@@ -1,0 +1,166 @@
+// The text window in a real process under the X display: printed pixels, scrolling, clearing,
+// repainting, the drawing DC, placing, closing and the worker's suspension while it is sized.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "tests/support/process_runner.h"
+#include "tests/support/window_helpers.h"
+
+namespace {
+
+constexpr const char* kTitle = "Brisko-Fenster";
+
+ProcessOptions scenario(const std::string& name) {
+    ProcessOptions options;
+    options.environment = {{"RT_SCENARIO", name}};
+    return options;
+}
+
+ProcessResult run_body(const std::string& name) {
+    ProcessResult r = run_program("text_window_body.exe", scenario(name));
+    EXPECT_FALSE(r.timed_out) << name;
+    EXPECT_EQ(r.exit_code, 0u) << name;
+    return r;
+}
+
+void expect_values(const ProcessResult& r, std::initializer_list<std::pair<const char*, const char*>> expected) {
+    for (const auto& [key, value] : expected) {
+        EXPECT_EQ(output_value(r.output, key), value) << key << "\n" << r.output;
+    }
+}
+
+bool wait_for_line(const RunningProgram& program, const std::string& line, DWORD timeout_ms = 15000) {
+    for (DWORD waited = 0; waited < timeout_ms; waited += 20) {
+        if (program.output().find(line) != std::string::npos) {
+            return true;
+        }
+        Sleep(20);
+    }
+    return false;
+}
+
+TEST(TextWindow, PrintedTextMatchesTheSameTextDrawnIntoABitmap) {
+    ProcessResult r = run_body("print");
+    expect_values(r, {{"first_line", "1"},
+                      {"first_line_backing", "1"},
+                      {"after_de", "0,1"},
+                      {"padded", "1"},
+                      {"wrapped_end", "1"},
+                      {"wrapped_next", "1"},
+                      {"after_wrap", "3,3"},
+                      {"crlf", "1"},
+                      {"colours", "1"},
+                      {"after_clear", "0,0"},
+                      {"cleared", "1"}});
+}
+
+TEST(TextWindow, PrintingOnTheSecondToLastLineScrollsOneLine) {
+    ProcessResult r = run_body("scroll");
+    expect_values(r, {{"moved_up", "1"}, {"last_line", "1"}, {"row_kept", "1"}, {"backing_follows", "1"}});
+}
+
+TEST(TextWindow, UncoveredWindowIsRepaintedFromTheBackingBitmapOrFlaggedWithAutopaintZero) {
+    ProcessResult r = run_body("repaint");
+    expect_values(r, {{"spoiled", "1"}, {"restored", "1"}, {"repaint_flag", "1"}, {"first_event", "1"}});
+}
+
+TEST(TextWindow, ClearingFillsTheDrawingDcUntilPdcReturnsToZero) {
+    ProcessResult r = run_body("drawing_dc");
+    expect_values(r, {{"other_filled", "1"}, {"window_kept", "1"}, {"window_filled", "1"}});
+}
+
+TEST(TextWindow, PlacingWarnsOnNegativePositionsOnceOrTwiceAndStoresTheClientSize) {
+    ProcessResult r = run_body("place");
+    expect_values(r, {{"created", "1"},
+                      {"menu", "1"},
+                      {"warnings_creating", "1"},
+                      {"warnings_placing", "2"},
+                      {"placed", "-1,30,320,240"},
+                      {"client_stored", "1"}});
+}
+
+TEST(TextWindow, ButtonCharacterAndDialogCloseBecomeInputEvents) {
+    ProcessResult r = run_body("events");
+    expect_values(r, {{"button", "255,1000"}, {"char", "3,113"}, {"dialog_close", "2,-2,1"}});
+}
+
+TEST(TextWindow, ClosingEndsTheProgramWithZeroWhileTheWorkerAllocates) {
+    for (int run = 0; run < 50; ++run) {
+        SCOPED_TRACE(run);
+        RunningProgram program("text_window_body.exe", scenario("busy"));
+        ASSERT_TRUE(wait_for_line(program, "ready"));
+        HWND window = wait_for_window(kTitle);
+        ASSERT_NE(window, nullptr);
+        Sleep(run % 5);  // meet the worker at different points of its loop
+        PostMessageA(window, WM_CLOSE, 0, 0);
+        ProcessResult r = program.finish(5000);
+        ASSERT_FALSE(r.timed_out);
+        ASSERT_EQ(r.exit_code, 0u);
+    }
+}
+
+TEST(TextWindow, AnsweringNoToTheCloseQuestionKeepsTheProgramRunning) {
+    RunningProgram program("text_window_body.exe", scenario("confirm"));
+    ASSERT_TRUE(wait_for_line(program, "ready"));
+    HWND window = wait_for_window(kTitle);
+    ASSERT_NE(window, nullptr);
+    PostMessageA(window, WM_CLOSE, 0, 0);
+    HWND box = wait_for_process_window(program.process_id(), "#32770");
+    ASSERT_NE(box, nullptr);
+    EXPECT_EQ(window_text(box), "Frage");
+    ASSERT_TRUE(click_button(box, IDNO));
+    ASSERT_TRUE(wait_until_gone(box));
+    size_t before = program.output().size();
+    Sleep(400);
+    EXPECT_GT(program.output().size(), before) << "the worker must go on";
+    EXPECT_TRUE(IsWindow(window));
+
+    PostMessageA(window, WM_CLOSE, 0, 0);
+    box = wait_for_process_window(program.process_id(), "#32770");
+    ASSERT_NE(box, nullptr);
+    ASSERT_TRUE(click_button(box, IDYES));
+    ProcessResult r = program.finish(10000);
+    EXPECT_FALSE(r.timed_out);
+    EXPECT_EQ(r.exit_code, 0u);
+}
+
+int ticks(const RunningProgram& program) {
+    return static_cast<int>(output_lines(program.output()).size());
+}
+
+void move_mouse(int x, int y, DWORD flags = 0) {
+    SetCursorPos(x, y);
+    int sx = GetSystemMetrics(SM_CXSCREEN) - 1;
+    int sy = GetSystemMetrics(SM_CYSCREEN) - 1;
+    mouse_event(MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE | flags, x * 65535 / sx, y * 65535 / sy, 0, 0);
+}
+
+TEST(TextWindow, WorkerIsSuspendedWhileTheWindowIsSizedAndSeesEventCodeFour) {
+    RunningProgram program("text_window_body.exe", scenario("suspend"));
+    ASSERT_TRUE(wait_for_line(program, "ready"));
+    HWND window = wait_for_window(kTitle);
+    ASSERT_NE(window, nullptr);
+    RECT r;
+    GetWindowRect(window, &r);
+    POINT corner = {r.right - 2, r.bottom - 2};
+    move_mouse(corner.x, corner.y);
+    PostMessageA(window, WM_SYSCOMMAND, SC_SIZE | WMSZ_BOTTOMRIGHT, MAKELPARAM(corner.x, corner.y));
+    Sleep(400);
+    int during = ticks(program);
+    Sleep(600);
+    EXPECT_EQ(ticks(program), during) << "the worker counted on while the window was sized";
+    move_mouse(corner.x + 60, corner.y + 40);
+    Sleep(100);
+    move_mouse(corner.x + 60, corner.y + 40, MOUSEEVENTF_LEFTDOWN);
+    move_mouse(corner.x + 60, corner.y + 40, MOUSEEVENTF_LEFTUP);
+    ProcessResult result = program.finish(10000);
+    EXPECT_FALSE(result.timed_out);
+    EXPECT_EQ(result.exit_code, 0u);
+    EXPECT_NE(result.output.find("event=4"), std::string::npos) << "the worker resumed and saw the new size\n"
+                                                                << result.output;
+}
+
+}  // namespace

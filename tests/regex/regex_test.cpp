@@ -97,6 +97,7 @@ TEST(RegexReplace, Table) {
         {"(?-s)a.c", "a\rc a\nc abc", "X", "a\rc a\nc X"},
         {"(?m)^b", "a\r\nb\nb\rb", "X", "a\r\nX\nX\rX"},
         {"(?m)a$", "a\r\na\na\ra", "X", "X\r\nX\nX\rX"},
+        {"(?m)$", "a\r\nb", "X", "aX\r\nbX"},  // a line end can start at a separator byte
         {"~bfoo~b", "a foo b afoob", "X", "a X b afoob"},
         {"~Bo", "oo", "X", "oX"},
         {"~d+~D", "12a", "X", "X"},

@@ -1,7 +1,8 @@
 // Speed of CRegExpr against PCRE2's interpreter (no JIT) and libstdc++'s std::regex (ECMAScript) on
 // the same inputs in one run: replace_all throughput and a single search, on 1 MB and 25 MB of
 // mixed text, and the three pathological patterns on runs of a's of two sizes. Prints a table of
-// times (ms, best of a few runs) and ratios. Run on demand; never part of the test suite.
+// times (ms, best of a few runs) and ratios. Run on demand; never part of the test suite. An
+// argument selects the rows whose name contains it.
 #define PCRE2_CODE_UNIT_WIDTH 8
 #include <pcre2.h>
 
@@ -204,7 +205,9 @@ void run_pathological(const Row& row, size_t n, const char* size) {
 
 }  // namespace
 
-int main() {
+// With an argument, only the rows whose name contains it.
+int main(int argc, char** argv) {
+    const char* only = argc > 1 ? argv[1] : "";
     std::printf("| %-15s | %-6s | %-7s | %10s | %10s | %10s | %7s | %7s |\n", "pattern", "input", "mode", "ours ms",
                 "pcre2 ms", "std ms", "/pcre2", "/std");
     std::printf("|-----------------|--------|---------|------------|------------|------------|---------|---------|\n");
@@ -215,9 +218,12 @@ int main() {
     } sizes[] = {{size_t{1} << 20, "1 MB", 5}, {size_t{25} << 20, "25 MB", 3}};
     for (const auto& size : sizes) {
         std::string base = mixed_text(size.bytes);
-        for (const Row& row : kRows) run_row(row, base, size.name, size.repeats);
+        for (const Row& row : kRows) {
+            if (std::strstr(row.name, only)) run_row(row, base, size.name, size.repeats);
+        }
     }
     for (const Row& row : kPathological) {
+        if (!std::strstr(row.name, only)) continue;
         run_pathological(row, size_t{1} << 20, "1 MB");
         run_pathological(row, size_t{2} << 20, "2 MB");
     }

@@ -12,7 +12,7 @@
 // Thrown for compile errors (code below 1000, position = parser cursor) and run-time errors
 // (code 1000 and above, position 0).
 class CRegExprException {
-public:
+  public:
     CRegExprException(int32_t error_code, int32_t cursor) : code(error_code), position(cursor) {}
     int32_t code;
     int32_t position;
@@ -72,7 +72,7 @@ unsigned char other_case(unsigned char c);
 }  // namespace regex
 
 class CRegExpr {
-public:
+  public:
     CRegExpr();
     ~CRegExpr();
     CRegExpr(const CRegExpr&) = delete;
@@ -114,7 +114,7 @@ public:
     // The compiled program as text, one node per line, and the search aids; compiles if needed.
     std::string dump();
 
-private:
+  private:
     // One record of the backtracking stack: an undo record or a choice point (see the matcher).
     struct Entry {
         uint8_t kind;
@@ -126,7 +126,7 @@ private:
     // The backtracking stack: blocks that are kept once allocated, so that it never moves and
     // a search reuses what earlier searches allocated. Bounded by kMaxEntries.
     class Stack {
-    public:
+      public:
         static constexpr size_t kBlock = size_t{1} << 15;
         static constexpr size_t kMaxEntries = size_t{1} << 25;
         bool empty() const { return size_ == 0; }
@@ -139,7 +139,8 @@ private:
         // False when the stack is full.
         bool push(const Entry& e) {
             if (size_ % kBlock == 0 && size_ / kBlock == blocks_.size()) {
-                if (size_ >= kMaxEntries) return false;
+                if (size_ >= kMaxEntries)
+                    return false;
                 blocks_.emplace_back(new Entry[kBlock]);
             }
             blocks_[size_ / kBlock][size_ % kBlock] = e;
@@ -147,10 +148,11 @@ private:
             return true;
         }
         ~Stack() {
-            for (Entry* b : blocks_) delete[] b;
+            for (Entry* b : blocks_)
+                delete[] b;
         }
 
-    private:
+      private:
         std::vector<Entry*> blocks_;
         size_t size_ = 0;
     };
@@ -196,7 +198,7 @@ private:
     uint8_t first_b_ = 0;
     int32_t must_offset_ = 0;  // program offset of the must-contain literal's bytes, 0 if none
     int32_t must_length_ = 0;
-    int32_t must_found_ = -1;  // last found occurrence of the literal in the current input
+    int32_t must_found_ = -1;           // last found occurrence of the literal in the current input
     int32_t first_next_[2] = {-1, -1};  // next occurrences of the one or two first bytes
 
     // Input and results.
@@ -218,13 +220,13 @@ private:
     int64_t memo_after_ = -1;
     bool memo_on_ = false;
     bool memo_full_ = false;
-    bool memo_stale_ = true;                  // input or program changed since the last reset
-    std::vector<uint64_t> memo_;              // hash set of states: position, node, loop stack
+    bool memo_stale_ = true;      // input or program changed since the last reset
+    std::vector<uint64_t> memo_;  // hash set of states: position, node, loop stack
     size_t memo_used_ = 0;
-    std::vector<int8_t> memo_slot_;           // per node: its bitmap, -1 none yet, -2 the hash set
+    std::vector<int8_t> memo_slot_;                 // per node: its bitmap, -1 none yet, -2 the hash set
     std::vector<std::vector<uint64_t>> memo_bits_;  // per bitmap: one bit per position
-    std::vector<uint32_t> loop_states_;      // interned loop stacks: index, then its counters
-    std::vector<uint32_t> loop_state_table_;  // open addressing: offset + 1 into loop_states_
+    std::vector<uint32_t> loop_states_;             // interned loop stacks: index, then its counters
+    std::vector<uint32_t> loop_state_table_;        // open addressing: offset + 1 into loop_states_
     uint32_t loop_state_count_ = 0;
     // Per repetition node (by program offset): positions after it known to fail, as a range.
     struct FailedRange {

@@ -81,9 +81,12 @@ bool is_space(unsigned char c) {
     return c == ' ' || c == '\t' || c == '\r' || c == '\n';
 }
 int hex_value(unsigned char c) {
-    if (c >= '0' && c <= '9') return c - '0';
-    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+    if (c >= '0' && c <= '9')
+        return c - '0';
+    if (c >= 'a' && c <= 'f')
+        return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F')
+        return c - 'A' + 10;
     return -1;
 }
 
@@ -100,7 +103,7 @@ void write32(uint8_t* p, int32_t v) {
 }
 
 class Parser {
-public:
+  public:
     Parser(const char* expression, uint8_t* program, int32_t modifiers, bool line_sep_defined)
         : text_(reinterpret_cast<const unsigned char*>(expression)),
           cur_(text_),
@@ -119,15 +122,17 @@ public:
     bool has_backref() const { return has_backref_; }
     bool starts_quantified() const { return starts_quantified_; }
 
-private:
+  private:
     [[noreturn]] void fail(int32_t code) { throw CRegExprException(code, static_cast<int32_t>(cur_ - text_)); }
 
     void emit_byte(uint8_t b) {
-        if (prog_) prog_[size_] = b;
+        if (prog_)
+            prog_[size_] = b;
         ++size_;
     }
     void emit32(int32_t v) {
-        if (prog_) write32(prog_ + size_, v);
+        if (prog_)
+            write32(prog_ + size_, v);
         size_ += 4;
     }
     int32_t node(uint8_t kind) {
@@ -147,7 +152,8 @@ private:
         size_ += n;
     }
     void put32(int32_t at, int32_t v) {
-        if (prog_) write32(prog_ + at, v);
+        if (prog_)
+            write32(prog_ + at, v);
     }
     int32_t next_of(int32_t p) const {
         int32_t off = read32(prog_ + p + 1);
@@ -155,7 +161,8 @@ private:
     }
     // Points the last node of the chain starting at p to target.
     void tail(int32_t p, int32_t target) {
-        if (!prog_) return;
+        if (!prog_)
+            return;
         for (int32_t n = next_of(p); n != 0; n = next_of(p)) {
             p = n;
         }
@@ -163,7 +170,8 @@ private:
     }
     // The same for the operand chain of a branch node.
     void op_tail(int32_t p, int32_t target) {
-        if (!prog_ || prog_[p] != kBranch) return;
+        if (!prog_ || prog_[p] != kBranch)
+            return;
         tail(p + kNodeHeader, target);
     }
 
@@ -173,29 +181,37 @@ private:
         int group = 0;
         int32_t saved_mods = mods_;
         if (paren) {
-            if (groups_ >= kGroups - 1) fail(102);
+            if (groups_ >= kGroups - 1)
+                fail(102);
             group = ++groups_;
             ret = node(static_cast<uint8_t>(kOpen + group));
         }
         int flags = 0;
         int32_t br = branch(&flags);
-        if (paren) tail(ret, br); else ret = br;
-        if (!(flags & kHasWidth)) *flagp &= ~kHasWidth;
+        if (paren)
+            tail(ret, br);
+        else
+            ret = br;
+        if (!(flags & kHasWidth))
+            *flagp &= ~kHasWidth;
         *flagp |= flags & kSpStart;
         while (*cur_ == '|') {
             ++cur_;
             br = branch(&flags);
             tail(ret, br);
-            if (!(flags & kHasWidth)) *flagp &= ~kHasWidth;
+            if (!(flags & kHasWidth))
+                *flagp &= ~kHasWidth;
             *flagp |= flags & kSpStart;
         }
         int32_t ender = node(paren ? static_cast<uint8_t>(kClose + group) : static_cast<uint8_t>(kEnd));
         tail(ret, ender);
         if (prog_) {
-            for (int32_t b = ret; b != 0; b = next_of(b)) op_tail(b, ender);
+            for (int32_t b = ret; b != 0; b = next_of(b))
+                op_tail(b, ender);
         }
         if (paren) {
-            if (*cur_ != ')') fail(103);
+            if (*cur_ != ')')
+                fail(103);
             ++cur_;
             mods_ = saved_mods;
         } else if (*cur_ != 0) {
@@ -212,10 +228,14 @@ private:
             int flags = 0;
             int32_t latest = piece(&flags);
             *flagp |= flags & kHasWidth;
-            if (chain == 0) *flagp |= flags & kSpStart; else tail(chain, latest);
+            if (chain == 0)
+                *flagp |= flags & kSpStart;
+            else
+                tail(chain, latest);
             chain = latest;
         }
-        if (chain == 0) node(kNothing);
+        if (chain == 0)
+            node(kNothing);
         return ret;
     }
 
@@ -225,16 +245,20 @@ private:
     bool braces_at(int32_t* min, int32_t* max, int32_t* length) {
         const unsigned char* p = cur_ + 1;
         const unsigned char* digits = p;
-        while (*p >= '0' && *p <= '9') ++p;
-        if (p == digits || (*p != '}' && *p != ',')) return false;
+        while (*p >= '0' && *p <= '9')
+            ++p;
+        if (p == digits || (*p != '}' && *p != ','))
+            return false;
         const unsigned char* digits_end = p;
         const unsigned char* digits2 = nullptr;
         const unsigned char* digits2_end = nullptr;
         if (*p == ',') {
             digits2 = ++p;
-            while (*p >= '0' && *p <= '9') ++p;
+            while (*p >= '0' && *p <= '9')
+                ++p;
             digits2_end = p;
-            if (*p != '}') return false;
+            if (*p != '}')
+                return false;
         }
         auto number = [this](const unsigned char* from, const unsigned char* to) {
             if (to - from > 8) {
@@ -242,12 +266,15 @@ private:
                 fail(122);
             }
             int32_t v = 0;
-            for (; from < to; ++from) v = v * 10 + (*from - '0');
+            for (; from < to; ++from)
+                v = v * 10 + (*from - '0');
             return v;
         };
         *min = number(digits, digits_end);
-        if (digits2 == nullptr) *max = *min;
-        else *max = digits2 == digits2_end ? kMaxCount : number(digits2, digits2_end);
+        if (digits2 == nullptr)
+            *max = *min;
+        else
+            *max = digits2 == digits2_end ? kMaxCount : number(digits2, digits2_end);
         if (*max < *min) {
             cur_ = digits;
             fail(124);
@@ -272,14 +299,16 @@ private:
         }
         // A back-reference may be repeated although its text can be empty: the matcher repeats an
         // empty text zero times. Any other atom under *, + or {} must consume something.
-        if (!(flags & (kHasWidth | kSimple)) && op != '?') fail(106);
+        if (!(flags & (kHasWidth | kSimple)) && op != '?')
+            fail(106);
         cur_ += length;
         bool lazy = !(mods_ & kModG);
         if (*cur_ == '?') {
             lazy = true;
             ++cur_;
         }
-        if (quantifier_char(*cur_)) fail(107);
+        if (quantifier_char(*cur_))
+            fail(107);
         bool simple = flags & kSimple;
         switch (op) {
             case '*':
@@ -314,8 +343,10 @@ private:
                 break;
             default:
                 *flagp = kSpStart | (min > 0 ? flags & kHasWidth : 0);
-                if (simple) braces_node(ret, lazy ? kBracesLazy : kBraces, min, max);
-                else counted_loop(ret, lazy ? kLoopLazy : kLoop, min, max);
+                if (simple)
+                    braces_node(ret, lazy ? kBracesLazy : kBraces, min, max);
+                else
+                    counted_loop(ret, lazy ? kLoopLazy : kLoop, min, max);
                 break;
         }
         return ret;
@@ -326,7 +357,8 @@ private:
         insert(kBranch, ret, 0);
         int32_t back = node(kBack);
         op_tail(ret, back);
-        if (prog_) write32(prog_ + back + 1, ret - back);
+        if (prog_)
+            write32(prog_ + back + 1, ret - back);
         tail(ret, node(kBranch));
         tail(ret, node(kNothing));
     }
@@ -335,7 +367,8 @@ private:
         int32_t br = node(kBranch);
         tail(ret, br);
         int32_t back = node(kBack);
-        if (prog_) write32(prog_ + back + 1, ret - back);
+        if (prog_)
+            write32(prog_ + back + 1, ret - back);
         tail(br, node(kBranch));
         tail(ret, node(kNothing));
     }
@@ -360,13 +393,15 @@ private:
         emit32(min);
         emit32(max);
         emit32(body - loop);
-        if (prog_) write32(prog_ + ret + 1, loop - ret);
+        if (prog_)
+            write32(prog_ + ret + 1, loop - ret);
         tail(body, loop);
     }
 
     int32_t exactly(const unsigned char* bytes, int32_t n) {
         int32_t ret = node((mods_ & kModI) ? kExactlyCi : kExactly);
-        for (int32_t i = 0; i < n; ++i) emit_byte(bytes[i]);
+        for (int32_t i = 0; i < n; ++i)
+            emit_byte(bytes[i]);
         emit_byte(0);
         return ret;
     }
@@ -404,7 +439,8 @@ private:
                 return char_class();
             case '(':
                 ++cur_;
-                if (*cur_ == '?') return special_group();
+                if (*cur_ == '?')
+                    return special_group();
                 {
                     int flags = 0;
                     int32_t ret = alternation(true, &flags);
@@ -427,10 +463,13 @@ private:
         }
         if ((mods_ & kModX) && (is_space(c) || c == '#')) {
             if (c == '#') {
-                while (*cur_ != 0 && *cur_ != '\r' && *cur_ != '\n') ++cur_;
-                while (*cur_ == '\r' || *cur_ == '\n') ++cur_;
+                while (*cur_ != 0 && *cur_ != '\r' && *cur_ != '\n')
+                    ++cur_;
+                while (*cur_ == '\r' || *cur_ == '\n')
+                    ++cur_;
             } else {
-                while (is_space(*cur_)) ++cur_;
+                while (is_space(*cur_))
+                    ++cur_;
             }
             return node(kComment);
         }
@@ -441,18 +480,23 @@ private:
         const unsigned char* start = cur_;
         const unsigned char* p = cur_ + (*cur_ == '{' ? 1 : 0);
         bool x = mods_ & kModX;
-        while (*p != 0 && !is_meta(*p) && !(x && *p == '#')) ++p;
-        if (p - start > 1 && quantifier_char(*p)) --p;
+        while (*p != 0 && !is_meta(*p) && !(x && *p == '#'))
+            ++p;
+        if (p - start > 1 && quantifier_char(*p))
+            --p;
         cur_ = p;
         int32_t n = 0;
         for (const unsigned char* q = start; q < p; ++q) {
-            if (!(x && is_space(*q))) ++n;
+            if (!(x && is_space(*q)))
+                ++n;
         }
-        if (n == 0) fail(119);
+        if (n == 0)
+            fail(119);
         *flagp = kHasWidth | (n == 1 ? kSimple : 0);
         int32_t ret = node((mods_ & kModI) ? kExactlyCi : kExactly);
         for (const unsigned char* q = start; q < p; ++q) {
-            if (!(x && is_space(*q))) emit_byte(*q);
+            if (!(x && is_space(*q)))
+                emit_byte(*q);
         }
         emit_byte(0);
         return ret;
@@ -461,8 +505,10 @@ private:
     int32_t special_group() {
         ++cur_;  // the '?'
         if (*cur_ == '#') {
-            while (*cur_ != 0 && *cur_ != ')') ++cur_;
-            if (*cur_ == 0) fail(125);
+            while (*cur_ != 0 && *cur_ != ')')
+                ++cur_;
+            if (*cur_ == 0)
+                fail(125);
             ++cur_;
             return node(kComment);
         }
@@ -471,20 +517,35 @@ private:
             unsigned char c = *cur_;
             int32_t bit = 0;
             switch (c | 0x20) {
-                case 'i': bit = kModI; break;
-                case 'r': bit = kModR; break;
-                case 's': bit = kModS; break;
-                case 'g': bit = kModG; break;
-                case 'm': bit = kModM; break;
-                case 'x': bit = kModX; break;
-                default: break;
+                case 'i':
+                    bit = kModI;
+                    break;
+                case 'r':
+                    bit = kModR;
+                    break;
+                case 's':
+                    bit = kModS;
+                    break;
+                case 'g':
+                    bit = kModG;
+                    break;
+                case 'm':
+                    bit = kModM;
+                    break;
+                case 'x':
+                    bit = kModX;
+                    break;
+                default:
+                    break;
             }
-            if (c == ')') break;
+            if (c == ')')
+                break;
             if (c == '-') {
                 clear = true;
                 continue;
             }
-            if (bit == 0 || !((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'))) fail(127);
+            if (bit == 0 || !((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z')))
+                fail(127);
             mods_ = clear ? (mods_ & ~bit) : (mods_ | bit);
         }
         ++cur_;
@@ -499,11 +560,15 @@ private:
             bool any = false;
             for (;;) {
                 unsigned char c = *cur_;
-                if (c == 0) fail(111);
-                if (c == '}' && any) break;
+                if (c == 0)
+                    fail(111);
+                if (c == '}' && any)
+                    break;
                 int d = hex_value(c);
-                if (d < 0) fail(108);
-                if (v > 15) fail(112);
+                if (d < 0)
+                    fail(108);
+                if (v > 15)
+                    fail(112);
                 v = v * 16 + d;
                 any = true;
                 ++cur_;
@@ -513,9 +578,11 @@ private:
         }
         int v = 0;
         for (int i = 0; i < 2; ++i) {
-            if (*cur_ == 0) fail(111);
+            if (*cur_ == 0)
+                fail(111);
             int d = hex_value(*cur_);
-            if (d < 0) fail(108);
+            if (d < 0)
+                fail(108);
             v = v * 16 + d;
             ++cur_;
         }
@@ -524,14 +591,22 @@ private:
     // The byte of a byte escape letter (cursor after it), or the letter itself.
     unsigned char escaped_byte(unsigned char c) {
         switch (c) {
-            case 'a': return 7;
-            case 'e': return 27;
-            case 'f': return 12;
-            case 'n': return 10;
-            case 'r': return 13;
-            case 't': return 9;
-            case 'x': return hex_escape();
-            default: return c;
+            case 'a':
+                return 7;
+            case 'e':
+                return 27;
+            case 'f':
+                return 12;
+            case 'n':
+                return 10;
+            case 'r':
+                return 13;
+            case 't':
+                return 9;
+            case 'x':
+                return hex_escape();
+            default:
+                return c;
         }
     }
 
@@ -540,23 +615,27 @@ private:
         unsigned char members[3] = {0, 0, 0};
         for (int c = 0; c < 256; ++c) {
             if (has_bit(set, static_cast<unsigned>(c))) {
-                if (count < 3) members[count] = static_cast<unsigned char>(c);
+                if (count < 3)
+                    members[count] = static_cast<unsigned char>(c);
                 ++count;
             }
         }
         if (count <= 3) {
             int32_t ret = node(negate ? kNoneOf3 : kAnyOf3);
-            for (int i = 0; i < 3; ++i) emit_byte(members[i < count ? i : count - 1]);
+            for (int i = 0; i < 3; ++i)
+                emit_byte(members[i < count ? i : count - 1]);
             return ret;
         }
         int32_t ret = node(kAnyOfSet);
-        for (int i = 0; i < 32; ++i) emit_byte(negate ? static_cast<uint8_t>(~set[i]) : set[i]);
+        for (int i = 0; i < 32; ++i)
+            emit_byte(negate ? static_cast<uint8_t>(~set[i]) : set[i]);
         return ret;
     }
 
     int32_t escape(int* flagp) {
         unsigned char c = *cur_;
-        if (c == 0) fail(116);
+        if (c == 0)
+            fail(116);
         ++cur_;
         if (c >= '1' && c <= '9') {
             has_backref_ = true;
@@ -567,13 +646,24 @@ private:
         }
         uint8_t set[32] = {};
         switch (c) {
-            case 'b': return node(kWordBoundary);
-            case 'B': return node(kNotWordBoundary);
-            case 'd': *flagp = kHasWidth | kSimple; return node(kDigit);
-            case 'D': *flagp = kHasWidth | kSimple; return node(kNotDigit);
-            case 'A': return node(kInputStart);
-            case 'Z': return node(kInputEnd);
-            case 's': case 'S': case 'w': case 'W':
+            case 'b':
+                return node(kWordBoundary);
+            case 'B':
+                return node(kNotWordBoundary);
+            case 'd':
+                *flagp = kHasWidth | kSimple;
+                return node(kDigit);
+            case 'D':
+                *flagp = kHasWidth | kSimple;
+                return node(kNotDigit);
+            case 'A':
+                return node(kInputStart);
+            case 'Z':
+                return node(kInputEnd);
+            case 's':
+            case 'S':
+            case 'w':
+            case 'W':
                 add_list(set, (c | 0x20) == 's' ? kSpaces : kWordBytes);
                 *flagp = kHasWidth | kSimple;
                 return set_node(set, c == 'S' || c == 'W');
@@ -594,8 +684,10 @@ private:
         bool dash_literal = false;  // after a range or a shorthand
         for (;;) {
             unsigned char c = *cur_;
-            if (c == 0) fail(113);
-            if (c == ']' && !first) break;
+            if (c == 0)
+                fail(113);
+            if (c == ']' && !first)
+                break;
             first = false;
             ++cur_;
             if (c == '-' && dash_literal) {
@@ -606,7 +698,8 @@ private:
             dash_literal = false;
             if (c == '~') {
                 unsigned char e = *cur_;
-                if (e == 0) fail(110);
+                if (e == 0)
+                    fail(110);
                 ++cur_;
                 if (e == 'd' || e == 's' || e == 'w') {
                     add_list(set, e == 'd' ? kDigits : e == 's' ? kSpaces : kWordBytes);
@@ -625,7 +718,8 @@ private:
                 unsigned char b = *cur_++;
                 if (b == '~') {
                     unsigned char e = *cur_;
-                    if (e == 0) fail(110);
+                    if (e == 0)
+                        fail(110);
                     ++cur_;
                     b = escaped_byte(e);
                 }
@@ -640,7 +734,8 @@ private:
             uint8_t copy[32];
             std::memcpy(copy, set, 32);
             for (int m = 0; m < 256; ++m) {
-                if (has_bit(copy, static_cast<unsigned>(m))) set_bit(set, other_case(static_cast<unsigned char>(m)));
+                if (has_bit(copy, static_cast<unsigned>(m)))
+                    set_bit(set, other_case(static_cast<unsigned char>(m)));
             }
         }
         return set_node(set, negate);
@@ -652,18 +747,22 @@ private:
             bool capital = (a == 0xC0 && b == 0xDF) || (a == 0xE0 && b == 0xDF);
             if (small || capital) {
                 if (small) {
-                    for (unsigned x = 0xE0; x <= 0xFF; ++x) set_bit(set, x);
+                    for (unsigned x = 0xE0; x <= 0xFF; ++x)
+                        set_bit(set, x);
                     set_bit(set, 0xB8);
                 }
                 if (capital) {
-                    for (unsigned x = 0xC0; x <= 0xDF; ++x) set_bit(set, x);
+                    for (unsigned x = 0xC0; x <= 0xDF; ++x)
+                        set_bit(set, x);
                     set_bit(set, 0xA8);
                 }
                 return;
             }
         }
-        if (b < a) fail(109);
-        for (unsigned x = a; x <= b; ++x) set_bit(set, x);
+        if (b < a)
+            fail(109);
+        for (unsigned x = a; x <= b; ++x)
+            set_bit(set, x);
     }
 
     const unsigned char* text_;
@@ -709,16 +808,22 @@ void first_chars(const uint8_t* prog, int32_t p, int32_t stop, uint8_t* set, con
         uint8_t k = prog[p];
         const uint8_t* op = prog + p + kNodeHeader;
         switch (k) {
-            case kEnd: case kAny: case kAnyButLineSep: case kBackref: case kBackrefCi:
+            case kEnd:
+            case kAny:
+            case kAnyButLineSep:
+            case kBackref:
+            case kBackrefCi:
                 std::memset(set, 0xFF, 32);
                 return;
-            case kInputEnd: case kLineEnd:
+            case kInputEnd:
+            case kLineEnd:
                 // A line end (compiled under m, also from an inline group) can also begin at
                 // a separator byte.
                 set_bit(set, 0);
                 if (k == kLineEnd) {
                     for (int c = 0; c < 256; ++c) {
-                        if (has_bit(sep, static_cast<unsigned>(c))) set_bit(set, static_cast<unsigned>(c));
+                        if (has_bit(sep, static_cast<unsigned>(c)))
+                            set_bit(set, static_cast<unsigned>(c));
                     }
                 }
                 return;
@@ -729,21 +834,26 @@ void first_chars(const uint8_t* prog, int32_t p, int32_t stop, uint8_t* set, con
                 set_bit(set, op[0]);
                 set_bit(set, other_case(op[0]));
                 return;
-            case kDigit: case kNotDigit:
+            case kDigit:
+            case kNotDigit:
                 for (int c = 0; c < 256; ++c) {
-                    if ((c >= '0' && c <= '9') == (k == kDigit)) set_bit(set, static_cast<unsigned>(c));
+                    if ((c >= '0' && c <= '9') == (k == kDigit))
+                        set_bit(set, static_cast<unsigned>(c));
                 }
                 return;
             case kAnyOf3:
-                for (int i = 0; i < 3; ++i) set_bit(set, op[i]);
+                for (int i = 0; i < 3; ++i)
+                    set_bit(set, op[i]);
                 return;
             case kNoneOf3:
                 for (int c = 0; c < 256; ++c) {
-                    if (c != op[0] && c != op[1] && c != op[2]) set_bit(set, static_cast<unsigned>(c));
+                    if (c != op[0] && c != op[1] && c != op[2])
+                        set_bit(set, static_cast<unsigned>(c));
                 }
                 return;
             case kAnyOfSet:
-                for (int i = 0; i < 32; ++i) set[i] = static_cast<uint8_t>(set[i] | op[i]);
+                for (int i = 0; i < 32; ++i)
+                    set[i] = static_cast<uint8_t>(set[i] | op[i]);
                 return;
             case kBranch:
                 if (prog[next_node(prog, p)] != kBranch) {
@@ -754,10 +864,12 @@ void first_chars(const uint8_t* prog, int32_t p, int32_t stop, uint8_t* set, con
                     first_chars(prog, b + kNodeHeader, stop, set, sep, depth + 1);
                 }
                 return;
-            case kLoop: case kLoopLazy: {
+            case kLoop:
+            case kLoopLazy: {
                 int32_t body = p + read32(op + 8);
                 first_chars(prog, body, p, set, sep, depth + 1);
-                if (read32(op) > 0) return;
+                if (read32(op) > 0)
+                    return;
                 break;
             }
             default:
@@ -765,7 +877,8 @@ void first_chars(const uint8_t* prog, int32_t p, int32_t stop, uint8_t* set, con
                     int32_t operand = p + kNodeHeader + (braces_kind(k) ? 8 : 0);
                     first_chars(prog, operand, 0, set, sep, depth + 1);
                     bool zero_min = k == kStar || k == kStarLazy || (braces_kind(k) && read32(op) == 0);
-                    if (!zero_min) return;
+                    if (!zero_min)
+                        return;
                 }
                 break;  // zero-width nodes pass on
         }
@@ -776,7 +889,8 @@ void first_chars(const uint8_t* prog, int32_t p, int32_t stop, uint8_t* set, con
 }  // namespace
 
 CRegExpr::CRegExpr() {
-    for (int i = 0; i < kGroups; ++i) start_[i] = end_[i] = -1;
+    for (int i = 0; i < kGroups; ++i)
+        start_[i] = end_[i] = -1;
 }
 
 CRegExpr::~CRegExpr() {
@@ -805,12 +919,14 @@ void CRegExpr::set_expression(const char* text) {
     expression_.clear();
     null_expression_ = text == nullptr;
     has_expression_ = text == nullptr || *text != 0;
-    if (text != nullptr && *text != 0) expression_.assign(text, text + std::strlen(text) + 1);
+    if (text != nullptr && *text != 0)
+        expression_.assign(text, text + std::strlen(text) + 1);
 }
 
 void CRegExpr::compile() {
     free_program();
-    if (!has_expression_) fail(1003);
+    if (!has_expression_)
+        fail(1003);
     if (null_expression_) {
         last_error_ = 100;
         throw CRegExprException(100, 0);
@@ -838,7 +954,8 @@ void CRegExpr::compile() {
 void CRegExpr::compute_search_aids() {
     std::memset(first_set_, 0, sizeof first_set_);
     std::memset(line_sep_set_, 0, sizeof line_sep_set_);
-    for (unsigned char c : line_separators_) set_bit(line_sep_set_, c);
+    for (unsigned char c : line_separators_)
+        set_bit(line_sep_set_, c);
     start_char_ = 0;
     anchored_ = false;
     must_offset_ = 0;
@@ -850,20 +967,27 @@ void CRegExpr::compute_search_aids() {
     first_count_ = 0;
     first_a_ = first_b_ = 0;
     for (int c = 255; c >= 0; --c) {
-        if (!has_bit(first_set_, static_cast<unsigned>(c))) continue;
+        if (!has_bit(first_set_, static_cast<unsigned>(c)))
+            continue;
         ++first_count_;
         first_b_ = first_a_;
         first_a_ = static_cast<uint8_t>(c);
     }
-    if (first_count_ == 1) first_b_ = first_a_;
-    if (program_[next_node(program_, 1)] != kEnd) return;
+    if (first_count_ == 1)
+        first_b_ = first_a_;
+    if (program_[next_node(program_, 1)] != kEnd)
+        return;
     int32_t scan = 1 + kNodeHeader;
     int32_t lead = scan;  // the first node that does something
-    while (program_[lead] == kComment) lead = next_node(program_, lead);
+    while (program_[lead] == kComment)
+        lead = next_node(program_, lead);
     line_anchored_ = program_[lead] == kLineStart;
-    if (program_[lead] == kExactly) start_char_ = program_[lead + kNodeHeader];
-    if (program_[lead] == kInputStart) anchored_ = true;
-    if (!starts_quantified_) return;
+    if (program_[lead] == kExactly)
+        start_char_ = program_[lead + kNodeHeader];
+    if (program_[lead] == kInputStart)
+        anchored_ = true;
+    if (!starts_quantified_)
+        return;
     for (int32_t q = scan; q != 0; q = next_node(program_, q)) {
         if (program_[q] == kExactly) {
             int32_t len = static_cast<int32_t>(std::strlen(reinterpret_cast<const char*>(program_ + q + kNodeHeader)));
@@ -876,12 +1000,14 @@ void CRegExpr::compute_search_aids() {
 }
 
 bool CRegExpr::get_modifier(int32_t index) {
-    if (index < 1 || index > 6) fail(1013);
+    if (index < 1 || index > 6)
+        fail(1013);
     return (modifiers_ >> (index - 1)) & 1;
 }
 
 void CRegExpr::set_modifier(int32_t index, bool on) {
-    if (index < 1 || index > 6) fail(1013);
+    if (index < 1 || index > 6)
+        fail(1013);
     int32_t bit = 1 << (index - 1);
     modifiers_ = on ? (modifiers_ | bit) : (modifiers_ & ~bit);
 }
@@ -895,38 +1021,70 @@ namespace {
 
 const char* kind_name(uint8_t k) {
     switch (k) {
-        case kEnd: return "end";
-        case kInputStart: return "input_start";
-        case kInputEnd: return "input_end";
-        case kAny: return "any";
-        case kBranch: return "branch";
-        case kBack: return "back";
-        case kExactly: return "exactly";
-        case kNothing: return "nothing";
-        case kStar: return "star";
-        case kPlus: return "plus";
-        case kDigit: return "digit";
-        case kNotDigit: return "not_digit";
-        case kBraces: return "braces";
-        case kComment: return "comment";
-        case kExactlyCi: return "exactly_ci";
-        case kLoopEntry: return "loop_entry";
-        case kLoop: return "loop";
-        case kAnyOf3: return "any_of_3";
-        case kNoneOf3: return "none_of_3";
-        case kAnyOfSet: return "any_of_set";
-        case kBackref: return "backref";
-        case kBackrefCi: return "backref_ci";
-        case kStarLazy: return "star_lazy";
-        case kPlusLazy: return "plus_lazy";
-        case kBracesLazy: return "braces_lazy";
-        case kLoopLazy: return "loop_lazy";
-        case kLineStart: return "line_start";
-        case kLineEnd: return "line_end";
-        case kAnyButLineSep: return "any_but_line_sep";
-        case kWordBoundary: return "word_boundary";
-        case kNotWordBoundary: return "not_word_boundary";
-        default: return nullptr;
+        case kEnd:
+            return "end";
+        case kInputStart:
+            return "input_start";
+        case kInputEnd:
+            return "input_end";
+        case kAny:
+            return "any";
+        case kBranch:
+            return "branch";
+        case kBack:
+            return "back";
+        case kExactly:
+            return "exactly";
+        case kNothing:
+            return "nothing";
+        case kStar:
+            return "star";
+        case kPlus:
+            return "plus";
+        case kDigit:
+            return "digit";
+        case kNotDigit:
+            return "not_digit";
+        case kBraces:
+            return "braces";
+        case kComment:
+            return "comment";
+        case kExactlyCi:
+            return "exactly_ci";
+        case kLoopEntry:
+            return "loop_entry";
+        case kLoop:
+            return "loop";
+        case kAnyOf3:
+            return "any_of_3";
+        case kNoneOf3:
+            return "none_of_3";
+        case kAnyOfSet:
+            return "any_of_set";
+        case kBackref:
+            return "backref";
+        case kBackrefCi:
+            return "backref_ci";
+        case kStarLazy:
+            return "star_lazy";
+        case kPlusLazy:
+            return "plus_lazy";
+        case kBracesLazy:
+            return "braces_lazy";
+        case kLoopLazy:
+            return "loop_lazy";
+        case kLineStart:
+            return "line_start";
+        case kLineEnd:
+            return "line_end";
+        case kAnyButLineSep:
+            return "any_but_line_sep";
+        case kWordBoundary:
+            return "word_boundary";
+        case kNotWordBoundary:
+            return "not_word_boundary";
+        default:
+            return nullptr;
     }
 }
 
@@ -949,7 +1107,8 @@ void append_set(std::string& out, const uint8_t* set) {
             continue;
         }
         int e = c;
-        while (e + 1 < 256 && has_bit(set, static_cast<unsigned>(e + 1))) ++e;
+        while (e + 1 < 256 && has_bit(set, static_cast<unsigned>(e + 1)))
+            ++e;
         append_byte(out, static_cast<unsigned char>(c));
         if (e > c) {
             out += '-';
@@ -962,7 +1121,8 @@ void append_set(std::string& out, const uint8_t* set) {
 }  // namespace
 
 std::string CRegExpr::dump() {
-    if (!compiled_ || compiled_modifiers_ != modifiers_) compile();
+    if (!compiled_ || compiled_modifiers_ != modifiers_)
+        compile();
     std::string out;
     char buf[64];
     int32_t p = 1;
@@ -984,27 +1144,33 @@ std::string CRegExpr::dump() {
         }
         int32_t size = kNodeHeader;
         switch (k) {
-            case kExactly: case kExactlyCi: {
+            case kExactly:
+            case kExactlyCi: {
                 out += " \"";
                 int32_t n = 0;
-                for (; op[n] != 0; ++n) append_byte(out, op[n]);
+                for (; op[n] != 0; ++n)
+                    append_byte(out, op[n]);
                 out += '"';
                 size += n + 1;
                 break;
             }
-            case kBraces: case kBracesLazy:
+            case kBraces:
+            case kBracesLazy:
                 std::snprintf(buf, sizeof buf, " %d,%d", read32(op), read32(op + 4));
                 out += buf;
                 size += 8;
                 break;
-            case kLoop: case kLoopLazy:
+            case kLoop:
+            case kLoopLazy:
                 std::snprintf(buf, sizeof buf, " %d,%d body %d", read32(op), read32(op + 4), p + read32(op + 8));
                 out += buf;
                 size += 12;
                 break;
-            case kAnyOf3: case kNoneOf3:
+            case kAnyOf3:
+            case kNoneOf3:
                 out += " [";
-                for (int i = 0; i < 3; ++i) append_byte(out, op[i]);
+                for (int i = 0; i < 3; ++i)
+                    append_byte(out, op[i]);
                 out += ']';
                 size += 3;
                 break;
@@ -1014,7 +1180,8 @@ std::string CRegExpr::dump() {
                 out += ']';
                 size += 32;
                 break;
-            case kBackref: case kBackrefCi:
+            case kBackref:
+            case kBackrefCi:
                 std::snprintf(buf, sizeof buf, " %d", op[0]);
                 out += buf;
                 size += 1;
@@ -1034,10 +1201,12 @@ std::string CRegExpr::dump() {
         append_byte(out, start_char_);
         out += '\n';
     }
-    if (anchored_) out += "anchored\n";
+    if (anchored_)
+        out += "anchored\n";
     if (must_length_ > 0) {
         out += "must \"";
-        for (int32_t i = 0; i < must_length_; ++i) append_byte(out, program_[must_offset_ + i]);
+        for (int32_t i = 0; i < must_length_; ++i)
+            append_byte(out, program_[must_offset_ + i]);
         out += "\"\n";
     }
     out += "first [";

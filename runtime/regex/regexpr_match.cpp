@@ -80,14 +80,16 @@ bool CRegExpr::line_sep_at(int32_t pos) const {
 }
 
 void CRegExpr::ensure_program() {
-    if (!compiled_ || program_ == nullptr || compiled_modifiers_ != modifiers_) compile();
+    if (!compiled_ || program_ == nullptr || compiled_modifiers_ != modifiers_)
+        compile();
 }
 
 void CRegExpr::set_input(const RtString& input) {
     const char* data = input.data != nullptr ? input.data : "";
     size_t n = input.length > 0 ? static_cast<size_t>(input.length) : 0;
     input_.resize(n + 1);
-    if (n > 0) std::memcpy(input_.data(), data, n);
+    if (n > 0)
+        std::memcpy(input_.data(), data, n);
     input_[n] = 0;
     in_ = reinterpret_cast<const unsigned char*>(input_.data());
     in_end_ = static_cast<int32_t>(std::strlen(input_.data()));
@@ -100,33 +102,39 @@ void CRegExpr::input_reset() {
     must_found_ = -1;
     first_next_[0] = first_next_[1] = -1;
     memo_stale_ = true;
-    for (int i = 0; i < kGroups; ++i) start_[i] = end_[i] = -1;
+    for (int i = 0; i < kGroups; ++i)
+        start_[i] = end_[i] = -1;
 }
 
 int32_t CRegExpr::match_pos(int32_t n) const {
-    if (n < 0 || n >= kGroups || start_[n] < 0 || end_[n] < 0) return -1;
+    if (n < 0 || n >= kGroups || start_[n] < 0 || end_[n] < 0)
+        return -1;
     return start_[n] + 1;
 }
 
 int32_t CRegExpr::match_len(int32_t n) const {
-    if (n < 0 || n >= kGroups || start_[n] < 0 || end_[n] < 0) return -1;
+    if (n < 0 || n >= kGroups || start_[n] < 0 || end_[n] < 0)
+        return -1;
     return end_[n] - start_[n];
 }
 
 RtString CRegExpr::match_text(int32_t n) const {
-    if (!has_input_ || match_len(n) <= 0) return RtString();
+    if (!has_input_ || match_len(n) <= 0)
+        return RtString();
     return RtString(reinterpret_cast<const char*>(in_), start_[n], end_[n] - start_[n]);
 }
 
 // The literal's last found occurrence stays valid for every later search from before it.
 bool CRegExpr::literal_present(int32_t from) {
-    if (must_found_ >= from) return true;
+    if (must_found_ >= from)
+        return true;
     const unsigned char* lit = program_ + must_offset_;
     const unsigned char* p = in_ + from;
     const unsigned char* last = in_ + in_end_ - must_length_;
     while (p <= last) {
         p = static_cast<const unsigned char*>(std::memchr(p, lit[0], static_cast<size_t>(last - p + 1)));
-        if (p == nullptr) return false;
+        if (p == nullptr)
+            return false;
         if (std::memcmp(p + 1, lit + 1, static_cast<size_t>(must_length_ - 1)) == 0) {
             must_found_ = static_cast<int32_t>(p - in_);
             return true;
@@ -137,16 +145,23 @@ bool CRegExpr::literal_present(int32_t from) {
 }
 
 bool CRegExpr::exec(int32_t offset) {
-    for (int i = 0; i < kGroups; ++i) start_[i] = end_[i] = -1;
+    for (int i = 0; i < kGroups; ++i)
+        start_[i] = end_[i] = -1;
     ensure_program();
-    if (program_[0] != kProgramMark) fail(1004);
-    if (!has_input_) fail(1005);
-    if (offset == 0) fail(1006);
-    if (offset < 0 || offset > in_end_ + 1) return false;
+    if (program_[0] != kProgramMark)
+        fail(1004);
+    if (!has_input_)
+        fail(1005);
+    if (offset == 0)
+        fail(1006);
+    if (offset < 0 || offset > in_end_ + 1)
+        return false;
     std::memset(line_sep_set_, 0, sizeof line_sep_set_);
-    for (unsigned char c : line_separators_) line_sep_set_[c >> 3] = static_cast<uint8_t>(line_sep_set_[c >> 3] | 1u << (c & 7));
+    for (unsigned char c : line_separators_)
+        line_sep_set_[c >> 3] = static_cast<uint8_t>(line_sep_set_[c >> 3] | 1u << (c & 7));
     int32_t from = offset - 1;
-    if (must_length_ > 0 && !literal_present(from)) return false;
+    if (must_length_ > 0 && !literal_present(from))
+        return false;
     loop_index_ = 0;
     // Failed states stay failed for every search of the same input with the same program, so the
     // set is kept from one search to the next.
@@ -157,26 +172,32 @@ bool CRegExpr::exec(int32_t offset) {
         memo_on_ = memo_threshold_ <= 0 && !has_backref_;
         memo_stale_ = false;
     }
-    if (memo_full_) return false;
+    if (memo_full_)
+        return false;
     return search(from);
 }
 
 bool CRegExpr::exec_next() {
-    if (start_[0] < 0 || end_[0] < 0) fail(1007);
+    if (start_[0] < 0 || end_[0] < 0)
+        fail(1007);
     int32_t offset = end_[0] + 1 + (end_[0] == start_[0] ? 1 : 0);
     return exec(offset);
 }
 
 bool CRegExpr::search(int32_t from) {
-    if (anchored_) return run(from);
+    if (anchored_)
+        return run(from);
     if (start_char_ != 0) {
         const unsigned char* p = in_ + from;
         const unsigned char* end = in_ + in_end_;
         while (p < end) {
             p = static_cast<const unsigned char*>(std::memchr(p, start_char_, static_cast<size_t>(end - p)));
-            if (p == nullptr) return false;
-            if (run(static_cast<int32_t>(p - in_))) return true;
-            if (memo_full_) return false;
+            if (p == nullptr)
+                return false;
+            if (run(static_cast<int32_t>(p - in_)))
+                return true;
+            if (memo_full_)
+                return false;
             ++p;
         }
         return false;
@@ -188,40 +209,57 @@ bool CRegExpr::search(int32_t from) {
         // lie at or after the start of this one.
         const unsigned char* end = in_ + in_end_;
         const unsigned char* next_a = first_next_[0] >= from ? in_ + first_next_[0] : in_ + from;
-        const unsigned char* next_b = first_count_ != 2 ? end : first_next_[1] >= from ? in_ + first_next_[1] : in_ + from;
+        const unsigned char* next_b = first_count_ != 2        ? end
+                                      : first_next_[1] >= from ? in_ + first_next_[1]
+                                                               : in_ + from;
         for (;;) {
             if (next_a != end && *next_a != first_a_) {
-                next_a = static_cast<const unsigned char*>(std::memchr(next_a, first_a_, static_cast<size_t>(end - next_a)));
-                if (next_a == nullptr) next_a = end;
+                next_a =
+                    static_cast<const unsigned char*>(std::memchr(next_a, first_a_, static_cast<size_t>(end - next_a)));
+                if (next_a == nullptr)
+                    next_a = end;
             }
             if (next_b != end && *next_b != first_b_) {
-                next_b = static_cast<const unsigned char*>(std::memchr(next_b, first_b_, static_cast<size_t>(end - next_b)));
-                if (next_b == nullptr) next_b = end;
+                next_b =
+                    static_cast<const unsigned char*>(std::memchr(next_b, first_b_, static_cast<size_t>(end - next_b)));
+                if (next_b == nullptr)
+                    next_b = end;
             }
             first_next_[0] = static_cast<int32_t>(next_a - in_);
             first_next_[1] = static_cast<int32_t>(next_b - in_);
             const unsigned char* p = next_a < next_b ? next_a : next_b;
-            if (p == end) return false;
-            if (run(static_cast<int32_t>(p - in_))) return true;
-            if (memo_full_) return false;
-            if (p == next_a) ++next_a;
-            if (p == next_b) ++next_b;
+            if (p == end)
+                return false;
+            if (run(static_cast<int32_t>(p - in_)))
+                return true;
+            if (memo_full_)
+                return false;
+            if (p == next_a)
+                ++next_a;
+            if (p == next_b)
+                ++next_b;
         }
     }
     for (int32_t p = from; p <= in_end_; ++p) {
-        if (!has_bit(first_set_, in_[p])) continue;
-        if (line_anchored_ && p > 0 && !line_start_at(p)) continue;
-        if (run(p)) return true;
-        if (memo_full_) return false;
+        if (!has_bit(first_set_, in_[p]))
+            continue;
+        if (line_anchored_ && p > 0 && !line_start_at(p))
+            continue;
+        if (run(p))
+            return true;
+        if (memo_full_)
+            return false;
     }
     return false;
 }
 
 // The line_start node's test.
 bool CRegExpr::line_start_at(int32_t pos) const {
-    if (pos == 0) return true;
+    if (pos == 0)
+        return true;
     unsigned char b = in_[pos - 1];
-    if (b == 10 && pos >= 2 && in_[pos - 2] == 13) return true;
+    if (b == 10 && pos >= 2 && in_[pos - 2] == 13)
+        return true;
     return !(b == 13 && in_[pos] == 10) && has_bit(line_sep_set_, b);
 }
 
@@ -236,7 +274,8 @@ RtString CRegExpr::replace_all(const RtString& input, const RtString& replacemen
     in_end_ = static_cast<int32_t>(nul != nullptr ? nul - src : static_cast<ptrdiff_t>(whole));
     has_input_ = true;
     input_reset();
-    for (int i = 0; i < kGroups; ++i) start_[i] = end_[i] = -1;
+    for (int i = 0; i < kGroups; ++i)
+        start_[i] = end_[i] = -1;
     struct Unborrow {
         CRegExpr* engine;
         ~Unborrow() {
@@ -258,7 +297,8 @@ RtString CRegExpr::replace_all(const RtString& input, const RtString& replacemen
                 capacity = used + n + (used + n) / 2 + 16;
                 bytes = rt_realloc(bytes, capacity + 1);
             }
-            if (n > 0) std::memcpy(bytes + used, from, n);
+            if (n > 0)
+                std::memcpy(bytes + used, from, n);
             used += n;
         }
     } out(whole + 16);
@@ -284,7 +324,8 @@ RtString CRegExpr::replace_all(const RtString& input, const RtString& replacemen
 void CRegExpr::memo_reset() {
     memo_on_ = false;
     memo_full_ = false;
-    if (memo_used_ > 0) std::fill(memo_.begin(), memo_.end(), kEmptySlot);
+    if (memo_used_ > 0)
+        std::fill(memo_.begin(), memo_.end(), kEmptySlot);
     memo_used_ = 0;
     memo_slot_.clear();
     memo_bits_.clear();
@@ -299,7 +340,8 @@ void CRegExpr::memo_reset() {
 // A counter at or above the minimum of a loop without a maximum behaves the same whatever its
 // value, so it counts as the minimum.
 uint32_t CRegExpr::loop_state_id() {
-    if (loop_index_ == 0) return 0;
+    if (loop_index_ == 0)
+        return 0;
     uint32_t counts[kLoopLevels + 1];
     for (int32_t i = 1; i <= loop_index_; ++i) {
         const uint8_t* op = program_ + loop_node_[i] + kNodeHeader;
@@ -308,26 +350,32 @@ uint32_t CRegExpr::loop_state_id() {
         counts[i] = static_cast<uint32_t>(unbounded && loop_count_[i] > min ? min : loop_count_[i]);
     }
     uint64_t h = static_cast<uint64_t>(loop_index_);
-    for (int32_t i = 1; i <= loop_index_; ++i) h = mix(h * 31 + counts[i]);
-    if (loop_state_table_.empty()) loop_state_table_.assign(2 * (kMaxLoopStates + 1), 0u);
+    for (int32_t i = 1; i <= loop_index_; ++i)
+        h = mix(h * 31 + counts[i]);
+    if (loop_state_table_.empty())
+        loop_state_table_.assign(2 * (kMaxLoopStates + 1), 0u);
     size_t mask = loop_state_table_.size() - 1;
     constexpr int32_t kWidth = kLoopLevels + 1;
     for (size_t i = h & mask;; i = (i + 1) & mask) {
         uint32_t id = loop_state_table_[i];
         if (id == 0) {
-            if (loop_state_count_ >= kMaxLoopStates) return kNoLoopState;
+            if (loop_state_count_ >= kMaxLoopStates)
+                return kNoLoopState;
             id = ++loop_state_count_;
             loop_state_table_[i] = id;
             loop_states_.resize(static_cast<size_t>(id) * kWidth, 0u);
             uint32_t* s = &loop_states_[static_cast<size_t>(id - 1) * kWidth];
             s[0] = static_cast<uint32_t>(loop_index_);
-            for (int32_t j = 1; j <= loop_index_; ++j) s[j] = counts[j];
+            for (int32_t j = 1; j <= loop_index_; ++j)
+                s[j] = counts[j];
             return id;
         }
         const uint32_t* s = &loop_states_[static_cast<size_t>(id - 1) * kWidth];
         bool same = s[0] == static_cast<uint32_t>(loop_index_);
-        for (int32_t j = 1; same && j <= loop_index_; ++j) same = s[j] == counts[j];
-        if (same) return id;
+        for (int32_t j = 1; same && j <= loop_index_; ++j)
+            same = s[j] == counts[j];
+        if (same)
+            return id;
     }
 }
 
@@ -335,7 +383,8 @@ uint32_t CRegExpr::loop_state_id() {
 // positions each (at most kMaxBitmaps bits per input byte); other states go to a hash set of at
 // most kMaxMemoEntries keys (position, node, loop stack).
 uint64_t* CRegExpr::memo_bit(int32_t pc, int32_t pos, bool create, uint64_t* bit) {
-    if (memo_slot_.empty()) memo_slot_.assign(static_cast<size_t>(program_size_), -1);
+    if (memo_slot_.empty())
+        memo_slot_.assign(static_cast<size_t>(program_size_), -1);
     int8_t& slot = memo_slot_[static_cast<size_t>(pc)];
     if (slot == -1 && create) {
         if (memo_bits_.size() < kMaxBitmaps) {
@@ -353,15 +402,20 @@ bool CRegExpr::memo_failed(int32_t pc, int32_t pos, uint32_t ls) {
     if (ls == 0) {
         uint64_t bit = 0;
         uint64_t* word = memo_bit(pc, pos, false, &bit);
-        if (word != nullptr) return (*word & bit) != 0;
-        if (memo_slot_[static_cast<size_t>(pc)] == -1) return false;
+        if (word != nullptr)
+            return (*word & bit) != 0;
+        if (memo_slot_[static_cast<size_t>(pc)] == -1)
+            return false;
     }
-    if (ls == kNoLoopState || pc >= kMaxMemoNode || memo_.empty()) return false;
+    if (ls == kNoLoopState || pc >= kMaxMemoNode || memo_.empty())
+        return false;
     uint64_t key = static_cast<uint64_t>(static_cast<uint32_t>(pos)) << 32 | static_cast<uint64_t>(pc) << 12 | ls;
     size_t mask = memo_.size() - 1;
     for (size_t i = mix(key) & mask;; i = (i + 1) & mask) {
-        if (memo_[i] == key) return true;
-        if (memo_[i] == kEmptySlot) return false;
+        if (memo_[i] == key)
+            return true;
+        if (memo_[i] == kEmptySlot)
+            return false;
     }
 }
 
@@ -374,7 +428,8 @@ void CRegExpr::memo_mark(int32_t pc, int32_t pos, uint32_t ls) {
             return;
         }
     }
-    if (ls == kNoLoopState || pc >= kMaxMemoNode) return;
+    if (ls == kNoLoopState || pc >= kMaxMemoNode)
+        return;
     uint64_t key = static_cast<uint64_t>(static_cast<uint32_t>(pos)) << 32 | static_cast<uint64_t>(pc) << 12 | ls;
     if (memo_used_ * 2 >= memo_.size()) {
         if (memo_used_ >= kMaxMemoEntries) {
@@ -386,15 +441,18 @@ void CRegExpr::memo_mark(int32_t pc, int32_t pos, uint32_t ls) {
         memo_.assign(old.empty() ? 4096 : old.size() * 2, kEmptySlot);
         size_t mask = memo_.size() - 1;
         for (uint64_t k : old) {
-            if (k == kEmptySlot) continue;
+            if (k == kEmptySlot)
+                continue;
             size_t i = mix(k) & mask;
-            while (memo_[i] != kEmptySlot) i = (i + 1) & mask;
+            while (memo_[i] != kEmptySlot)
+                i = (i + 1) & mask;
             memo_[i] = k;
         }
     }
     size_t mask = memo_.size() - 1;
     for (size_t i = mix(key) & mask;; i = (i + 1) & mask) {
-        if (memo_[i] == key) return;
+        if (memo_[i] == key)
+            return;
         if (memo_[i] == kEmptySlot) {
             memo_[i] = key;
             ++memo_used_;
@@ -407,8 +465,10 @@ void CRegExpr::memo_mark(int32_t pc, int32_t pos, uint32_t ls) {
 // to fail; otherwise a record is pushed that marks it failed once the search backs out of it.
 bool CRegExpr::memo_enter(int32_t pc, int32_t pos) {
     uint32_t ls = loop_state_id();
-    if (memo_failed(pc, pos, ls)) return true;
-    if (!stack_.push(Entry{kMemoFail, 0, pc, pos, static_cast<int32_t>(ls)})) memo_full_ = true;
+    if (memo_failed(pc, pos, ls))
+        return true;
+    if (!stack_.push(Entry{kMemoFail, 0, pc, pos, static_cast<int32_t>(ls)}))
+        memo_full_ = true;
     return false;
 }
 
@@ -427,44 +487,57 @@ int32_t CRegExpr::count_simple(int32_t node, int32_t pos, int32_t max, int32_t* 
         case kAny:
             return limit;
         case kExactly:
-            if (op[1] != 0) fail(1000);
-            while (n < limit && p[n] == op[0]) ++n;
+            if (op[1] != 0)
+                fail(1000);
+            while (n < limit && p[n] == op[0])
+                ++n;
             return n;
         case kExactlyCi: {
-            if (op[1] != 0) fail(1000);
+            if (op[1] != 0)
+                fail(1000);
             unsigned char o = other_case(op[0]);
-            while (n < limit && (p[n] == op[0] || p[n] == o)) ++n;
+            while (n < limit && (p[n] == op[0] || p[n] == o))
+                ++n;
             return n;
         }
         case kDigit:
-            while (n < limit && p[n] >= '0' && p[n] <= '9') ++n;
+            while (n < limit && p[n] >= '0' && p[n] <= '9')
+                ++n;
             return n;
         case kNotDigit:
-            while (n < limit && !(p[n] >= '0' && p[n] <= '9')) ++n;
+            while (n < limit && !(p[n] >= '0' && p[n] <= '9'))
+                ++n;
             return n;
         case kAnyOf3:
-            while (n < limit && (p[n] == op[0] || p[n] == op[1] || p[n] == op[2])) ++n;
+            while (n < limit && (p[n] == op[0] || p[n] == op[1] || p[n] == op[2]))
+                ++n;
             return n;
         case kNoneOf3:
-            while (n < limit && p[n] != op[0] && p[n] != op[1] && p[n] != op[2]) ++n;
+            while (n < limit && p[n] != op[0] && p[n] != op[1] && p[n] != op[2])
+                ++n;
             return n;
         case kAnyOfSet:
-            while (n < limit && has_bit(op, p[n])) ++n;
+            while (n < limit && has_bit(op, p[n]))
+                ++n;
             return n;
         case kBackref:
         case kBackrefCi: {
             int g = op[0];
-            if (g >= kGroups || start_[g] < 0 || end_[g] < start_[g]) return 0;
+            if (g >= kGroups || start_[g] < 0 || end_[g] < start_[g])
+                return 0;
             int32_t len = end_[g] - start_[g];
             *unit = len;
-            if (len == 0) return 0;
+            if (len == 0)
+                return 0;
             const unsigned char* text = in_ + start_[g];
             bool ci = program_[node] == kBackrefCi;
             while (n < max && len <= left - static_cast<int64_t>(n) * len) {
                 const unsigned char* at = p + static_cast<int64_t>(n) * len;
                 int32_t i = 0;
-                while (i < len && (at[i] == text[i] || (ci && at[i] == other_case(text[i])))) ++i;
-                if (i < len) break;
+                while (i < len && (at[i] == text[i] || (ci && at[i] == other_case(text[i]))))
+                    ++i;
+                if (i < len)
+                    break;
                 ++n;
             }
             return n;
@@ -483,14 +556,16 @@ bool CRegExpr::run(int32_t start) {
     bool failed = false;
     // A full stack ends the search without a match, as a full set of failed states does.
     auto push = [this](uint8_t kind, uint8_t aux, int32_t pc_, int32_t pos_, int32_t a) {
-        if (!stack_.push(Entry{kind, aux, pc_, pos_, a})) memo_full_ = true;
+        if (!stack_.push(Entry{kind, aux, pc_, pos_, a}))
+            memo_full_ = true;
     };
     // Group g changes: its old start and end are kept unless the newest entry keeps them already
     // (no choice point lies between, so both are undone together).
     auto save_group = [&](int g) {
         if (!stack_.empty()) {
             const Entry& t = stack_.top();
-            if (t.kind == kUndoGroup && t.aux == g) return;
+            if (t.kind == kUndoGroup && t.aux == g)
+                return;
         }
         push(kUndoGroup, static_cast<uint8_t>(g), 0, start_[g], end_[g]);
     };
@@ -522,7 +597,8 @@ bool CRegExpr::run(int32_t start) {
                 failed_ranges_.assign(static_cast<size_t>(program_size_), FailedRange{1, 0, 0});
             }
             fr = &failed_ranges_[static_cast<size_t>(node)];
-            if (fr->lo > fr->hi || fr->loop_state != ls) fr = nullptr;
+            if (fr->lo > fr->hi || fr->loop_state != ls)
+                fr = nullptr;
         }
         if (!lazy) {
             for (; c >= min; --c) {
@@ -531,7 +607,8 @@ bool CRegExpr::run(int32_t start) {
                     c = fr->lo - from;
                     continue;
                 }
-                if (follow < 0 || in[q] == follow) break;
+                if (follow < 0 || in[q] == follow)
+                    break;
             }
             if (c < min) {
                 if (ranges && ls != kNoLoopState && !failed_ranges_.empty()) {
@@ -556,13 +633,16 @@ bool CRegExpr::run(int32_t start) {
             for (;; ++c) {
                 if (c > reached) {
                     // one more repetition must match first
-                    if (c > max || unit == 0) return false;
+                    if (c > max || unit == 0)
+                        return false;
                     int32_t u = 0;
-                    if (count_simple(operand, from + reached * unit, 1, &u) != 1) return false;
+                    if (count_simple(operand, from + reached * unit, 1, &u) != 1)
+                        return false;
                     reached = c;
                 }
                 int32_t q = from + c * unit;
-                if (follow < 0 || in[q] == follow) break;
+                if (follow < 0 || in[q] == follow)
+                    break;
             }
             if (c < max) {
                 push(kReached, 0, 0, 0, reached);
@@ -576,7 +656,8 @@ bool CRegExpr::run(int32_t start) {
 
     for (;;) {
         if (!failed) {
-            if (pc == 0) fail(1002);
+            if (pc == 0)
+                fail(1002);
             uint8_t k = prog[pc];
             const uint8_t* op = prog + pc + kNodeHeader;
             switch (k) {
@@ -595,7 +676,8 @@ bool CRegExpr::run(int32_t start) {
                 case kLineEnd:
                     if (pos != in_end_) {
                         unsigned char b = in[pos];
-                        if (b == 13 && in[pos + 1] == 10) break;
+                        if (b == 13 && in[pos + 1] == 10)
+                            break;
                         failed = (b == 10 && pos > 0 && in[pos - 1] == 13) || !has_bit(line_sep_set_, b);
                     }
                     break;
@@ -619,14 +701,17 @@ bool CRegExpr::run(int32_t start) {
                     // The input's terminator differs from every pattern byte, so the compare
                     // stops at the end of the input by itself.
                     int32_t i = 0;
-                    while (op[i] != 0 && in[pos + i] == op[i]) ++i;
+                    while (op[i] != 0 && in[pos + i] == op[i])
+                        ++i;
                     failed = op[i] != 0;
                     pos += i;
                     break;
                 }
                 case kExactlyCi: {
                     int32_t i = 0;
-                    while (op[i] != 0 && pos + i < in_end_ && (in[pos + i] == op[i] || in[pos + i] == other_case(op[i]))) ++i;
+                    while (op[i] != 0 && pos + i < in_end_ &&
+                           (in[pos + i] == op[i] || in[pos + i] == other_case(op[i])))
+                        ++i;
                     failed = op[i] != 0;
                     pos += i;
                     break;
@@ -658,9 +743,11 @@ bool CRegExpr::run(int32_t start) {
                     const unsigned char* text = in + start_[g];
                     int32_t i = 0;
                     if (k == kBackref) {
-                        while (i < len && in[pos + i] == text[i]) ++i;
+                        while (i < len && in[pos + i] == text[i])
+                            ++i;
                     } else {
-                        while (i < len && (in[pos + i] == text[i] || in[pos + i] == other_case(text[i]))) ++i;
+                        while (i < len && (in[pos + i] == text[i] || in[pos + i] == other_case(text[i])))
+                            ++i;
                     }
                     failed = i < len;
                     pos += len;
@@ -690,12 +777,18 @@ bool CRegExpr::run(int32_t start) {
                                prog[alt + 2 * kNodeHeader] != in[pos]) {
                             alt = next_of(prog, alt);
                         }
-                        if (prog[alt] == kBranch) push(kChoiceBranch, 0, alt, pos, 0);
+                        if (prog[alt] == kBranch)
+                            push(kChoiceBranch, 0, alt, pos, 0);
                     }
                     pc += kNodeHeader;
                     continue;
                 }
-                case kStar: case kPlus: case kBraces: case kStarLazy: case kPlusLazy: case kBracesLazy: {
+                case kStar:
+                case kPlus:
+                case kBraces:
+                case kStarLazy:
+                case kPlusLazy:
+                case kBracesLazy: {
                     if (memo_on_ && memo_enter(pc, pos)) {
                         failed = true;
                         break;
@@ -712,22 +805,27 @@ bool CRegExpr::run(int32_t start) {
                     const FailedRange* known = nullptr;
                     if (memo_on_ && !lazy && max >= kStarMax - 1 && !failed_ranges_.empty()) {
                         const FailedRange& r = failed_ranges_[static_cast<size_t>(pc)];
-                        if (r.lo <= r.hi && pos < r.lo && r.loop_state == loop_state_id()) known = &r;
+                        if (r.lo <= r.hi && pos < r.lo && r.loop_state == loop_state_id())
+                            known = &r;
                     }
-                    if (known != nullptr) limit = known->lo - pos;
+                    if (known != nullptr)
+                        limit = known->lo - pos;
                     int32_t count = count_simple(operand, pos, limit, &unit);
-                    if (known != nullptr && unit == 1 && count == limit) count = known->hi - pos;
+                    if (known != nullptr && unit == 1 && count == limit)
+                        count = known->hi - pos;
                     if (unit == 0) {
                         // An empty captured text: repeating it changes nothing, so it is taken
                         // zero times and the repetition matches the empty string.
                         pc = next_of(prog, pc);
                         continue;
                     }
-                    if (count < min || !repeat(pc, pos, lazy ? min : count, count)) failed = true;
+                    if (count < min || !repeat(pc, pos, lazy ? min : count, count))
+                        failed = true;
                     continue;
                 }
                 case kLoopEntry:
-                    if (loop_index_ >= kLoopLevels) fail(1014);
+                    if (loop_index_ >= kLoopLevels)
+                        fail(1014);
                     push(kUndoIndex, 0, 0, 0, loop_index_);
                     ++loop_index_;
                     push(kUndoCount, static_cast<uint8_t>(loop_index_), 0, 0, loop_count_[loop_index_]);
@@ -736,7 +834,8 @@ bool CRegExpr::run(int32_t start) {
                     break;
                 case kLoop:
                 case kLoopLazy: {
-                    if (loop_index_ == 0) fail(1015);
+                    if (loop_index_ == 0)
+                        fail(1015);
                     if (memo_on_ && memo_enter(pc, pos)) {
                         failed = true;
                         break;
@@ -746,13 +845,15 @@ bool CRegExpr::run(int32_t start) {
                     int32_t body = pc + read32(op + 8);
                     int32_t c = loop_count_[loop_index_];
                     if (c < min || (k == kLoop && c < max)) {
-                        if (c >= min) push(kChoiceExit, 0, pc, pos, 0);
+                        if (c >= min)
+                            push(kChoiceExit, 0, pc, pos, 0);
                         push(kUndoCount, static_cast<uint8_t>(loop_index_), 0, 0, c);
                         loop_count_[loop_index_] = c + 1;
                         pc = body;
                         continue;
                     }
-                    if (k == kLoopLazy && c < max) push(kChoiceBody, 0, pc, pos, 0);
+                    if (k == kLoopLazy && c < max)
+                        push(kChoiceBody, 0, pc, pos, 0);
                     push(kUndoIndex, 0, 0, 0, loop_index_);
                     --loop_index_;
                     break;
@@ -771,30 +872,41 @@ bool CRegExpr::run(int32_t start) {
                     }
                     break;
             }
-            if (!failed) pc = next_of(prog, pc);
-            if (memo_full_) return false;
+            if (!failed)
+                pc = next_of(prog, pc);
+            if (memo_full_)
+                return false;
             continue;
         }
 
         // Backtrack to the newest choice point, undoing changes on the way.
-        if (memo_full_) return false;
+        if (memo_full_)
+            return false;
         for (;;) {
-            if (stack_.empty()) return false;
+            if (stack_.empty())
+                return false;
             Entry e = stack_.pop();
             switch (e.kind) {
                 case kUndoGroup:
                     start_[e.aux] = e.pos;
                     end_[e.aux] = e.a;
                     continue;
-                case kUndoIndex: loop_index_ = e.a; continue;
-                case kUndoCount: loop_count_[e.aux] = e.a; continue;
+                case kUndoIndex:
+                    loop_index_ = e.a;
+                    continue;
+                case kUndoCount:
+                    loop_count_[e.aux] = e.a;
+                    continue;
                 case kMemoFail:
                     memo_mark(e.pc, e.pos, static_cast<uint32_t>(e.a));
-                    if (memo_full_) return false;
+                    if (memo_full_)
+                        return false;
                     continue;
-                default: break;
+                default:
+                    break;
             }
-            if (++backtracks_ > memo_threshold_ && !memo_on_ && !has_backref_) memo_on_ = true;
+            if (++backtracks_ > memo_threshold_ && !memo_on_ && !has_backref_)
+                memo_on_ = true;
             failed = false;
             if (e.kind == kChoiceBranch) {
                 pc = e.pc;

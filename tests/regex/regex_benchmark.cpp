@@ -67,7 +67,8 @@ std::string mixed_text(size_t length) {
         if (r % 11 == 0) {
             t += std::to_string(r % 1000);
         } else {
-            for (uint32_t n = 1 + r % 9; n > 0; --n) t += static_cast<char>('a' + next() % 25);
+            for (uint32_t n = 1 + r % 9; n > 0; --n)
+                t += static_cast<char>('a' + next() % 25);
         }
         t += r % 7 == 0 ? ", " : r % 13 == 0 ? ". " : " ";
         if (t.size() - line > 70) {
@@ -86,12 +87,16 @@ std::string planted(const std::string& base, const std::string& plant, size_t ev
         t.replace(t.size() - plant.size() - 2, plant.size(), plant);
         return t;
     }
-    for (size_t at = 0; at + plant.size() + 2 < t.size(); at += every) t.replace(at, plant.size(), plant);
+    for (size_t at = 0; at + plant.size() + 2 < t.size(); at += every)
+        t.replace(at, plant.size(), plant);
     return t;
 }
 
 // prepare runs before each timed run, outside the timing.
-double best_ms(int repeats, const std::function<void()>& work, const std::function<void()>& prepare = [] {}) {
+double best_ms(
+    int repeats,
+    const std::function<void()>& work,
+    const std::function<void()>& prepare = [] {}) {
     double best = 1e30;
     for (int i = 0; i < repeats; ++i) {
         prepare();
@@ -120,8 +125,10 @@ long pcre_replace(pcre2_code* code, const std::string& s, pcre2_match_data* md) 
     size_t q = 0, from = 0;
     while (from <= s.size()) {
         int rc = pcre2_match(code, reinterpret_cast<PCRE2_SPTR>(s.data()), s.size(), from, 0, md, nullptr);
-        if (rc == PCRE2_ERROR_NOMATCH) break;
-        if (rc < 0) return -1;
+        if (rc == PCRE2_ERROR_NOMATCH)
+            break;
+        if (rc < 0)
+            return -1;
         PCRE2_SIZE* ov = pcre2_get_ovector_pointer(md);
         out.append(s, q, ov[0] - q);
         out += "<>";
@@ -219,11 +226,13 @@ int main(int argc, char** argv) {
     for (const auto& size : sizes) {
         std::string base = mixed_text(size.bytes);
         for (const Row& row : kRows) {
-            if (std::strstr(row.name, only)) run_row(row, base, size.name, size.repeats);
+            if (std::strstr(row.name, only))
+                run_row(row, base, size.name, size.repeats);
         }
     }
     for (const Row& row : kPathological) {
-        if (!std::strstr(row.name, only)) continue;
+        if (!std::strstr(row.name, only))
+            continue;
         run_pathological(row, size_t{1} << 20, "1 MB");
         run_pathological(row, size_t{2} << 20, "2 MB");
     }

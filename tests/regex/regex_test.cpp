@@ -20,7 +20,9 @@ std::string text(const RtString& s) {
     return std::string(s.data, static_cast<size_t>(s.length));
 }
 
-std::string replace(const std::string& pattern, const std::string& input, const std::string& replacement,
+std::string replace(const std::string& pattern,
+                    const std::string& input,
+                    const std::string& replacement,
                     int64_t memo_after = -1) {
     CRegExpr re;
     re.set_expression(pattern.c_str());
@@ -34,7 +36,8 @@ std::string first_match(const std::string& pattern, const std::string& input, in
     re.set_expression(pattern.c_str());
     re.set_memo_after(memo_after);
     re.set_input(bytes(input));
-    if (!re.exec(1)) return "none";
+    if (!re.exec(1))
+        return "none";
     return std::to_string(re.match_pos(0)) + "," + std::to_string(re.match_len(0)) + "/" +
            std::to_string(re.match_pos(1)) + "," + std::to_string(re.match_len(1));
 }
@@ -46,7 +49,8 @@ int32_t error_of(const std::string& pattern, const std::string& input, int32_t* 
     try {
         re.exec(1);
     } catch (const CRegExprException& e) {
-        if (position) *position = e.position;
+        if (position)
+            *position = e.position;
         EXPECT_EQ(re.last_error(), e.code);
         return e.code;
     }
@@ -55,7 +59,8 @@ int32_t error_of(const std::string& pattern, const std::string& input, int32_t* 
 
 std::string nested_counted_loops(int depth) {
     std::string p = "a";
-    for (int i = 0; i < depth; ++i) p = "(" + p + "){1}";
+    for (int i = 0; i < depth; ++i)
+        p = "(" + p + "){1}";
     return p;
 }
 
@@ -118,20 +123,11 @@ struct MatchRow {
 
 TEST(RegexMatch, Table) {
     const MatchRow rows[] = {
-        {"(ab|a)c", "abc", "1,3/1,2"},
-        {"(a|ab)c", "abc", "1,3/1,2"},
-        {"(a)|b", "b", "1,1/-1,-1"},
-        {"(a)?~1", "", "none"},
-        {"(a)?~1", "aa", "1,2/1,1"},
-        {"(a|b)*", "abba", "1,4/4,1"},
-        {"(a|b)+?", "abba", "1,1/1,1"},
-        {"(a*)?b", "aab", "1,3/1,2"},
-        {"^b", "ab", "none"},
-        {"b$", "ab\n", "none"},
-        {"~Aa|b~Z", "bab", "3,1/-1,-1"},
-        {"(?i)(a)~1", "aA", "1,2/1,1"},
-        {"[^~d]", "1", "none"},
-        {"(x(y))", "xy", "1,2/1,2"},
+        {"(ab|a)c", "abc", "1,3/1,2"},  {"(a|ab)c", "abc", "1,3/1,2"},   {"(a)|b", "b", "1,1/-1,-1"},
+        {"(a)?~1", "", "none"},         {"(a)?~1", "aa", "1,2/1,1"},     {"(a|b)*", "abba", "1,4/4,1"},
+        {"(a|b)+?", "abba", "1,1/1,1"}, {"(a*)?b", "aab", "1,3/1,2"},    {"^b", "ab", "none"},
+        {"b$", "ab\n", "none"},         {"~Aa|b~Z", "bab", "3,1/-1,-1"}, {"(?i)(a)~1", "aA", "1,2/1,1"},
+        {"[^~d]", "1", "none"},         {"(x(y))", "xy", "1,2/1,2"},
     };
     for (const MatchRow& row : rows) {
         EXPECT_EQ(first_match(row.pattern, row.input), row.expected) << "pattern " << row.pattern;
@@ -176,13 +172,11 @@ struct ErrorRow {
 
 TEST(RegexErrors, CompileErrorsWithPositions) {
     const ErrorRow rows[] = {
-        {"(a", 103, 2},         {"a)", 104, 1},          {"(a*)*", 106, 4},      {"(a*){2}", 106, 4},
-        {"~b+", 106, 2},        {"(~1)*", 106, 4},       {"a**", 107, 2},        {"a{2}{3}", 107, 4},
-        {"a*?+", 107, 3},       {"~xG1", 108, 2},        {"~x{4G}", 108, 4},     {"[z-a]", 109, 4},
-        {"[a~", 110, 3},        {"~x4", 111, 3},         {"~x{41", 111, 5},      {"~x{141}", 112, 5},
-        {"[ab", 113, 3},        {"*a", 115, 0},          {"a|+", 115, 2},        {"ab~", 116, 3},
-        {"a{123456789}", 122, 2}, {"a{3,2}", 124, 2},    {"(?#x", 125, 4},       {"(?q)", 127, 2},
-        {"(?i", 127, 3},
+        {"(a", 103, 2},           {"a)", 104, 1},     {"(a*)*", 106, 4},   {"(a*){2}", 106, 4}, {"~b+", 106, 2},
+        {"(~1)*", 106, 4},        {"a**", 107, 2},    {"a{2}{3}", 107, 4}, {"a*?+", 107, 3},    {"~xG1", 108, 2},
+        {"~x{4G}", 108, 4},       {"[z-a]", 109, 4},  {"[a~", 110, 3},     {"~x4", 111, 3},     {"~x{41", 111, 5},
+        {"~x{141}", 112, 5},      {"[ab", 113, 3},    {"*a", 115, 0},      {"a|+", 115, 2},     {"ab~", 116, 3},
+        {"a{123456789}", 122, 2}, {"a{3,2}", 124, 2}, {"(?#x", 125, 4},    {"(?q)", 127, 2},    {"(?i", 127, 3},
     };
     for (const ErrorRow& row : rows) {
         int32_t position = -1;
@@ -284,14 +278,16 @@ TEST(RegexFaults, LongInputsAndLoopsRunOnAnOrdinaryThreadStack) {
     std::string result_a, result_b;
     std::thread worker([&] {
         std::string input(10 << 20, 'a');
-        for (size_t i = 1; i < input.size(); i += 3) input[i] = 'b';
+        for (size_t i = 1; i < input.size(); i += 3)
+            input[i] = 'b';
         input.back() = 'c';
         CRegExpr re;
         re.set_expression("(a|b)*c");
         re.set_input(bytes(input));
         result_a = re.exec(1) ? std::to_string(re.match_len(0)) : "none";
         std::string pairs;
-        for (int i = 0; i < 100000; ++i) pairs += "ab";
+        for (int i = 0; i < 100000; ++i)
+            pairs += "ab";
         result_b = first_match("(ab){100000}", pairs + "x");
     });
     worker.join();
@@ -314,10 +310,9 @@ TEST(RegexFaults, NestedAlternativesFailInLinearTime) {
 // Remembering failed states may not change a match: every pattern finds the same with the set
 // in use from the first step.
 TEST(RegexFaults, RememberedFailuresChangeNoMatch) {
-    const char* patterns[] = {"(a|ab)(c|bcd)(d*)", "(a+|b+)*c", "(x(ab)*?y)*", "(a|b){2,3}?b", "(ab|a){2}b",
-                              "(a*b*)?c(d|)e", "([ab]+?)+?c", "(?m)(^a|b$)+"};
-    const char* inputs[] = {"abcd", "ababbac", "xyxabyxababyx", "aabbab", "xababy", "aabbce", "abbac",
-                            "a\r\nab\nb"};
+    const char* patterns[] = {"(a|ab)(c|bcd)(d*)", "(a+|b+)*c",     "(x(ab)*?y)*", "(a|b){2,3}?b",
+                              "(ab|a){2}b",        "(a*b*)?c(d|)e", "([ab]+?)+?c", "(?m)(^a|b$)+"};
+    const char* inputs[] = {"abcd", "ababbac", "xyxabyxababyx", "aabbab", "xababy", "aabbce", "abbac", "a\r\nab\nb"};
     for (const char* p : patterns) {
         for (const char* in : inputs) {
             EXPECT_EQ(first_match(p, in, 0), first_match(p, in)) << p << " in " << in;
@@ -343,7 +338,8 @@ TEST(RegexFaults, CountedLoopStackFollowsBacktracking) {
     EXPECT_EQ(first_match("(ab|a){2}b", "xababy"), "2,4/4,1");
     EXPECT_EQ(first_match("(a|ab){2}c", "aabc"), "1,4/2,2");
     std::string xy;
-    for (int i = 0; i < 12; ++i) xy += "xy";
+    for (int i = 0; i < 12; ++i)
+        xy += "xy";
     EXPECT_EQ(first_match("(x(ab)*?y)*", xy), "1,24/23,2");
     EXPECT_EQ(first_match("((a|b){1,2}?c){2}", "abcbc"), "1,5/4,2");
     EXPECT_EQ(error_of(nested_counted_loops(11), "a"), 1014);

@@ -440,7 +440,7 @@ class Parser {
             case '(':
                 ++cur_;
                 if (*cur_ == '?')
-                    return special_group();
+                    return option_or_comment_group();
                 {
                     int flags = 0;
                     int32_t ret = alternation(true, &flags);
@@ -502,7 +502,7 @@ class Parser {
         return ret;
     }
 
-    int32_t special_group() {
+    int32_t option_or_comment_group() {
         ++cur_;  // the '?'
         if (*cur_ == '#') {
             while (*cur_ != 0 && *cur_ != ')')

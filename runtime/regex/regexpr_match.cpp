@@ -2,9 +2,10 @@
 //
 // Design. The node program is walked by one loop: pc is the current node, pos the current input
 // position. Nodes that match go on at their next node; a node that fails backtracks. Backtracking
-// state lives on one explicit stack in the engine (reused between searches, never the C++ stack),
-// holding two sorts of entries: undo records (a group start or end, the loop index, a loop counter,
-// each with its old value) and choice points (another branch of an alternation; the next count of
+// state lives on one explicit stack in the engine (fixed blocks reused between searches, never the
+// C++ stack; a search that fills it ends without a match), holding two sorts of entries: undo
+// records (a group's start and end, the loop index, a loop counter, with their old values) and
+// choice points (another branch of an alternation; the next count of
 // a single-node repetition; the other way out of a counted loop). Backtracking pops entries,
 // applying undo records, until it reaches a choice point, and resumes there; so every change of
 // the groups and of the loop stack is undone exactly when the search backs out of it. The

@@ -195,16 +195,19 @@ class Parser {
         if (!(flags & kHasWidth))
             *flagp &= ~kHasWidth;
         *flagp |= flags & kSpStart;
+        // Each branch links to the next one directly, so many branches take linear time.
+        int32_t last = br;
         while (*cur_ == '|') {
             ++cur_;
             br = branch(&flags);
-            tail(ret, br);
+            tail(last, br);
+            last = br;
             if (!(flags & kHasWidth))
                 *flagp &= ~kHasWidth;
             *flagp |= flags & kSpStart;
         }
         int32_t ender = node(paren ? static_cast<uint8_t>(kClose + group) : static_cast<uint8_t>(kEnd));
-        tail(ret, ender);
+        tail(last, ender);
         if (prog_) {
             for (int32_t b = ret; b != 0; b = next_of(b))
                 op_tail(b, ender);

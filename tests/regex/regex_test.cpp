@@ -305,6 +305,11 @@ TEST(RegexFaults, NestedAlternativesFailInLinearTime) {
     EXPECT_EQ(replace("(a|aa)*c", as + "bc", "X"), as + "bX");
     EXPECT_EQ(replace("(a|aa)*c", as + "c", "X"), "X");
     EXPECT_EQ(first_match("(a+)+(b)", as + "b"), "1,10001/1,10000");
+    // Compiling linked each new branch by walking all earlier ones.
+    std::string branches = "ab";
+    for (int i = 1; i < 100000; ++i)
+        branches += "|ab";
+    EXPECT_EQ(replace(branches, "xxabyy", "-"), "xx-yy");
 }
 
 // Remembering failed states may not change a match: every pattern finds the same with the set

@@ -4,7 +4,8 @@
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 
-packages=(g++ g++-mingw-w64-i686 wine wine32:i386 wine64 xvfb xauth cmake ninja-build googletest)
+packages=(g++ g++-mingw-w64-i686 wine wine32:i386 wine64 xvfb xauth cmake ninja-build googletest
+          clang-14 libclang-rt-14-dev libpcre2-dev)
 
 as_root() {
     if [ "$(id -u)" -eq 0 ]; then "$@"; else sudo "$@"; fi

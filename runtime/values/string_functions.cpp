@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "runtime/core/errors.h"
+#include "runtime/regex/regexpr.h"
 #include "runtime/settings/switch_vars.h"
 
 namespace {
@@ -261,13 +262,17 @@ RtString string_replace(const RtString& s, const RtString& f, const RtString& r)
     return replace_literal(s, f, r);
 }
 
-// The regular-expression engine is called here: a fresh engine per call compiles the pattern and
-// replaces every match. A pattern that does not compile, or a failing match, gives back the
-// source. Until the engine is part of the runtime every pattern takes that path.
+// A fresh engine per call compiles the pattern and replaces every match. Any exception of the
+// engine (a pattern that does not compile, a run-time error of the search) gives back the source;
+// nothing is reported.
 RtString string_replace_regex(const RtString& s, const RtString& pattern, const RtString& replacement) {
-    (void)pattern;
-    (void)replacement;
-    return s;
+    try {
+        CRegExpr engine;
+        engine.set_expression(pattern.c_str());
+        return engine.replace_all(s, replacement);
+    } catch (...) {
+        return s;
+    }
 }
 
 // Non-overlapping occurrences, scanning from the left and going on behind each one.

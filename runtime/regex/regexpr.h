@@ -1,0 +1,237 @@
+// CRegExpr: the runtime's regular-expression engine. Compiles an expression of the tilde dialect into
+// a node program and searches 8-bit text with it; string_replace is its one caller in the runtime.
+// Pure C++, no platform headers. One object belongs to one thread at a time.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "runtime/values/rt_string.h"
+
+// Thrown for compile errors (code below 1000, position = parser cursor) and run-time errors
+// (code 1000 and above, position 0).
+class CRegExprException {
+  public:
+    CRegExprException(int32_t error_code, int32_t cursor) : code(error_code), position(cursor) {}
+    int32_t code;
+    int32_t position;
+};
+
+namespace regex {
+
+// Node kinds: the first byte of each node of the program.
+enum NodeKind : uint8_t {
+    kEnd = 0,               // the match succeeds
+    kInputStart = 1,        // empty string at the input start
+    kInputEnd = 2,          // empty string at the input end
+    kAny = 3,               // any one byte
+    kBranch = 6,            // one alternative; its operand is the alternative's node sequence
+    kBack = 7,              // nothing; next offset points backwards
+    kExactly = 8,           // the operand's bytes (NUL-terminated)
+    kNothing = 9,           // empty string
+    kStar = 10,             // simple operand node, 0 or more times, greedy
+    kPlus = 11,             // simple operand node, 1 or more times, greedy
+    kDigit = 12,            // one byte 0-9
+    kNotDigit = 13,         // one byte that is not 0-9
+    kBraces = 18,           // min (int32), max (int32), simple operand node; greedy
+    kComment = 19,          // empty string: comments, modifier groups, skipped white space
+    kExactlyCi = 20,        // the operand's bytes, ignoring case
+    kLoopEntry = 23,        // pushes a level of the loop stack
+    kLoop = 24,             // min, max, offset to the loop body; end of a counted loop, greedy
+    kAnyOf3 = 25,           // one byte equal to one of 3 operand bytes
+    kNoneOf3 = 26,          // one byte equal to none of 3 operand bytes
+    kAnyOfSet = 27,         // one byte whose bit is set in the 32-byte operand map
+    kBackref = 28,          // group number (1 byte): that group's current text
+    kBackrefCi = 29,        // the same, ignoring case
+    kStarLazy = 30,         // as kStar, fewest first
+    kPlusLazy = 31,         // as kPlus, fewest first
+    kBracesLazy = 32,       // as kBraces, fewest first
+    kLoopLazy = 33,         // as kLoop, fewest first
+    kLineStart = 34,        // empty string at the input start or after a line separator
+    kLineEnd = 35,          // empty string at the input end or before a line separator
+    kAnyButLineSep = 36,    // one byte that neither begins nor forms a line separator
+    kWordBoundary = 37,     // empty string between a word byte and a non-word byte
+    kNotWordBoundary = 38,  // empty string anywhere else
+    kOpen = 39,             // kOpen + n: records the start of group n (0-14)
+    kClose = 54,            // kClose + n: records the end of group n
+};
+
+constexpr uint8_t kProgramMark = 216;
+constexpr int32_t kNodeHeader = 5;  // kind byte and 4-byte next offset
+constexpr int kGroups = 15;
+constexpr int kLoopLevels = 10;
+
+// Modifier bits.
+constexpr int32_t kModI = 1, kModR = 2, kModS = 4, kModG = 8, kModM = 16, kModX = 32;
+constexpr int32_t kDefaultModifiers = kModR | kModS | kModG;
+
+// Other-case partner of a byte under the runtime's case tables (the byte itself if it has none).
+unsigned char other_case(unsigned char c);
+
+}  // namespace regex
+
+class CRegExpr {
+  public:
+    CRegExpr();
+    ~CRegExpr();
+    CRegExpr(const CRegExpr&) = delete;
+    CRegExpr& operator=(const CRegExpr&) = delete;
+
+    // Stores a copy of the expression; null counts as a null expression (error 100), an empty text
+    // as none (error 1003). Compilation happens on the next search.
+    void set_expression(const char* text);
+    void compile();
+
+    int32_t modifiers() const { return modifiers_; }
+    void set_modifiers(int32_t bits) { modifiers_ = bits; }
+    // Index 1 (i) to 6 (x); another index raises error 1013.
+    bool get_modifier(int32_t index);
+    void set_modifier(int32_t index, bool on);
+    void set_line_separators(const char* separators);
+
+    // The searched text: a copy of all its bytes; searches stop at its first NUL. replace_all
+    // searches its text in place and leaves no input stored.
+    void set_input(const RtString& input);
+    bool exec(int32_t offset);
+    bool exec_next();
+    // 1-based position and length of group n; -1 when it is not set.
+    int32_t match_pos(int32_t n) const;
+    int32_t match_len(int32_t n) const;
+    RtString match_text(int32_t n) const;
+    RtString replace_all(const RtString& input, const RtString& replacement);
+
+    int32_t last_error() const { return last_error_; }
+    // After how many backtracking steps the searches of one input start remembering failed states;
+    // negative (the default) is 8 per input byte plus 100000. Whether a search of this input
+    // ended because that bounded set, or the bounded backtracking stack, was full (it and later
+    // searches then report no match).
+    void set_memo_after(int64_t backtracks) {
+        memo_after_ = backtracks;
+        memo_stale_ = true;
+    }
+    bool memo_gave_up() const { return memo_full_; }
+    // The compiled program as text, one node per line, and the search aids; compiles if needed.
+    std::string dump();
+
+  private:
+    // One record of the backtracking stack: an undo record or a choice point (see the matcher).
+    struct Entry {
+        uint8_t kind;
+        uint8_t aux;
+        int32_t pc;
+        int32_t pos;
+        int32_t a;
+    };
+    // The backtracking stack: blocks that are kept once allocated, so that it never moves and
+    // a search reuses what earlier searches allocated. Bounded by kMaxEntries.
+    class Stack {
+      public:
+        static constexpr size_t kBlock = size_t{1} << 15;
+        static constexpr size_t kMaxEntries = size_t{1} << 25;
+        bool empty() const { return size_ == 0; }
+        void clear() { size_ = 0; }
+        Entry& top() { return blocks_[(size_ - 1) / kBlock][(size_ - 1) % kBlock]; }
+        Entry pop() {
+            --size_;
+            return blocks_[size_ / kBlock][size_ % kBlock];
+        }
+        // False when the stack is full.
+        bool push(const Entry& e) {
+            if (size_ % kBlock == 0 && size_ / kBlock == blocks_.size()) {
+                if (size_ >= kMaxEntries)
+                    return false;
+                blocks_.emplace_back(new Entry[kBlock]);
+            }
+            blocks_[size_ / kBlock][size_ % kBlock] = e;
+            ++size_;
+            return true;
+        }
+        ~Stack() {
+            for (Entry* b : blocks_)
+                delete[] b;
+        }
+
+      private:
+        std::vector<Entry*> blocks_;
+        size_t size_ = 0;
+    };
+    [[noreturn]] void fail(int32_t code);
+    void free_program();
+    void ensure_program();
+    void compute_search_aids();
+    bool search(int32_t from);
+    bool run(int32_t start);
+    bool memo_enter(int32_t pc, int32_t pos);
+    bool memo_failed(int32_t pc, int32_t pos, uint32_t ls);
+    void memo_mark(int32_t pc, int32_t pos, uint32_t ls);
+    uint64_t* memo_bit(int32_t pc, int32_t pos, bool create, uint64_t* bit);
+    uint32_t loop_state_id();
+    void memo_reset();
+    int32_t count_simple(int32_t node, int32_t pos, int32_t max, int32_t* unit);
+    bool line_sep_at(int32_t pos) const;
+    bool line_start_at(int32_t pos) const;
+    void input_reset();
+    bool literal_present(int32_t from);
+
+    // Expression and compiled program.
+    std::vector<char> expression_;
+    bool has_expression_ = false;
+    bool null_expression_ = false;
+    bool compiled_ = false;
+    int32_t modifiers_ = regex::kDefaultModifiers;
+    int32_t compiled_modifiers_ = 0;
+    std::string line_separators_ = "\r\n";
+    uint8_t line_sep_set_[32] = {};
+    uint8_t* program_ = nullptr;
+    int32_t program_size_ = 0;
+    bool has_backref_ = false;
+    bool starts_quantified_ = false;
+
+    // Search aids.
+    uint8_t first_set_[32] = {};
+    uint8_t start_char_ = 0;
+    bool anchored_ = false;
+    bool line_anchored_ = false;  // the single branch starts with line_start
+    int first_count_ = 0;         // members of the first-character set, and the first two
+    uint8_t first_a_ = 0;
+    uint8_t first_b_ = 0;
+    int32_t must_offset_ = 0;  // program offset of the must-contain literal's bytes, 0 if none
+    int32_t must_length_ = 0;
+    int32_t must_found_ = -1;           // last found occurrence of the literal in the current input
+    int32_t first_next_[2] = {-1, -1};  // next occurrences of the one or two first bytes
+
+    // Input and results.
+    std::vector<char> input_;
+    bool has_input_ = false;
+    const unsigned char* in_ = nullptr;
+    int32_t in_end_ = 0;
+    int32_t start_[regex::kGroups];
+    int32_t end_[regex::kGroups];
+    int32_t loop_index_ = 0;
+    int32_t loop_count_[regex::kLoopLevels + 1] = {};
+    int32_t loop_node_[regex::kLoopLevels + 1] = {};  // the loop node of each active level
+    int32_t last_error_ = 0;
+
+    // Backtracking state, kept and reused between searches.
+    Stack stack_;
+    int64_t backtracks_ = 0;
+    int64_t memo_threshold_ = 0;
+    int64_t memo_after_ = -1;
+    bool memo_on_ = false;
+    bool memo_full_ = false;
+    bool memo_stale_ = true;      // input or program changed since the last reset
+    std::vector<uint64_t> memo_;  // hash set of states: position, node, loop stack
+    size_t memo_used_ = 0;
+    std::vector<int8_t> memo_slot_;                 // per node: its bitmap, -1 none yet, -2 the hash set
+    std::vector<std::vector<uint64_t>> memo_bits_;  // per bitmap: one bit per position
+    std::vector<uint32_t> loop_states_;             // interned loop stacks: index, then its counters
+    std::vector<uint32_t> loop_state_table_;        // open addressing: offset + 1 into loop_states_
+    uint32_t loop_state_count_ = 0;
+    // Per repetition node (by program offset): positions after it known to fail, as a range.
+    struct FailedRange {
+        int32_t lo, hi;
+        uint32_t loop_state;
+    };
+    std::vector<FailedRange> failed_ranges_;
+};

@@ -1,0 +1,941 @@
+// The matcher of CRegExpr.
+//
+// Design. The node program is walked by one loop: pc is the current node, pos the current input
+// position. Nodes that match go on at their next node; a node that fails backtracks. Backtracking
+// state lives on one explicit stack in the engine (fixed blocks reused between searches, never the
+// C++ stack; a search that fills it ends without a match), holding two sorts of entries: undo
+// records (a group's start and end, the loop index, a loop counter, with their old values) and
+// choice points (another branch of an alternation; the next count of
+// a single-node repetition; the other way out of a counted loop). Backtracking pops entries,
+// applying undo records, until it reaches a choice point, and resumes there; so every change of
+// the groups and of the loop stack is undone exactly when the search backs out of it. The
+// alternatives are tried in the order the language defines: branches from the first, greedy
+// repetitions from the most, lazy ones from the fewest, the greedy counted loop the body before
+// the exit, the lazy one the exit before the body; a counted loop pops its level before the rest
+// runs, greedy or lazy, and the pop is undone when the rest fails.
+//
+// Searches of an input that have backtracked far more than the input is long (with a pattern
+// without back-references, so that the future of a state depends only on the node, the position
+// and the loop stack) start keeping the states that failed: entering a node with alternatives
+// pushes a record that, when the search backs out of it, marks (node, position, loop stack) as
+// failed; entering a marked state fails at once. A repetition also keeps, as one range, the
+// positions after it from which the rest failed, and skips them when backing off again. Success
+// leaves nothing marked, so the set stays true for later searches of the same input. The matching
+// order is unchanged, and patterns such as (a|a)*b take linear time. The set is bounded; a search
+// that would outgrow it ends without a match.
+#include <algorithm>
+#include <cstring>
+
+#include "runtime/regex/regexpr.h"
+
+using namespace regex;
+
+namespace {
+
+enum EntryKind : uint8_t {
+    kUndoGroup,     // aux = group, pos = old start, a = old end
+    kUndoIndex,     // a = old loop index
+    kUndoCount,     // aux = level, a = old counter
+    kChoiceBranch,  // pc = next branch, pos
+    kChoiceGreedy,  // pc = repetition, pos = its start, a = next count to try
+    kChoiceLazy,    // pc = repetition, pos = its start, a = count last tried
+    kReached,       // a = the count a repetition reached; right below its choice
+    kChoiceExit,    // pc = greedy loop node, pos: pop the level and match the rest
+    kChoiceBody,    // pc = lazy loop node, pos: one more pass of the body
+    kMemoFail,      // pc, pos, a = loop state: the search backs out of this state, it failed
+};
+
+constexpr int32_t kStarMax = 2147483647;
+constexpr uint64_t kEmptySlot = ~0ull;
+constexpr uint32_t kNoLoopState = 0xFFFFFFFFu;
+constexpr uint32_t kMaxLoopStates = 4095;
+constexpr int32_t kMaxMemoNode = 1 << 20;
+constexpr size_t kMaxBitmaps = 16;
+constexpr size_t kMaxMemoEntries = size_t{1} << 20;  // a table of at most 16 MB
+
+int32_t read32(const uint8_t* p) {
+    return static_cast<int32_t>(static_cast<uint32_t>(p[0]) | static_cast<uint32_t>(p[1]) << 8 |
+                                static_cast<uint32_t>(p[2]) << 16 | static_cast<uint32_t>(p[3]) << 24);
+}
+int32_t next_of(const uint8_t* prog, int32_t p) {
+    int32_t off = read32(prog + p + 1);
+    return off == 0 ? 0 : p + off;
+}
+bool has_bit(const uint8_t* set, unsigned c) {
+    return (set[c >> 3] >> (c & 7)) & 1;
+}
+bool is_word(unsigned char c) {
+    return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || c == '_';
+}
+uint64_t mix(uint64_t x) {
+    x ^= x >> 33;
+    x *= 0xff51afd7ed558ccdull;
+    x ^= x >> 33;
+    return x;
+}
+
+}  // namespace
+
+bool CRegExpr::line_sep_at(int32_t pos) const {
+    return has_bit(line_sep_set_, in_[pos]);
+}
+
+void CRegExpr::ensure_program() {
+    if (!compiled_ || program_ == nullptr || compiled_modifiers_ != modifiers_)
+        compile();
+}
+
+void CRegExpr::set_input(const RtString& input) {
+    const char* data = input.data != nullptr ? input.data : "";
+    size_t n = input.length > 0 ? static_cast<size_t>(input.length) : 0;
+    input_.resize(n + 1);
+    if (n > 0)
+        std::memcpy(input_.data(), data, n);
+    input_[n] = 0;
+    in_ = reinterpret_cast<const unsigned char*>(input_.data());
+    in_end_ = static_cast<int32_t>(std::strlen(input_.data()));
+    has_input_ = true;
+    input_reset();
+}
+
+// A new text to search: every search aid's memory of the old one goes.
+void CRegExpr::input_reset() {
+    must_found_ = -1;
+    first_next_[0] = first_next_[1] = -1;
+    memo_stale_ = true;
+    for (int i = 0; i < kGroups; ++i)
+        start_[i] = end_[i] = -1;
+}
+
+int32_t CRegExpr::match_pos(int32_t n) const {
+    if (n < 0 || n >= kGroups || start_[n] < 0 || end_[n] < 0)
+        return -1;
+    return start_[n] + 1;
+}
+
+int32_t CRegExpr::match_len(int32_t n) const {
+    if (n < 0 || n >= kGroups || start_[n] < 0 || end_[n] < 0)
+        return -1;
+    return end_[n] - start_[n];
+}
+
+RtString CRegExpr::match_text(int32_t n) const {
+    if (!has_input_ || match_len(n) <= 0)
+        return RtString();
+    return RtString(reinterpret_cast<const char*>(in_), start_[n], end_[n] - start_[n]);
+}
+
+// The literal's last found occurrence stays valid for every later search from before it.
+bool CRegExpr::literal_present(int32_t from) {
+    if (must_found_ >= from)
+        return true;
+    const unsigned char* lit = program_ + must_offset_;
+    const unsigned char* p = in_ + from;
+    const unsigned char* last = in_ + in_end_ - must_length_;
+    while (p <= last) {
+        p = static_cast<const unsigned char*>(std::memchr(p, lit[0], static_cast<size_t>(last - p + 1)));
+        if (p == nullptr)
+            return false;
+        if (std::memcmp(p + 1, lit + 1, static_cast<size_t>(must_length_ - 1)) == 0) {
+            must_found_ = static_cast<int32_t>(p - in_);
+            return true;
+        }
+        ++p;
+    }
+    return false;
+}
+
+bool CRegExpr::exec(int32_t offset) {
+    for (int i = 0; i < kGroups; ++i)
+        start_[i] = end_[i] = -1;
+    ensure_program();
+    if (program_[0] != kProgramMark)
+        fail(1004);
+    if (!has_input_)
+        fail(1005);
+    if (offset == 0)
+        fail(1006);
+    if (offset < 0 || offset > in_end_ + 1)
+        return false;
+    std::memset(line_sep_set_, 0, sizeof line_sep_set_);
+    for (unsigned char c : line_separators_)
+        line_sep_set_[c >> 3] = static_cast<uint8_t>(line_sep_set_[c >> 3] | 1u << (c & 7));
+    int32_t from = offset - 1;
+    if (must_length_ > 0 && !literal_present(from))
+        return false;
+    loop_index_ = 0;
+    // Failed states stay failed for every search of the same input with the same program, so the
+    // set is kept from one search to the next.
+    if (memo_stale_) {
+        memo_reset();
+        backtracks_ = 0;
+        memo_threshold_ = memo_after_ >= 0 ? memo_after_ : 8 * static_cast<int64_t>(in_end_ + 1) + 100000;
+        memo_on_ = memo_threshold_ <= 0 && !has_backref_;
+        memo_stale_ = false;
+    }
+    if (memo_full_)
+        return false;
+    return search(from);
+}
+
+bool CRegExpr::exec_next() {
+    if (start_[0] < 0 || end_[0] < 0)
+        fail(1007);
+    int32_t offset = end_[0] + 1 + (end_[0] == start_[0] ? 1 : 0);
+    return exec(offset);
+}
+
+bool CRegExpr::search(int32_t from) {
+    if (anchored_)
+        return run(from);
+    if (start_char_ != 0) {
+        const unsigned char* p = in_ + from;
+        const unsigned char* end = in_ + in_end_;
+        while (p < end) {
+            p = static_cast<const unsigned char*>(std::memchr(p, start_char_, static_cast<size_t>(end - p)));
+            if (p == nullptr)
+                return false;
+            if (run(static_cast<int32_t>(p - in_)))
+                return true;
+            if (memo_full_)
+                return false;
+            ++p;
+        }
+        return false;
+    }
+    // One or two possible first bytes are looked for with memchr; the end of the input is tried
+    // too when the first-character set holds 0.
+    if (first_count_ <= 2 && !has_bit(first_set_, 0)) {
+        // The next occurrences found by an earlier search of this input stay valid while they
+        // lie at or after the start of this one.
+        const unsigned char* end = in_ + in_end_;
+        const unsigned char* next_a = first_next_[0] >= from ? in_ + first_next_[0] : in_ + from;
+        const unsigned char* next_b = first_count_ != 2        ? end
+                                      : first_next_[1] >= from ? in_ + first_next_[1]
+                                                               : in_ + from;
+        for (;;) {
+            if (next_a != end && *next_a != first_a_) {
+                next_a =
+                    static_cast<const unsigned char*>(std::memchr(next_a, first_a_, static_cast<size_t>(end - next_a)));
+                if (next_a == nullptr)
+                    next_a = end;
+            }
+            if (next_b != end && *next_b != first_b_) {
+                next_b =
+                    static_cast<const unsigned char*>(std::memchr(next_b, first_b_, static_cast<size_t>(end - next_b)));
+                if (next_b == nullptr)
+                    next_b = end;
+            }
+            first_next_[0] = static_cast<int32_t>(next_a - in_);
+            first_next_[1] = static_cast<int32_t>(next_b - in_);
+            const unsigned char* p = next_a < next_b ? next_a : next_b;
+            if (p == end)
+                return false;
+            if (run(static_cast<int32_t>(p - in_)))
+                return true;
+            if (memo_full_)
+                return false;
+            if (p == next_a)
+                ++next_a;
+            if (p == next_b)
+                ++next_b;
+        }
+    }
+    for (int32_t p = from; p <= in_end_; ++p) {
+        if (!has_bit(first_set_, in_[p]))
+            continue;
+        if (line_anchored_ && p > 0 && !line_start_at(p))
+            continue;
+        if (run(p))
+            return true;
+        if (memo_full_)
+            return false;
+    }
+    return false;
+}
+
+// The line_start node's test.
+bool CRegExpr::line_start_at(int32_t pos) const {
+    if (pos == 0)
+        return true;
+    unsigned char b = in_[pos - 1];
+    if (b == 10 && pos >= 2 && in_[pos - 2] == 13)
+        return true;
+    return !(b == 13 && in_[pos] == 10) && has_bit(line_sep_set_, b);
+}
+
+// The text is searched where it is, not copied: its bytes stay unchanged and alive during the
+// call. Afterwards no input is stored (a later exec needs set_input).
+RtString CRegExpr::replace_all(const RtString& input, const RtString& replacement) {
+    const char* src = input.data != nullptr ? input.data : "";
+    size_t whole = input.length > 0 ? static_cast<size_t>(input.length) : 0;
+    input_.clear();
+    in_ = reinterpret_cast<const unsigned char*>(src);
+    const char* nul = static_cast<const char*>(std::memchr(src, 0, whole));
+    in_end_ = static_cast<int32_t>(nul != nullptr ? nul - src : static_cast<ptrdiff_t>(whole));
+    has_input_ = true;
+    input_reset();
+    for (int i = 0; i < kGroups; ++i)
+        start_[i] = end_[i] = -1;
+    struct Unborrow {
+        CRegExpr* engine;
+        ~Unborrow() {
+            engine->has_input_ = false;
+            engine->in_ = nullptr;
+            engine->in_end_ = 0;
+            engine->input_reset();
+        }
+    } unborrow{this};
+    // The result grows in one buffer, freed again if the search throws.
+    struct Buffer {
+        char* bytes = nullptr;
+        size_t used = 0;
+        size_t capacity = 0;
+        explicit Buffer(size_t size) : bytes(rt_alloc(size + 1)), capacity(size) {}
+        ~Buffer() { rt_free(bytes); }
+        void append(const char* from, size_t n) {
+            if (used + n > capacity) {
+                capacity = used + n + (used + n) / 2 + 16;
+                bytes = rt_realloc(bytes, capacity + 1);
+            }
+            if (n > 0)
+                std::memcpy(bytes + used, from, n);
+            used += n;
+        }
+    } out(whole + 16);
+    size_t q = 0;
+    size_t rlen = replacement.length > 0 ? static_cast<size_t>(replacement.length) : 0;
+    if (exec(1)) {
+        do {
+            out.append(src + q, static_cast<size_t>(start_[0]) - q);
+            out.append(replacement.data, rlen);
+            q = static_cast<size_t>(end_[0]);
+        } while (exec_next());
+    }
+    out.append(src + q, whole - q);
+    out.bytes[out.used] = 0;
+    RtString result;
+    result.adopt(out.bytes, static_cast<int32_t>(out.used));
+    out.bytes = nullptr;
+    return result;
+}
+
+// ---- the visited set ----
+
+void CRegExpr::memo_reset() {
+    memo_on_ = false;
+    memo_full_ = false;
+    if (memo_used_ > 0)
+        std::fill(memo_.begin(), memo_.end(), kEmptySlot);
+    memo_used_ = 0;
+    memo_slot_.clear();
+    memo_bits_.clear();
+    loop_state_count_ = 0;
+    loop_states_.clear();
+    std::fill(loop_state_table_.begin(), loop_state_table_.end(), 0u);
+    failed_ranges_.clear();
+}
+
+// The loop stack as a small number, the same for equal stacks; kNoLoopState once too many
+// different stacks were seen.
+// A counter at or above the minimum of a loop without a maximum behaves the same whatever its
+// value, so it counts as the minimum.
+uint32_t CRegExpr::loop_state_id() {
+    if (loop_index_ == 0)
+        return 0;
+    uint32_t counts[kLoopLevels + 1];
+    for (int32_t i = 1; i <= loop_index_; ++i) {
+        const uint8_t* op = program_ + loop_node_[i] + kNodeHeader;
+        int32_t min = read32(op);
+        bool unbounded = read32(op + 4) >= kStarMax - 1;
+        counts[i] = static_cast<uint32_t>(unbounded && loop_count_[i] > min ? min : loop_count_[i]);
+    }
+    uint64_t h = static_cast<uint64_t>(loop_index_);
+    for (int32_t i = 1; i <= loop_index_; ++i)
+        h = mix(h * 31 + counts[i]);
+    if (loop_state_table_.empty())
+        loop_state_table_.assign(2 * (kMaxLoopStates + 1), 0u);
+    size_t mask = loop_state_table_.size() - 1;
+    constexpr int32_t kWidth = kLoopLevels + 1;
+    for (size_t i = h & mask;; i = (i + 1) & mask) {
+        uint32_t id = loop_state_table_[i];
+        if (id == 0) {
+            if (loop_state_count_ >= kMaxLoopStates)
+                return kNoLoopState;
+            id = ++loop_state_count_;
+            loop_state_table_[i] = id;
+            loop_states_.resize(static_cast<size_t>(id) * kWidth, 0u);
+            uint32_t* s = &loop_states_[static_cast<size_t>(id - 1) * kWidth];
+            s[0] = static_cast<uint32_t>(loop_index_);
+            for (int32_t j = 1; j <= loop_index_; ++j)
+                s[j] = counts[j];
+            return id;
+        }
+        const uint32_t* s = &loop_states_[static_cast<size_t>(id - 1) * kWidth];
+        bool same = s[0] == static_cast<uint32_t>(loop_index_);
+        for (int32_t j = 1; same && j <= loop_index_; ++j)
+            same = s[j] == counts[j];
+        if (same)
+            return id;
+    }
+}
+
+// Failed states. With no counted loop active, the first nodes that fail get a bitmap over the
+// positions each (at most kMaxBitmaps bits per input byte); other states go to a hash set of at
+// most kMaxMemoEntries keys (position, node, loop stack).
+uint64_t* CRegExpr::memo_bit(int32_t pc, int32_t pos, bool create, uint64_t* bit) {
+    if (memo_slot_.empty())
+        memo_slot_.assign(static_cast<size_t>(program_size_), -1);
+    int8_t& slot = memo_slot_[static_cast<size_t>(pc)];
+    if (slot == -1 && create) {
+        if (memo_bits_.size() < kMaxBitmaps) {
+            slot = static_cast<int8_t>(memo_bits_.size());
+            memo_bits_.emplace_back(static_cast<size_t>(in_end_) / 64 + 1, 0);
+        } else {
+            slot = -2;
+        }
+    }
+    *bit = uint64_t{1} << (pos % 64);
+    return slot >= 0 ? &memo_bits_[static_cast<size_t>(slot)][static_cast<size_t>(pos) / 64] : nullptr;
+}
+
+bool CRegExpr::memo_failed(int32_t pc, int32_t pos, uint32_t ls) {
+    if (ls == 0) {
+        uint64_t bit = 0;
+        uint64_t* word = memo_bit(pc, pos, false, &bit);
+        if (word != nullptr)
+            return (*word & bit) != 0;
+        if (memo_slot_[static_cast<size_t>(pc)] == -1)
+            return false;
+    }
+    if (ls == kNoLoopState || pc >= kMaxMemoNode || memo_.empty())
+        return false;
+    uint64_t key = static_cast<uint64_t>(static_cast<uint32_t>(pos)) << 32 | static_cast<uint64_t>(pc) << 12 | ls;
+    size_t mask = memo_.size() - 1;
+    for (size_t i = mix(key) & mask;; i = (i + 1) & mask) {
+        if (memo_[i] == key)
+            return true;
+        if (memo_[i] == kEmptySlot)
+            return false;
+    }
+}
+
+void CRegExpr::memo_mark(int32_t pc, int32_t pos, uint32_t ls) {
+    if (ls == 0) {
+        uint64_t bit = 0;
+        uint64_t* word = memo_bit(pc, pos, true, &bit);
+        if (word != nullptr) {
+            *word |= bit;
+            return;
+        }
+    }
+    if (ls == kNoLoopState || pc >= kMaxMemoNode)
+        return;
+    uint64_t key = static_cast<uint64_t>(static_cast<uint32_t>(pos)) << 32 | static_cast<uint64_t>(pc) << 12 | ls;
+    if (memo_used_ * 2 >= memo_.size()) {
+        if (memo_used_ >= kMaxMemoEntries) {
+            memo_full_ = true;
+            return;
+        }
+        std::vector<uint64_t> old;
+        old.swap(memo_);
+        memo_.assign(old.empty() ? 4096 : old.size() * 2, kEmptySlot);
+        size_t mask = memo_.size() - 1;
+        for (uint64_t k : old) {
+            if (k == kEmptySlot)
+                continue;
+            size_t i = mix(k) & mask;
+            while (memo_[i] != kEmptySlot)
+                i = (i + 1) & mask;
+            memo_[i] = k;
+        }
+    }
+    size_t mask = memo_.size() - 1;
+    for (size_t i = mix(key) & mask;; i = (i + 1) & mask) {
+        if (memo_[i] == key)
+            return;
+        if (memo_[i] == kEmptySlot) {
+            memo_[i] = key;
+            ++memo_used_;
+            return;
+        }
+    }
+}
+
+// On entering a node with alternatives while failed states are kept: true if the state is known
+// to fail; otherwise a record is pushed that marks it failed once the search backs out of it.
+bool CRegExpr::memo_enter(int32_t pc, int32_t pos) {
+    uint32_t ls = loop_state_id();
+    if (memo_failed(pc, pos, ls))
+        return true;
+    if (!stack_.push(Entry{kMemoFail, 0, pc, pos, static_cast<int32_t>(ls)}))
+        memo_full_ = true;
+    return false;
+}
+
+// ---- the node matcher ----
+
+// How many times in a row the simple node matches from pos, at most max. *unit is the bytes one
+// match takes: 1, or the length of a back-reference's text (0 when that text is empty).
+int32_t CRegExpr::count_simple(int32_t node, int32_t pos, int32_t max, int32_t* unit) {
+    const uint8_t* op = program_ + node + kNodeHeader;
+    const unsigned char* p = in_ + pos;
+    int32_t left = in_end_ - pos;
+    int32_t limit = max < left ? max : left;
+    int32_t n = 0;
+    *unit = 1;
+    switch (program_[node]) {
+        case kAny:
+            return limit;
+        case kExactly:
+            if (op[1] != 0)
+                fail(1000);
+            while (n < limit && p[n] == op[0])
+                ++n;
+            return n;
+        case kExactlyCi: {
+            if (op[1] != 0)
+                fail(1000);
+            unsigned char o = other_case(op[0]);
+            while (n < limit && (p[n] == op[0] || p[n] == o))
+                ++n;
+            return n;
+        }
+        case kDigit:
+            while (n < limit && p[n] >= '0' && p[n] <= '9')
+                ++n;
+            return n;
+        case kNotDigit:
+            while (n < limit && !(p[n] >= '0' && p[n] <= '9'))
+                ++n;
+            return n;
+        case kAnyOf3:
+            while (n < limit && (p[n] == op[0] || p[n] == op[1] || p[n] == op[2]))
+                ++n;
+            return n;
+        case kNoneOf3:
+            while (n < limit && p[n] != op[0] && p[n] != op[1] && p[n] != op[2])
+                ++n;
+            return n;
+        case kAnyOfSet:
+            while (n < limit && has_bit(op, p[n]))
+                ++n;
+            return n;
+        case kBackref:
+        case kBackrefCi: {
+            int g = op[0];
+            if (g >= kGroups || start_[g] < 0 || end_[g] < start_[g])
+                return 0;
+            int32_t len = end_[g] - start_[g];
+            *unit = len;
+            if (len == 0)
+                return 0;
+            const unsigned char* text = in_ + start_[g];
+            bool ci = program_[node] == kBackrefCi;
+            while (n < max && len <= left - static_cast<int64_t>(n) * len) {
+                const unsigned char* at = p + static_cast<int64_t>(n) * len;
+                int32_t i = 0;
+                while (i < len && (at[i] == text[i] || (ci && at[i] == other_case(text[i]))))
+                    ++i;
+                if (i < len)
+                    break;
+                ++n;
+            }
+            return n;
+        }
+        default:
+            fail(1000);
+    }
+}
+
+bool CRegExpr::run(int32_t start) {
+    const uint8_t* prog = program_;
+    const unsigned char* in = in_;
+    stack_.clear();
+    int32_t pc = 1;
+    int32_t pos = start;
+    bool failed = false;
+    // A full stack ends the search without a match, as a full set of failed states does.
+    auto push = [this](uint8_t kind, uint8_t aux, int32_t pc_, int32_t pos_, int32_t a) {
+        if (!stack_.push(Entry{kind, aux, pc_, pos_, a}))
+            memo_full_ = true;
+    };
+    // Group g changes: its old start and end are kept unless the newest entry keeps them already
+    // (no choice point lies between, so both are undone together).
+    auto save_group = [&](int g) {
+        if (!stack_.empty()) {
+            const Entry& t = stack_.top();
+            if (t.kind == kUndoGroup && t.aux == g)
+                return;
+        }
+        push(kUndoGroup, static_cast<uint8_t>(g), 0, start_[g], end_[g]);
+    };
+    start_[0] = start;
+
+    // Picks the count of a repetition to try from count c on (downwards when greedy, upwards when
+    // lazy), pushes the choice of the counts after it, and moves pc and pos behind the repetition.
+    // False when no count is left.
+    auto repeat = [&](int32_t node, int32_t from, int32_t c, int32_t reached) -> bool {
+        uint8_t k = prog[node];
+        bool braces = k == kBraces || k == kBracesLazy;
+        bool lazy = k == kStarLazy || k == kPlusLazy || k == kBracesLazy;
+        const uint8_t* op = prog + node + kNodeHeader;
+        int32_t min = braces ? read32(op) : (k == kPlus || k == kPlusLazy) ? 1 : 0;
+        int32_t max = braces ? read32(op + 4) : kStarMax;
+        int32_t operand = node + kNodeHeader + (braces ? 8 : 0);
+        int32_t next = next_of(prog, node);
+        int follow = prog[next] == kExactly ? prog[next + kNodeHeader] : -1;
+        int32_t unit = 1;
+        if (prog[operand] == kBackref || prog[operand] == kBackrefCi) {
+            int g = prog[operand + kNodeHeader];
+            unit = g < kGroups && start_[g] >= 0 && end_[g] >= start_[g] ? end_[g] - start_[g] : 1;
+        }
+        bool ranges = memo_on_ && unit == 1 && max >= kStarMax - 1;
+        uint32_t ls = ranges ? loop_state_id() : 0;
+        FailedRange* fr = nullptr;
+        if (ranges && ls != kNoLoopState) {
+            if (failed_ranges_.size() < static_cast<size_t>(program_size_)) {
+                failed_ranges_.assign(static_cast<size_t>(program_size_), FailedRange{1, 0, 0});
+            }
+            fr = &failed_ranges_[static_cast<size_t>(node)];
+            if (fr->lo > fr->hi || fr->loop_state != ls)
+                fr = nullptr;
+        }
+        if (!lazy) {
+            for (; c >= min; --c) {
+                int32_t q = from + c * unit;
+                if (fr != nullptr && q >= fr->lo && q <= fr->hi) {
+                    c = fr->lo - from;
+                    continue;
+                }
+                if (follow < 0 || in[q] == follow)
+                    break;
+            }
+            if (c < min) {
+                if (ranges && ls != kNoLoopState && !failed_ranges_.empty()) {
+                    FailedRange& r = failed_ranges_[static_cast<size_t>(node)];
+                    int32_t lo = from + min, hi = from + reached;
+                    // Ranges of the same run (same end) are joined; a range stays one run.
+                    if (r.lo <= r.hi && r.loop_state == ls && r.hi == hi && lo <= r.hi + 1) {
+                        r.lo = std::min(r.lo, lo);
+                    } else {
+                        r = FailedRange{lo, hi, ls};
+                    }
+                }
+                return false;
+            }
+            // While ranges are kept the last count leaves a choice too, so that its failure
+            // records the range.
+            if (c > min || ranges) {
+                push(kReached, 0, 0, 0, reached);
+                push(kChoiceGreedy, 0, node, from, c - 1);
+            }
+        } else {
+            for (;; ++c) {
+                if (c > reached) {
+                    // one more repetition must match first
+                    if (c > max || unit == 0)
+                        return false;
+                    int32_t u = 0;
+                    if (count_simple(operand, from + reached * unit, 1, &u) != 1)
+                        return false;
+                    reached = c;
+                }
+                int32_t q = from + c * unit;
+                if (follow < 0 || in[q] == follow)
+                    break;
+            }
+            if (c < max) {
+                push(kReached, 0, 0, 0, reached);
+                push(kChoiceLazy, 0, node, from, c);
+            }
+        }
+        pos = from + c * unit;
+        pc = next;
+        return true;
+    };
+
+    for (;;) {
+        if (!failed) {
+            if (pc == 0)
+                fail(1002);
+            uint8_t k = prog[pc];
+            const uint8_t* op = prog + pc + kNodeHeader;
+            switch (k) {
+                case kEnd:
+                    end_[0] = pos;
+                    return true;
+                case kInputStart:
+                    failed = pos != 0;
+                    break;
+                case kInputEnd:
+                    failed = pos != in_end_;
+                    break;
+                case kLineStart:
+                    failed = !line_start_at(pos);
+                    break;
+                case kLineEnd:
+                    if (pos != in_end_) {
+                        unsigned char b = in[pos];
+                        if (b == 13 && in[pos + 1] == 10)
+                            break;
+                        failed = (b == 10 && pos > 0 && in[pos - 1] == 13) || !has_bit(line_sep_set_, b);
+                    }
+                    break;
+                case kAny:
+                    failed = pos >= in_end_;
+                    ++pos;
+                    break;
+                case kAnyButLineSep:
+                    failed = pos >= in_end_ || (in[pos] == 13 && in[pos + 1] == 10) || line_sep_at(pos);
+                    ++pos;
+                    break;
+                case kDigit:
+                    failed = pos >= in_end_ || in[pos] < '0' || in[pos] > '9';
+                    ++pos;
+                    break;
+                case kNotDigit:
+                    failed = pos >= in_end_ || (in[pos] >= '0' && in[pos] <= '9');
+                    ++pos;
+                    break;
+                case kExactly: {
+                    // The input's terminator differs from every pattern byte, so the compare
+                    // stops at the end of the input by itself.
+                    int32_t i = 0;
+                    while (op[i] != 0 && in[pos + i] == op[i])
+                        ++i;
+                    failed = op[i] != 0;
+                    pos += i;
+                    break;
+                }
+                case kExactlyCi: {
+                    int32_t i = 0;
+                    while (op[i] != 0 && pos + i < in_end_ &&
+                           (in[pos + i] == op[i] || in[pos + i] == other_case(op[i])))
+                        ++i;
+                    failed = op[i] != 0;
+                    pos += i;
+                    break;
+                }
+                case kAnyOf3:
+                    failed = pos >= in_end_ || (in[pos] != op[0] && in[pos] != op[1] && in[pos] != op[2]);
+                    ++pos;
+                    break;
+                case kNoneOf3:
+                    failed = pos >= in_end_ || in[pos] == op[0] || in[pos] == op[1] || in[pos] == op[2];
+                    ++pos;
+                    break;
+                case kAnyOfSet:
+                    failed = pos >= in_end_ || !has_bit(op, in[pos]);
+                    ++pos;
+                    break;
+                case kBackref:
+                case kBackrefCi: {
+                    int g = op[0];
+                    if (g >= kGroups || start_[g] < 0 || end_[g] < start_[g]) {
+                        failed = true;
+                        break;
+                    }
+                    int32_t len = end_[g] - start_[g];
+                    if (len > in_end_ - pos) {
+                        failed = true;
+                        break;
+                    }
+                    const unsigned char* text = in + start_[g];
+                    int32_t i = 0;
+                    if (k == kBackref) {
+                        while (i < len && in[pos + i] == text[i])
+                            ++i;
+                    } else {
+                        while (i < len && (in[pos + i] == text[i] || in[pos + i] == other_case(text[i])))
+                            ++i;
+                    }
+                    failed = i < len;
+                    pos += len;
+                    break;
+                }
+                case kWordBoundary:
+                case kNotWordBoundary: {
+                    bool before = pos > 0 && is_word(in[pos - 1]);
+                    bool here = pos < in_end_ && is_word(in[pos]);
+                    failed = (before != here) != (k == kWordBoundary);
+                    break;
+                }
+                case kNothing:
+                case kComment:
+                case kBack:
+                    break;
+                case kBranch: {
+                    int32_t alt = next_of(prog, pc);
+                    if (prog[alt] == kBranch) {
+                        if (memo_on_ && memo_enter(pc, pos)) {
+                            failed = true;
+                            break;
+                        }
+                        // Later branches that begin with a byte other than the next one are
+                        // left out of the choice.
+                        while (prog[alt] == kBranch && prog[alt + kNodeHeader] == kExactly &&
+                               prog[alt + 2 * kNodeHeader] != in[pos]) {
+                            alt = next_of(prog, alt);
+                        }
+                        if (prog[alt] == kBranch)
+                            push(kChoiceBranch, 0, alt, pos, 0);
+                    }
+                    pc += kNodeHeader;
+                    continue;
+                }
+                case kStar:
+                case kPlus:
+                case kBraces:
+                case kStarLazy:
+                case kPlusLazy:
+                case kBracesLazy: {
+                    if (memo_on_ && memo_enter(pc, pos)) {
+                        failed = true;
+                        break;
+                    }
+                    bool braces = k == kBraces || k == kBracesLazy;
+                    bool lazy = k == kStarLazy || k == kPlusLazy || k == kBracesLazy;
+                    int32_t min = braces ? read32(op) : (k == kPlus || k == kPlusLazy) ? 1 : 0;
+                    int32_t max = braces ? read32(op + 4) : kStarMax;
+                    int32_t operand = pc + kNodeHeader + (braces ? 8 : 0);
+                    int32_t unit = 1;
+                    int32_t limit = lazy ? min : max;
+                    // A known failed range after this node ends where the run of its operand
+                    // ends: reaching its start, the count is known without reading on.
+                    const FailedRange* known = nullptr;
+                    if (memo_on_ && !lazy && max >= kStarMax - 1 && !failed_ranges_.empty()) {
+                        const FailedRange& r = failed_ranges_[static_cast<size_t>(pc)];
+                        if (r.lo <= r.hi && pos < r.lo && r.loop_state == loop_state_id())
+                            known = &r;
+                    }
+                    if (known != nullptr)
+                        limit = known->lo - pos;
+                    int32_t count = count_simple(operand, pos, limit, &unit);
+                    if (known != nullptr && unit == 1 && count == limit)
+                        count = known->hi - pos;
+                    if (unit == 0) {
+                        // An empty captured text: repeating it changes nothing, so it is taken
+                        // zero times and the repetition matches the empty string.
+                        pc = next_of(prog, pc);
+                        continue;
+                    }
+                    if (count < min || !repeat(pc, pos, lazy ? min : count, count))
+                        failed = true;
+                    continue;
+                }
+                case kLoopEntry:
+                    if (loop_index_ >= kLoopLevels)
+                        fail(1014);
+                    push(kUndoIndex, 0, 0, 0, loop_index_);
+                    ++loop_index_;
+                    push(kUndoCount, static_cast<uint8_t>(loop_index_), 0, 0, loop_count_[loop_index_]);
+                    loop_count_[loop_index_] = 0;
+                    loop_node_[loop_index_] = next_of(prog, pc);
+                    break;
+                case kLoop:
+                case kLoopLazy: {
+                    if (loop_index_ == 0)
+                        fail(1015);
+                    if (memo_on_ && memo_enter(pc, pos)) {
+                        failed = true;
+                        break;
+                    }
+                    int32_t min = read32(op);
+                    int32_t max = read32(op + 4);
+                    int32_t body = pc + read32(op + 8);
+                    int32_t c = loop_count_[loop_index_];
+                    if (c < min || (k == kLoop && c < max)) {
+                        if (c >= min)
+                            push(kChoiceExit, 0, pc, pos, 0);
+                        push(kUndoCount, static_cast<uint8_t>(loop_index_), 0, 0, c);
+                        loop_count_[loop_index_] = c + 1;
+                        pc = body;
+                        continue;
+                    }
+                    if (k == kLoopLazy && c < max)
+                        push(kChoiceBody, 0, pc, pos, 0);
+                    push(kUndoIndex, 0, 0, 0, loop_index_);
+                    --loop_index_;
+                    break;
+                }
+                default:
+                    if (k >= kOpen && k < kOpen + kGroups) {
+                        int g = k - kOpen;
+                        save_group(g);
+                        start_[g] = pos;
+                    } else if (k >= kClose && k < kClose + kGroups) {
+                        int g = k - kClose;
+                        save_group(g);
+                        end_[g] = pos;
+                    } else {
+                        fail(1001);
+                    }
+                    break;
+            }
+            if (!failed)
+                pc = next_of(prog, pc);
+            if (memo_full_)
+                return false;
+            continue;
+        }
+
+        // Backtrack to the newest choice point, undoing changes on the way.
+        if (memo_full_)
+            return false;
+        for (;;) {
+            if (stack_.empty())
+                return false;
+            Entry e = stack_.pop();
+            switch (e.kind) {
+                case kUndoGroup:
+                    start_[e.aux] = e.pos;
+                    end_[e.aux] = e.a;
+                    continue;
+                case kUndoIndex:
+                    loop_index_ = e.a;
+                    continue;
+                case kUndoCount:
+                    loop_count_[e.aux] = e.a;
+                    continue;
+                case kMemoFail:
+                    memo_mark(e.pc, e.pos, static_cast<uint32_t>(e.a));
+                    if (memo_full_)
+                        return false;
+                    continue;
+                default:
+                    break;
+            }
+            if (++backtracks_ > memo_threshold_ && !memo_on_ && !has_backref_)
+                memo_on_ = true;
+            failed = false;
+            if (e.kind == kChoiceBranch) {
+                pc = e.pc;
+                pos = e.pos;
+            } else if (e.kind == kChoiceGreedy) {
+                int32_t reached = stack_.pop().a;
+                if (!repeat(e.pc, e.pos, e.a, reached)) {
+                    failed = true;
+                    continue;
+                }
+            } else if (e.kind == kChoiceLazy) {
+                int32_t reached = stack_.pop().a;
+                if (!repeat(e.pc, e.pos, e.a + 1, reached)) {
+                    failed = true;
+                    continue;
+                }
+            } else if (e.kind == kChoiceExit) {
+                pos = e.pos;
+                push(kUndoIndex, 0, 0, 0, loop_index_);
+                --loop_index_;
+                pc = next_of(prog, e.pc);
+            } else {  // kChoiceBody
+                pos = e.pos;
+                push(kUndoCount, static_cast<uint8_t>(loop_index_), 0, 0, loop_count_[loop_index_]);
+                ++loop_count_[loop_index_];
+                pc = e.pc + read32(prog + e.pc + kNodeHeader + 8);
+            }
+            break;
+        }
+    }
+}

@@ -1,0 +1,417 @@
+// Differential fuzz target: replace_all of CRegExpr against PCRE2 on the dialects' common subset.
+// An input is a pattern in the tilde dialect, a NUL byte and a subject. The pattern is translated
+// to PCRE2 syntax (tilde escapes to backslash ones, classes member by member); a pattern outside
+// the common subset is skipped. PCRE2 runs with dot-all, dollar end-only, CR/LF/CRLF newlines (line starts and ends
+// spelled out as lookarounds) and ASCII case rules, and the engine's replace loop is emulated with single matches at
+// explicit offsets. The engine runs twice, once remembering failed states from its first step, and both results must
+// equal PCRE2's.
+#define PCRE2_CODE_UNIT_WIDTH 8
+#include <pcre2.h>
+
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "runtime/regex/regexpr.h"
+
+namespace {
+
+bool is_hex(unsigned char c) {
+    return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F');
+}
+
+void hex_byte(std::string& out, unsigned char c) {
+    char buf[8];
+    std::snprintf(buf, sizeof buf, "\\x%02x", c);
+    out += buf;
+}
+
+// Translates the pattern; false when it leaves the common subset.
+class Translator {
+  public:
+    explicit Translator(const std::string& p) : p_(p) {}
+
+    bool run(std::string* out, bool* backref) {
+        while (i_ < p_.size()) {
+            if (!token())
+                return false;
+        }
+        *out = out_;
+        *backref = backref_;
+        return open_.empty();
+    }
+
+  private:
+    unsigned char at(size_t k) const { return k < p_.size() ? static_cast<unsigned char>(p_[k]) : 0; }
+
+    // One escaped byte (after the ~), as it is read outside and inside classes; false if the
+    // escape is malformed (the engine rejects it too).
+    bool byte_escape(unsigned char e, std::string& out) {
+        switch (e) {
+            case 'a':
+                hex_byte(out, 7);
+                return true;
+            case 'e':
+                hex_byte(out, 27);
+                return true;
+            case 'f':
+                hex_byte(out, 12);
+                return true;
+            case 'n':
+                hex_byte(out, 10);
+                return true;
+            case 'r':
+                hex_byte(out, 13);
+                return true;
+            case 't':
+                hex_byte(out, 9);
+                return true;
+            case 'x': {
+                if (at(i_) == '{') {
+                    size_t k = i_ + 1;
+                    while (is_hex(at(k)))
+                        ++k;
+                    if (k == i_ + 1 || k - i_ > 9 || at(k) != '}')
+                        return false;
+                    long v = std::strtol(p_.substr(i_ + 1, k - i_ - 1).c_str(), nullptr, 16);
+                    if (v <= 0 || v > 255)
+                        return false;
+                    i_ = k + 1;
+                    hex_byte(out, static_cast<unsigned char>(v));
+                    return true;
+                }
+                if (!is_hex(at(i_)) || !is_hex(at(i_ + 1)))
+                    return false;
+                unsigned v = static_cast<unsigned>(std::strtol(p_.substr(i_, 2).c_str(), nullptr, 16));
+                if (v == 0)
+                    return false;
+                i_ += 2;
+                hex_byte(out, static_cast<unsigned char>(v));
+                return true;
+            }
+            default:
+                if (e >= 0x80)
+                    return false;
+                hex_byte(out, e);
+                return true;
+        }
+    }
+
+    bool token() {
+        unsigned char c = at(i_++);
+        if (c >= 0x80)
+            return false;
+        switch (c) {
+            case '.':
+            case '|':
+            case '*':
+            case '+':
+            case '?':
+                out_ += static_cast<char>(c);
+                return true;
+            // Line starts and ends spelled out: a CR LF pair is one separator, so neither
+            // matches between its two bytes.
+            case '^':
+                out_ += multi_line_ ? "(?:\\A|(?<=\\n)|(?<=\\r)(?!\\n))" : "\\A";
+                return true;
+            case '$':
+                out_ += multi_line_ ? "(?:\\z|(?=\\r)|(?<!\\r)(?=\\n))" : "\\z";
+                return true;
+            case '(':
+                if (at(i_) == '?') {
+                    if (at(i_ + 1) == '#') {
+                        size_t close = p_.find(')', i_);
+                        if (close == std::string::npos)
+                            return false;
+                        i_ = close + 1;
+                        out_ += "(?:)";  // an atom of its own: a quantifier after it repeats nothing
+                        return true;
+                    }
+                    out_ += "(?";
+                    bool clear = false;
+                    for (i_++; at(i_) != ')'; i_++) {
+                        unsigned char m = at(i_);
+                        if (m == '-') {
+                            clear = true;
+                            out_ += '-';
+                        } else if ((m | 0x20) == 'm') {
+                            multi_line_ = !clear;
+                        } else if ((m | 0x20) == 'i' || (m | 0x20) == 's') {
+                            out_ += static_cast<char>(m | 0x20);
+                        } else {
+                            return false;
+                        }
+                    }
+                    i_++;
+                    if (out_.back() == '-')
+                        out_.pop_back();
+                    out_ += ")(?:)";
+                    return true;
+                }
+                if (++groups_ > 14)
+                    return false;
+                open_.push_back(static_cast<char>(groups_));
+                saved_multi_line_.push_back(multi_line_);
+                out_ += '(';
+                return true;
+            case ')':
+                if (open_.empty())
+                    return false;
+                closed_ |= 1u << open_.back();
+                open_.pop_back();
+                multi_line_ = saved_multi_line_.back();
+                saved_multi_line_.pop_back();
+                out_ += ')';
+                return true;
+            case '{': {
+                size_t k = i_;
+                while (at(k) >= '0' && at(k) <= '9')
+                    ++k;
+                bool quant = k > i_ && (at(k) == '}' || at(k) == ',');
+                if (quant && at(k) == ',') {
+                    ++k;
+                    while (at(k) >= '0' && at(k) <= '9')
+                        ++k;
+                    quant = at(k) == '}';
+                }
+                if (!quant) {
+                    out_ += "\\{";
+                    return true;
+                }
+                std::string q = p_.substr(i_ - 1, k + 1 - (i_ - 1));
+                i_ = k + 1;
+                out_ += q;
+                return true;
+            }
+            case '[':
+                return char_class();
+            case '~': {
+                unsigned char e = at(i_++);
+                if (e == 0)
+                    return false;
+                if (e >= '1' && e <= '9') {
+                    if (!(closed_ & (1u << (e - '0'))))
+                        return false;
+                    backref_ = true;
+                    out_ += '\\';
+                    out_ += static_cast<char>(e);
+                    return true;
+                }
+                if (std::strchr("dDwWsSbBA", e)) {
+                    out_ += '\\';
+                    out_ += static_cast<char>(e);
+                    return true;
+                }
+                if (e == 'Z') {
+                    out_ += "\\z";
+                    return true;
+                }
+                return byte_escape(e, out_);
+            }
+            default:
+                if (c == 0)
+                    return false;
+                hex_byte(out_, c);
+                return true;
+        }
+    }
+
+    bool char_class() {
+        std::string cls = "[";
+        if (at(i_) == '^') {
+            cls += '^';
+            ++i_;
+        }
+        bool first = true;
+        bool dash_literal = false;
+        for (;;) {
+            unsigned char c = at(i_);
+            if (c == 0)
+                return false;
+            if (c == ']' && !first)
+                break;
+            first = false;
+            ++i_;
+            if (c >= 0x80)
+                return false;
+            if (c == '-' && dash_literal) {
+                hex_byte(cls, '-');
+                dash_literal = false;
+                continue;
+            }
+            dash_literal = false;
+            std::string lo;
+            if (c == '~') {
+                unsigned char e = at(i_++);
+                if (e == 0)
+                    return false;
+                if (e == 'd' || e == 's' || e == 'w') {
+                    cls += '\\';
+                    cls += static_cast<char>(e);
+                    dash_literal = true;
+                    continue;
+                }
+                if (!byte_escape(e, lo))
+                    return false;
+            } else {
+                hex_byte(lo, c);
+            }
+            if (at(i_) == '-' && at(i_ + 1) != ']' && at(i_ + 1) != 0) {
+                if (at(i_ + 1) == '~' && at(i_ + 2) != 0 && std::strchr("dDsSwW", at(i_ + 2))) {
+                    cls += lo;
+                    continue;
+                }
+                i_++;
+                unsigned char b = at(i_++);
+                std::string hi;
+                if (b == '~') {
+                    unsigned char e = at(i_++);
+                    if (e == 0 || !byte_escape(e, hi))
+                        return false;
+                } else {
+                    if (b >= 0x80)
+                        return false;
+                    hex_byte(hi, b);
+                }
+                if (std::strtol(hi.c_str() + 2, nullptr, 16) < std::strtol(lo.c_str() + 2, nullptr, 16))
+                    return false;
+                cls += lo + "-" + hi;
+                dash_literal = true;
+                continue;
+            }
+            cls += lo;
+        }
+        ++i_;
+        out_ += cls + "]";
+        return true;
+    }
+
+    const std::string& p_;
+    size_t i_ = 0;
+    std::string out_;
+    std::string open_;
+    uint32_t closed_ = 0;
+    int groups_ = 0;
+    bool backref_ = false;
+    bool multi_line_ = false;
+    std::vector<bool> saved_multi_line_;
+};
+
+// The engine's replace loop with PCRE2 single anchored matches at explicit offsets (so PCRE2's own
+// advance over CR LF after a failed start plays no part): each search tries the start positions
+// from the end of the last match, one byte further after an empty one. False when PCRE2 gives up.
+bool pcre_replace(pcre2_code* code, const std::string& subject, const std::string& repl, std::string* out) {
+    pcre2_match_data* md = pcre2_match_data_create_from_pattern(code, nullptr);
+    // A low match limit: inputs on which PCRE2 backtracks that much are skipped, not waited for.
+    pcre2_match_context* mc = pcre2_match_context_create(nullptr);
+    pcre2_set_match_limit(mc, 20000);
+    size_t len = std::strlen(subject.c_str());
+    size_t q = 0, from = 0;
+    bool ok = true;
+    while (ok && from <= len) {
+        bool found = false;
+        for (size_t p = from; p <= len; ++p) {
+            int rc = pcre2_match(code, reinterpret_cast<PCRE2_SPTR>(subject.data()), len, p, PCRE2_ANCHORED, md, mc);
+            if (rc == PCRE2_ERROR_NOMATCH)
+                continue;
+            if (rc < 0) {
+                ok = false;
+                break;
+            }
+            found = true;
+            break;
+        }
+        if (!ok || !found)
+            break;
+        PCRE2_SIZE* ov = pcre2_get_ovector_pointer(md);
+        out->append(subject, q, ov[0] - q);
+        *out += repl;
+        q = ov[1];
+        from = ov[1] + (ov[0] == ov[1] ? 1 : 0);
+    }
+    out->append(subject, q, std::string::npos);
+    pcre2_match_data_free(md);
+    pcre2_match_context_free(mc);
+    return ok;
+}
+
+// The engine's result, or false when it raises a run-time error or gives up.
+bool engine_replace(const std::string& pattern,
+                    const std::string& subject,
+                    const std::string& repl,
+                    bool remember_from_start,
+                    std::string* out) {
+    CRegExpr engine;
+    engine.set_expression(pattern.c_str());
+    if (remember_from_start)
+        engine.set_memo_after(0);
+    RtString s(subject.data(), 0, static_cast<int32_t>(subject.size()));
+    RtString r(repl.c_str());
+    try {
+        RtString result = engine.replace_all(s, r);
+        if (engine.memo_gave_up())
+            return false;
+        out->assign(result.data, static_cast<size_t>(result.length));
+        return true;
+    } catch (const CRegExprException& e) {
+        if (e.code < 1000 || e.code == 1014)
+            return false;  // outside the subset, or too deep
+        std::fprintf(stderr, "unexpected run-time error %d\n", e.code);
+        std::abort();
+    }
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    const char* text = reinterpret_cast<const char*>(data);
+    const char* nul = static_cast<const char*>(std::memchr(text, 0, size));
+    if (nul == nullptr)
+        return 0;
+    std::string pattern(text, nul);
+    std::string subject(nul + 1, text + size);
+    if (pattern.empty() || pattern.size() > 64 || subject.size() > 256)
+        return 0;
+    for (char& c : subject) {
+        if (c == 0 || c == 11)
+            c = 'a';  // no NUL inside; VT is white space only for PCRE2
+    }
+    std::string translated;
+    bool backref = false;
+    if (!Translator(pattern).run(&translated, &backref))
+        return 0;
+    if (backref && subject.size() > 16)
+        subject.resize(16);  // plain backtracking: keep it short
+
+    std::string ours;
+    if (!engine_replace(pattern, subject, "<>", false, &ours))
+        return 0;
+
+    int err = 0;
+    PCRE2_SIZE err_off = 0;
+    pcre2_compile_context* cc = pcre2_compile_context_create(nullptr);
+    pcre2_set_newline(cc, PCRE2_NEWLINE_ANYCRLF);
+    pcre2_code* code = pcre2_compile(reinterpret_cast<PCRE2_SPTR>(translated.c_str()), translated.size(),
+                                     PCRE2_DOTALL | PCRE2_DOLLAR_ENDONLY, &err, &err_off, cc);
+    pcre2_compile_context_free(cc);
+    if (code == nullptr)
+        return 0;
+    std::string theirs;
+    bool pcre_ok = pcre_replace(code, subject, "<>", &theirs);
+    pcre2_code_free(code);
+    if (!pcre_ok)
+        return 0;
+
+    std::string remembered;
+    bool remembered_ok = engine_replace(pattern, subject, "<>", true, &remembered);
+    if (ours != theirs || (remembered_ok && remembered != ours)) {
+        std::fprintf(stderr, "pattern  %s\npcre2    %s\nsubject  %s\nengine   %s\nremember %s\npcre2    %s\n",
+                     pattern.c_str(), translated.c_str(), subject.c_str(), ours.c_str(),
+                     remembered_ok ? remembered.c_str() : "(gave up)", theirs.c_str());
+        std::abort();
+    }
+    return 0;
+}

@@ -15,22 +15,14 @@ cmake --build "$build/host"
 cmake -S "$root" -B "$build/bench" -G Ninja -DCMAKE_BUILD_TYPE=Release -DRT_SANITIZE=OFF >/dev/null
 cmake --build "$build/bench" --target benchmarks
 # The differential fuzz target of the regular-expression engine (clang, libFuzzer, sanitizers):
-# a fixed 60-second run from the seed corpus in the repository; a finding fails the script.
+# ctest runs it for a fixed 60 seconds from the seed corpus in the repository (test regex_fuzz).
 cmake -S "$root" -B "$build/fuzz" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_C_COMPILER=clang-14 \
     -DCMAKE_CXX_COMPILER=clang++-14 -DRT_FUZZ=ON >/dev/null
 cmake --build "$build/fuzz" --target regex_fuzz
-mkdir -p "$build/fuzz/corpus" "$build/fuzz/findings"
-if ! "$build/fuzz/bin/regex_fuzz" "$build/fuzz/corpus" "$root/tests/regex/fuzz/corpus" \
-    -dict="$root/tests/regex/fuzz/regex.dict" -max_total_time=60 -timeout=30 \
-    -artifact_prefix="$build/fuzz/findings/" >"$build/fuzz/last_run.log" 2>&1; then
-    tail -n 40 "$build/fuzz/last_run.log" >&2
-    echo "test: the regex fuzz target found a difference or a crash (input in $build/fuzz/findings)" >&2
-    exit 1
-fi
-echo "regex fuzz: $(grep -o 'Done [0-9]* runs in [0-9]* second(s)' "$build/fuzz/last_run.log")"
 
 cmake -S "$root" -B "$build/win32" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-    -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-i686.cmake" -DRT_HOST_BIN_DIR="$build/host/bin" >/dev/null
+    -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-i686.cmake" -DRT_HOST_BIN_DIR="$build/host/bin" \
+    -DRT_FUZZ_BIN_DIR="$build/fuzz/bin" >/dev/null
 cmake --build "$build/win32"
 
 export WINEPREFIX="$build/wineprefix" WINEARCH=win32 WINEDEBUG=-all

@@ -23,6 +23,12 @@ RtString control_text(HWND control) {
     return text;
 }
 
+// Ends a list or input dialog: the result flag 1 (OK) or 2 (Cancel), and the dialog's value 1 or 0.
+void end_with_result_flag(HWND dialog, int32_t flag) {
+    set_dialog_result_flag(flag);
+    EndDialog(dialog, flag == 1 ? 1 : 0);
+}
+
 // Entry index of a list box, as a new string.
 RtString list_item_text(HWND list, LRESULT index) {
     LRESULT n = SendMessageA(list, LB_GETTEXTLEN, static_cast<WPARAM>(index), 0);
@@ -179,16 +185,14 @@ INT_PTR CALLBACK list_dialog_proc(HWND dialog, UINT message, WPARAM wparam, LPAR
                 if (record != nullptr && record->answer != nullptr) {
                     *record->answer = list_dialog_answer(dialog);
                 }
-                set_dialog_result_flag(1);
-                EndDialog(dialog, 1);
+                end_with_result_flag(dialog, 1);
                 return TRUE;
             }
             if (LOWORD(wparam) == IDCANCEL) {
                 if (record != nullptr && record->answer != nullptr) {
                     record->answer->clear();
                 }
-                set_dialog_result_flag(2);
-                EndDialog(dialog, 0);
+                end_with_result_flag(dialog, 2);
                 return TRUE;
             }
             return FALSE;
@@ -212,14 +216,12 @@ INT_PTR CALLBACK input_dialog_proc(HWND dialog, UINT message, WPARAM wparam, LPA
         case WM_COMMAND:
             if (LOWORD(wparam) == IDOK) {
                 *record->text = control_text(GetDlgItem(dialog, RES_IDC_EDIT));
-                set_dialog_result_flag(1);
-                EndDialog(dialog, 1);
+                end_with_result_flag(dialog, 1);
                 return TRUE;
             }
             if (LOWORD(wparam) == IDCANCEL) {
                 record->text->clear();
-                set_dialog_result_flag(2);
-                EndDialog(dialog, 0);
+                end_with_result_flag(dialog, 2);
                 return TRUE;
             }
             return FALSE;

@@ -11,14 +11,8 @@
 
 namespace {
 
-ProcessOptions scenario(const std::string& name) {
-    ProcessOptions options;
-    options.environment = {{"RT_SCENARIO", name}};
-    return options;
-}
-
 ProcessResult run_channel(const std::string& name) {
-    ProcessResult r = run_program("channel_body.exe", scenario(name));
+    ProcessResult r = run_program("channel_body.exe", scenario_options(name));
     EXPECT_FALSE(r.timed_out) << name;
     EXPECT_EQ(r.exit_code, 0u) << name;
     EXPECT_EQ(output_value(r.output, "unsignalled_posts"), "0") << name;
@@ -41,7 +35,7 @@ TEST(Requests, EverySignallingKindComesBack) {
 }
 
 TEST(Requests, ANonSignallingKindPostedWithAWaitDoesNotBlock) {
-    ProcessResult r = run_program("channel_body.exe", scenario("misposted"));
+    ProcessResult r = run_program("channel_body.exe", scenario_options("misposted"));
     EXPECT_FALSE(r.timed_out);
     EXPECT_EQ(output_value(r.output, "returned"), "1");
     EXPECT_EQ(output_value(r.output, "unsignalled_posts"), "1");
@@ -72,7 +66,7 @@ TEST(Requests, AcceleratorsAccumulate) {
 }
 
 TEST(Requests, FileDialogOffersTheFilterPairsAndCancelEmptiesTheBuffer) {
-    RunningProgram program("channel_body.exe", scenario("file_dialog"));
+    RunningProgram program("channel_body.exe", scenario_options("file_dialog"));
     ASSERT_TRUE(program.started());
     HWND dialog = wait_for_window("Testdatei");
     ASSERT_NE(dialog, nullptr) << program.output();
@@ -93,7 +87,7 @@ TEST(Requests, FileDialogOffersTheFilterPairsAndCancelEmptiesTheBuffer) {
 }
 
 TEST(Requests, FolderDialogCancelClearsTheFlagAndThePath) {
-    RunningProgram program("channel_body.exe", scenario("folder_dialog"));
+    RunningProgram program("channel_body.exe", scenario_options("folder_dialog"));
     ASSERT_TRUE(program.started());
     HWND dialog = wait_for_process_window(program.process_id(), "#32770");
     ASSERT_NE(dialog, nullptr) << program.output();
@@ -134,7 +128,7 @@ TEST(Requests, APostOnTheMainThreadIsCarriedOutAtOnce) {
 }
 
 TEST(FastLoop, EndingTheWorkerInsideTheFastLoopExitsWithZero) {
-    ProcessOptions options = scenario("end_in_fast_loop");
+    ProcessOptions options = scenario_options("end_in_fast_loop");
     options.timeout_ms = 15000;
     ProcessResult r = run_program("channel_body.exe", options);
     EXPECT_FALSE(r.timed_out);
@@ -146,7 +140,7 @@ TEST(FastLoop, EndingTheWorkerInsideTheFastLoopExitsWithZero) {
 // Regression: a body that returned with fastmode on left the main thread in the fast loop, where
 // a WM_QUIT posted to the thread is filtered out, and the process never ended.
 TEST(FastLoop, ABodyThatReturnsWithFastmodeOnStillEndsTheProgram) {
-    ProcessOptions options = scenario("return_in_fast_loop");
+    ProcessOptions options = scenario_options("return_in_fast_loop");
     options.timeout_ms = 15000;
     ProcessResult r = run_program("channel_body.exe", options);
     EXPECT_FALSE(r.timed_out);
@@ -187,7 +181,7 @@ TEST(External, AMainThreadCallMeanwhileLeavesTheWorkersArgumentsAlone) {
 }
 
 TEST(External, MissingLibraryAtStartupErrorlevelShowsTheBoxAndEnds) {
-    RunningProgram program("channel_body.exe", scenario("external_fatal"));
+    RunningProgram program("channel_body.exe", scenario_options("external_fatal"));
     HWND box = wait_for_window("Fehler beim Laden der DLL: no_such_lib.dll");
     ASSERT_NE(box, nullptr) << program.output();
     EXPECT_TRUE(click_button(box, IDOK));

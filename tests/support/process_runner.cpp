@@ -150,3 +150,9 @@ std::string output_value(const std::string& output, const std::string& key) {
     }
     return "<missing>";
 }
+
+ProcessOptions scenario_options(const std::string& name) {
+    ProcessOptions options;
+    options.environment = {{"RT_SCENARIO", name}};
+    return options;
+}

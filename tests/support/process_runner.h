@@ -16,9 +16,12 @@ struct ProcessResult {
 
 struct ProcessOptions {
     DWORD timeout_ms = 30000;
-    std::string working_folder;                               // empty: the test folder
+    std::string working_folder;                                    // empty: the test folder
     std::vector<std::pair<std::string, std::string>> environment;  // variables set for the child
 };
+
+// Options that start a test body with the scenario `name` (the variable RT_SCENARIO).
+ProcessOptions scenario_options(const std::string& name);
 
 // A file's bytes, read through a handle of its own (a program may still be writing it through a
 // handle it inherited, whose file pointer must not move); "<missing>" when it cannot be opened.
@@ -33,7 +36,7 @@ ProcessResult run_program(const std::string& command_line, const ProcessOptions&
 
 // A program started in the background, for tests that interact with its windows meanwhile.
 class RunningProgram {
-public:
+  public:
     RunningProgram(const std::string& command_line, const ProcessOptions& options = {});
     ~RunningProgram();
     RunningProgram(const RunningProgram&) = delete;
@@ -46,7 +49,7 @@ public:
     // Waits for the end (killing the program after the time-out) and collects the result.
     ProcessResult finish(DWORD timeout_ms = 30000);
 
-private:
+  private:
     HANDLE process_ = nullptr;
     HANDLE output_ = nullptr;
     std::string output_name_;

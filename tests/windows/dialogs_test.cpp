@@ -15,12 +15,6 @@
 
 namespace {
 
-ProcessOptions scenario(const std::string& name) {
-    ProcessOptions options;
-    options.environment = {{"RT_SCENARIO", name}};
-    return options;
-}
-
 std::string class_of(HWND window) {
     char name[64] = {};
     GetClassNameA(window, name, sizeof name);
@@ -38,7 +32,7 @@ void answer(HWND dialog, int button) {
 }
 
 TEST(Dialogs, InputDialogGivesTheTypedAnswerWithFlag1AndCancelGivesEmptyWithFlag2) {
-    RunningProgram program("dialogs_body.exe", scenario("input"));
+    RunningProgram program("dialogs_body.exe", scenario_options("input"));
     HWND dialog = wait_for_window("Frage");
     ASSERT_NE(dialog, nullptr) << program.output();
     EXPECT_EQ(window_text(GetDlgItem(dialog, 100)),
@@ -74,7 +68,7 @@ TEST(Dialogs, EditDialogsShowTheTextAndReturnTheEditedOneOnlyAfterOk) {
         {"Text bearbeiten", "Edit", IDOK, "[drei]", "1"},
         {"Formatierten Text bearbeiten", "RichEdit20A", IDCANCEL, "[eins\\r\\nzwei]", "0"},
     };
-    RunningProgram program("dialogs_body.exe", scenario("edit"));
+    RunningProgram program("dialogs_body.exe", scenario_options("edit"));
     for (const Row& row : rows) {
         HWND dialog = wait_for_window(row.caption);
         ASSERT_NE(dialog, nullptr) << row.caption << program.output();
@@ -115,7 +109,7 @@ TEST(Dialogs, ListDialogsOpenTheirTemplateAndAnswerTheChoice) {
         {"Mehrfachauswahl (sortiert)", kMulti, "alpha|beta"},  // 8
         {"Dateiliste", kCancel, ""},                           // 9
     };
-    RunningProgram program("dialogs_body.exe", scenario("lists"));
+    RunningProgram program("dialogs_body.exe", scenario_options("lists"));
     for (int variant = 0; variant <= 9; ++variant) {
         const Row& row = rows[variant];
         HWND dialog = wait_for_process_window(program.process_id(), "#32770");
@@ -148,7 +142,7 @@ TEST(Dialogs, ListDialogsOpenTheirTemplateAndAnswerTheChoice) {
 }
 
 TEST(Dialogs, ModelessTemplateDialogsOpenFromAProgramBody) {
-    ProcessResult r = run_program("dialogs_body.exe", scenario("modeless"));
+    ProcessResult r = run_program("dialogs_body.exe", scenario_options("modeless"));
     EXPECT_FALSE(r.timed_out);
     EXPECT_EQ(r.exit_code, 0u);
     EXPECT_EQ(output_value(r.output, "frame"), "Dialog,1");
@@ -187,7 +181,7 @@ TEST(FileDialog, FilterListsEndInADoubleNul) {
 }
 
 TEST(FileDialog, SaveModeWithALongExtensionOffersItAsTheOnlyFilter) {
-    RunningProgram program("dialogs_body.exe", scenario("save_dialog"));
+    RunningProgram program("dialogs_body.exe", scenario_options("save_dialog"));
     HWND dialog = wait_for_window("Bericht speichern");
     ASSERT_NE(dialog, nullptr) << program.output();
     HWND types = GetDlgItem(dialog, 0x470);  // cmb1: the file types

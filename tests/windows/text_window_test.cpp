@@ -15,14 +15,8 @@ namespace {
 
 constexpr const char* kTitle = "Brisko-Fenster";
 
-ProcessOptions scenario(const std::string& name) {
-    ProcessOptions options;
-    options.environment = {{"RT_SCENARIO", name}};
-    return options;
-}
-
 ProcessResult run_body(const std::string& name) {
-    ProcessResult r = run_program("text_window_body.exe", scenario(name));
+    ProcessResult r = run_program("text_window_body.exe", scenario_options(name));
     EXPECT_FALSE(r.timed_out) << name;
     EXPECT_EQ(r.exit_code, 0u) << name;
     return r;
@@ -96,7 +90,7 @@ TEST(TextWindow, ClosingEndsTheProgramWithZeroWhileTheWorkerAllocates) {
     for (int batch = 0; batch < 10; ++batch) {
         std::vector<std::unique_ptr<RunningProgram>> programs;
         for (int i = 0; i < 5; ++i) {
-            programs.push_back(std::make_unique<RunningProgram>("text_window_body.exe", scenario("busy")));
+            programs.push_back(std::make_unique<RunningProgram>("text_window_body.exe", scenario_options("busy")));
         }
         for (int i = 0; i < 5; ++i) {
             SCOPED_TRACE(batch * 5 + i);
@@ -117,7 +111,7 @@ TEST(TextWindow, ClosingEndsTheProgramWithZeroWhileTheWorkerAllocates) {
 }
 
 TEST(TextWindow, AnsweringNoToTheCloseQuestionKeepsTheProgramRunning) {
-    RunningProgram program("text_window_body.exe", scenario("confirm"));
+    RunningProgram program("text_window_body.exe", scenario_options("confirm"));
     ASSERT_TRUE(wait_for_line(program, "ready"));
     HWND window = wait_for_window(kTitle);
     ASSERT_NE(window, nullptr);
@@ -153,7 +147,7 @@ void move_mouse(int x, int y, DWORD flags = 0) {
 }
 
 TEST(TextWindow, WorkerIsSuspendedWhileTheWindowIsSizedAndSeesEventCodeFour) {
-    RunningProgram program("text_window_body.exe", scenario("suspend"));
+    RunningProgram program("text_window_body.exe", scenario_options("suspend"));
     ASSERT_TRUE(wait_for_line(program, "ready"));
     HWND window = wait_for_window(kTitle);
     ASSERT_NE(window, nullptr);

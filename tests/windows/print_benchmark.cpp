@@ -1,8 +1,10 @@
 // Benchmark of print_text: 20,000 lines printed into the text window, each at the bottom so that
 // every line scrolls, against a bare loop that does the same drawing (TextOutA on the window DC
 // and the backing bitmap's DC, ScrollWindowEx and the copy into the backing bitmap) in the same
-// run. Prints both times and their ratio. A program of the runtime; not run by ctest.
-// Usage: print_benchmark [lines [rounds]]
+// run. Prints both times and their ratio. The long-print row prints one text of 1.2 MB with
+// wrapping on, against the same lines printed one by one without wrapping. A program of the
+// runtime; not run by ctest.
+// Usage: print_benchmark [lines [rounds [long print in KB, 0 skips it]]]
 #include <windows.h>
 
 #include <cstdio>
@@ -76,6 +78,38 @@ double run_bare(int lines) {
     return now_ms() - start;
 }
 
+// A text of size bytes without line ends: numbered words, so that every wrapped line differs.
+RtString long_text(int size) {
+    std::string text;
+    text.reserve(static_cast<size_t>(size) + 16);
+    for (int i = 0; static_cast<int>(text.size()) < size; ++i) {
+        text += "Wort" + std::to_string(i) + " ";
+    }
+    text.resize(static_cast<size_t>(size));
+    return RtString(text.c_str());
+}
+
+double run_long_wrapped(const RtString& text) {
+    clear_window();
+    double start = now_ms();
+    print_text(text, kPrintNewLine, true, false);
+    GdiFlush();
+    return now_ms() - start;
+}
+
+// The lines that wrapping makes of the text, each printed by itself without wrapping.
+double run_long_lines(const RtString& text) {
+    clear_window();
+    int32_t columns = g_windows.client_width / g_windows.char_width;
+    double start = now_ms();
+    for (int32_t at = 0; at < text.length; at += columns) {
+        int32_t n = text.length - at < columns ? text.length - at : columns;
+        print_text(RtString(text.data, at, n), kPrintNewLine, false, false);
+    }
+    GdiFlush();
+    return now_ms() - start;
+}
+
 int argument(int n, int fallback) {
     std::string value = parameter_count() >= n ? std::string(parameter_string(n).c_str()) : "";
     return value.empty() ? fallback : std::atoi(value.c_str());
@@ -97,4 +131,21 @@ void program_body() {
     }
     body_printf("lines=%d best print_text=%.1f ms best bare=%.1f ms ratio=%.2f (target <= 1.3)", lines, best_print,
                 best_bare, best_print / best_bare);
+
+    int long_kb = argument(3, 1200);
+    if (long_kb <= 0) {
+        return;
+    }
+    RtString text = long_text(long_kb * 1024);
+    double best_wrapped = 1e300;
+    double best_lines = 1e300;
+    for (int round = 0; round < rounds; ++round) {
+        double by_lines = run_long_lines(text);
+        double wrapped = run_long_wrapped(text);
+        body_printf("round %d: long print wrapped %.1f ms, as lines %.1f ms", round + 1, wrapped, by_lines);
+        best_wrapped = wrapped < best_wrapped ? wrapped : best_wrapped;
+        best_lines = by_lines < best_lines ? by_lines : best_lines;
+    }
+    body_printf("long print=%d KB best wrapped=%.1f ms best as lines=%.1f ms ratio=%.2f (target <= 1.5)", long_kb,
+                best_wrapped, best_lines, best_wrapped / best_lines);
 }

@@ -221,6 +221,8 @@ void scenario_busy() {
     }
 }
 
+// Each round waits through a posted request, so the rounds go on only while the main thread
+// carries posted requests out, its modal loops included.
 void scenario_confirm() {
     g_windows.confirm_question.assign_cstring("Wirklich beenden?");
     g_windows.confirm_caption.assign_cstring("Frage");
@@ -229,11 +231,12 @@ void scenario_confirm() {
     body_print("ready");
     for (int i = 0;; ++i) {
         body_printf("alive=%d", i);
-        Sleep(100);
+        post_request(kReqPause, reinterpret_cast<void*>(static_cast<intptr_t>(100)));
     }
 }
 
-// Counts until the window was sized (event code 4 and a new size).
+// Counts, printing each count into the window, until the window was sized (event code 4 and a new
+// size).
 void scenario_suspend() {
     print("suspend", kPrintNewLine);
     RECT start;
@@ -242,6 +245,7 @@ void scenario_suspend() {
     body_print("ready");
     for (int tick = 0;; ++tick) {
         body_printf("tick=%d", tick);
+        print(std::to_string(tick).c_str(), kPrintNewLine);
         Sleep(20);
         RECT now;
         GetWindowRect(g_core.text_window, &now);
@@ -280,6 +284,211 @@ void scenario_events() {
     InterlockedExchange(&g_windows.event_code, 0);
     SendMessageA(modeless.result, WM_SYSCOMMAND, SC_CLOSE, 0);
     body_printf("template_close=%ld,%ld,%d", g_windows.event_code, g_windows.key, IsWindow(modeless.result) ? 1 : 0);
+}
+
+// A frameless window narrower than one character: wrapping has no room and prints unwrapped.
+void scenario_no_room() {
+    g_windows.style = WS_POPUP;
+    place_window(0, 0, cw() / 2, 8 * lh());
+    print("abcdef", kPrintNewLine, true);
+    body_printf("unwrapped=%d", grab(g_windows.memory_dc, 0, 0, 6 * cw(), lh()) == reference("abcdef") ? 1 : 0);
+    cursor("after");
+}
+
+// Numbered words without line ends, size bytes.
+std::string words(size_t size) {
+    std::string text;
+    for (int i = 0; text.size() < size; ++i) {
+        text += "Wort" + std::to_string(i) + " ";
+    }
+    text.resize(size);
+    return text;
+}
+
+// One text of 1.2 MB printed with wrapping: its last two lines end up on the last two rows.
+void scenario_long_wrap() {
+    place_window(0, 0, 1000, 160);
+    clear_window();
+    std::string text = words(1200 * 1024);
+    print_text(RtString(text.c_str()), kPrintNewLine, true, false);
+    size_t columns = static_cast<size_t>(g_windows.client_width / cw());
+    size_t last = (text.size() - 1) / columns * columns;
+    int row = g_windows.cursor_row;
+    std::string last_line = text.substr(last);
+    std::string before_last = text.substr(last - columns, columns);
+    body_printf("last_line=%d",
+                window_cells(0, row - 1, static_cast<int>(last_line.size())) == reference(last_line.c_str()));
+    body_printf("line_before=%d", grab(g_windows.memory_dc, 0, (row - 2) * lh(), static_cast<int>(columns) * cw(),
+                                       lh()) == reference(before_last.c_str()));
+}
+
+// Scrolls three lines while the window is minimised, shrunk below its stored size or mostly off
+// the screen; afterwards the backing bitmap and the repainted window hold every line in order.
+void scenario_lost_lines(const std::string& how) {
+    clear_window();
+    RECT r;
+    GetWindowRect(g_core.text_window, &r);
+    std::vector<std::string> lines;
+    auto print_line = [&](const char* prefix) {
+        char text[16];
+        wsprintfA(text, "%s %03d", prefix, static_cast<int>(lines.size()));
+        lines.push_back(text);
+        print(text, kPrintNewLine);
+    };
+    int32_t rows = g_windows.client_height / lh();
+    while (g_windows.cursor_row < rows - 1) {
+        print_line("line");
+    }
+    int width = r.right - r.left;
+    int height = r.bottom - r.top;
+    if (how == "minimised") {
+        SendMessageA(g_core.text_window, WM_SYSCOMMAND, SC_MINIMIZE, 0);
+    } else if (how == "shrunk") {
+        position_window(g_core.text_window, r.left, r.top, width / 2, height / 3, 0);
+    } else {
+        position_window(g_core.text_window, r.left, GetSystemMetrics(SM_CYSCREEN) - 60, width, height, 0);
+    }
+    RECT dbg;
+    GetClientRect(g_core.text_window, &dbg);
+    Sleep(500);
+    body_printf("dbg after sleep iconic=%d", IsIconic(g_core.text_window));
+    GetWindowRect(g_core.text_window, &dbg);
+    body_printf("dbg rect=%ld,%ld,%ld,%ld", dbg.left, dbg.top, dbg.right, dbg.bottom);
+    GetClientRect(g_core.text_window, &dbg);
+    body_printf("dbg iconic=%d client=%ld,%ld", IsIconic(g_core.text_window), dbg.right, dbg.bottom);
+    for (int i = 0; i < 3; ++i) {
+        print_line("next");
+    }
+    if (how == "minimised") {
+        SendMessageA(g_core.text_window, WM_SYSCOMMAND, SC_RESTORE, 0);
+    }
+    position_window(g_core.text_window, r.left, r.top, width, height, 0);
+    RedrawWindow(g_core.text_window, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW);
+    bool memory_kept = true;
+    bool window_shows = true;
+    int row = g_windows.cursor_row;
+    for (int i = 0; i < row; ++i) {
+        const char* text = lines[lines.size() - static_cast<size_t>(row) + static_cast<size_t>(i)].c_str();
+        memory_kept = memory_kept && grab(g_windows.memory_dc, 0, i * lh(), 8 * cw(), lh()) == reference(text);
+        window_shows = window_shows && window_cells(0, i, 8) == reference(text);
+        body_printf("dbg row %d %s mem=%d win=%d", i, text,
+                    grab(g_windows.memory_dc, 0, i * lh(), 8 * cw(), lh()) == reference(text),
+                    window_cells(0, i, 8) == reference(text));
+    }
+    GetClientRect(g_core.text_window, &dbg);
+    body_printf("dbg iconic=%d client=%ld,%ld", IsIconic(g_core.text_window), dbg.right, dbg.bottom);
+    body_printf("memory_kept=%d", memory_kept ? 1 : 0);
+    body_printf("window_shows=%d", window_shows ? 1 : 0);
+}
+
+volatile LONG g_painting = 0;
+
+DWORD WINAPI keep_repainting(void*) {
+    while (g_painting != 0) {
+        RedrawWindow(g_core.text_window, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW);
+    }
+    return 0;
+}
+
+// The main thread repaints the window from the backing bitmap without pause while the worker
+// prints 1000 lines: each line must arrive in the backing bitmap.
+void scenario_paint_storm() {
+    clear_window();
+    InterlockedExchange(&g_painting, 1);
+    HANDLE painter = CreateThread(nullptr, 0, keep_repainting, nullptr, 0, nullptr);
+    int lost = 0;
+    for (int i = 0; i < 1000; ++i) {
+        char text[16];
+        wsprintfA(text, "line %04d", i);
+        print(text, kPrintNewLine);
+        enter_drawing();  // the check reads the backing bitmap too
+        lost +=
+            grab(g_windows.memory_dc, 0, (g_windows.cursor_row - 1) * lh(), 9 * cw(), lh()) == reference(text) ? 0 : 1;
+        leave_drawing();
+    }
+    InterlockedExchange(&g_painting, 0);
+    WaitForSingleObject(painter, INFINITE);
+    CloseHandle(painter);
+    body_printf("lost=%d", lost);
+}
+
+// Starts a thread that waits on each input event for a while; what woke it comes back as a mask
+// (bit i: event i + 1 was pulsed or set meanwhile).
+struct EventWaiters {
+    HANDLE threads[4] = {};
+    static DWORD WINAPI wait(void* event) {
+        return WaitForSingleObject(static_cast<HANDLE>(event), 1000) == WAIT_OBJECT_0 ? 1 : 0;
+    }
+    EventWaiters() {
+        for (int i = 0; i < 4; ++i) {
+            threads[i] = CreateThread(nullptr, 0, wait, g_windows.input_events[i], 0, nullptr);
+        }
+        Sleep(200);  // all four are waiting before the message is sent
+    }
+    int mask() {
+        int woken = 0;
+        for (int i = 0; i < 4; ++i) {
+            WaitForSingleObject(threads[i], INFINITE);
+            DWORD code = 0;
+            GetExitCodeThread(threads[i], &code);
+            CloseHandle(threads[i]);
+            woken |= static_cast<int>(code) << i;
+        }
+        return woken;
+    }
+};
+
+// A text window without menu in event mode: closing it and pressing a key are input events.
+void scenario_event_mode() {
+    g_windows.no_menu = 1;
+    g_windows.event_mode = 1;
+    print("event mode", kPrintNewLine);
+    body_printf("menu=%d", GetMenu(g_core.text_window) != nullptr ? 1 : 0);
+    EventWaiters close_waiters;
+    SendMessageA(g_core.text_window, WM_CLOSE, 0, 0);
+    body_printf("close=%ld,%ld,%d,%d", g_windows.event_code, g_windows.key, IsWindow(g_core.text_window) ? 1 : 0,
+                close_waiters.mask());
+    InterlockedExchange(&g_windows.event_code, 0);
+    EventWaiters key_waiters;
+    SendMessageA(g_core.text_window, WM_KEYDOWN, VK_F5, 0);
+    int woken = key_waiters.mask();  // a second: time enough for a posted WM_CHAR to be recorded
+    body_printf("key=%ld,%ld,%d,%ld", g_windows.key, g_windows.key_down, woken, g_windows.event_code);
+}
+
+// Scroll requests to a scroll bar control in the text window: the position each leaves.
+void scenario_scroll_bars() {
+    print("scroll bars", kPrintNewLine);
+    ControlRecord record = {
+        0,      WS_CHILD | WS_VISIBLE | SBS_HORZ, 0, "SCROLLBAR", "", 10, 40, 200, 16, g_core.text_window, 0, nullptr,
+        nullptr};
+    post_request(kReqCreateControl, &record);
+    HWND bar = record.result;
+    struct Row {
+        const char* name;
+        int maximum, start, request, thumb;
+    };
+    const Row rows[] = {
+        {"line_up", 100, 5, SB_LINEUP, 0},
+        {"line_up_at_0", 100, 0, SB_LINEUP, 0},
+        {"line_down", 100, 5, SB_LINEDOWN, 0},
+        {"line_down_at_max", 100, 100, SB_LINEDOWN, 0},
+        {"page_up", 100, 50, SB_PAGEUP, 0},
+        {"page_down", 100, 50, SB_PAGEDOWN, 0},
+        {"thumb", 100, 5, SB_THUMBPOSITION, 70},
+        {"thumb_track", 100, 5, SB_THUMBTRACK, 70},
+        {"top", 100, 50, SB_TOP, 0},
+        {"bottom", 100, 50, SB_BOTTOM, 0},
+        {"thumb_above_32767", 100000, 5, SB_THUMBPOSITION, 40000},
+    };
+    for (const Row& row : rows) {
+        SCROLLINFO info = {sizeof info, SIF_RANGE | SIF_POS, 0, row.maximum, 0, row.start, 0};
+        SetScrollInfo(bar, SB_CTL, &info, FALSE);
+        SendMessageA(g_core.text_window, WM_HSCROLL, MAKEWPARAM(row.request, row.thumb), reinterpret_cast<LPARAM>(bar));
+        body_printf("%s=%d", row.name, GetScrollPos(bar, SB_CTL));
+    }
+    InterlockedExchange(&g_windows.event_code, 0);
+    SendMessageA(g_core.text_window, WM_HSCROLL, SB_ENDSCROLL, reinterpret_cast<LPARAM>(bar));
+    body_printf("end_scroll=%ld,%ld", g_windows.event_code, g_windows.control);
 }
 
 int g_warnings = 0;
@@ -329,5 +538,17 @@ void program_body() {
         scenario_events();
     } else if (scenario == "place") {
         scenario_place();
+    } else if (scenario == "no_room") {
+        scenario_no_room();
+    } else if (scenario == "long_wrap") {
+        scenario_long_wrap();
+    } else if (scenario.compare(0, 11, "lost_lines:") == 0) {
+        scenario_lost_lines(scenario.substr(11));
+    } else if (scenario == "paint_storm") {
+        scenario_paint_storm();
+    } else if (scenario == "event_mode") {
+        scenario_event_mode();
+    } else if (scenario == "scroll_bars") {
+        scenario_scroll_bars();
     }
 }

@@ -79,6 +79,57 @@ TEST(TextWindow, PlacingWarnsOnNegativePositionsOnceOrTwiceAndStoresTheClientSiz
                       {"client_stored", "1"}});
 }
 
+// Regression: wrapping with no room for one character recursed with the same text until the stack
+// overflowed.
+TEST(TextWindow, WrappingInAWindowNarrowerThanOneCharacterPrintsUnwrapped) {
+    ProcessResult r = run_body("no_room");
+    expect_values(r, {{"unwrapped", "1"}, {"after", "0,1"}});
+}
+
+// Regression: each wrapped line copied the rest of the text, so a 1.2 MB print did not end.
+TEST(TextWindow, ALongTextPrintedWithWrappingEndsWithItsLastLines) {
+    ProcessResult r = run_body("long_wrap");
+    expect_values(r, {{"last_line", "1"}, {"line_before", "1"}});
+}
+
+// Regression: a scroll refreshed the backing bitmap from the window, which holds no or stale
+// pixels while minimised, shrunk or off the screen.
+TEST(TextWindow, LinesScrolledWhileTheWindowCannotShowThemAreKept) {
+    for (const char* how : {"minimised", "shrunk", "off_screen"}) {
+        ProcessResult r = run_body(std::string("lost_lines:") + how);
+        expect_values(r, {{"memory_kept", "1"}, {"window_shows", "1"}});
+    }
+}
+
+// Regression: the worker printed on the DCs while the main thread painted from them; GDI refused
+// one of the two and the line was lost.
+TEST(TextWindow, PrintingWhileTheMainThreadPaintsLosesNoLine) {
+    ProcessResult r = run_body("paint_storm");
+    expect_values(r, {{"lost", "0"}});
+}
+
+TEST(TextWindow, InEventModeClosingAndKeysAreInputEventsAndNoMenuFlagLeavesTheMenuOut) {
+    ProcessResult r = run_body("event_mode");
+    // Masks of the woken input events: close the first and second, a key the first three.
+    expect_values(r, {{"menu", "0"}, {"close", "2,-2,1,3"}, {"key", "116,1,7,0"}});
+}
+
+TEST(TextWindow, ScrollBarRequestsMoveThePositionAndEndScrollIsAnEvent) {
+    ProcessResult r = run_body("scroll_bars");
+    expect_values(r, {{"line_up", "4"},
+                      {"line_up_at_0", "0"},
+                      {"line_down", "6"},
+                      {"line_down_at_max", "100"},
+                      {"page_up", "40"},
+                      {"page_down", "60"},
+                      {"thumb", "70"},
+                      {"thumb_track", "5"},
+                      {"top", "0"},
+                      {"bottom", "100"},
+                      {"thumb_above_32767", "40000"},
+                      {"end_scroll", "255,1000"}});
+}
+
 TEST(TextWindow, ButtonCharacterAndDialogCloseBecomeInputEvents) {
     ProcessResult r = run_body("events");
     expect_values(
@@ -110,7 +161,9 @@ TEST(TextWindow, ClosingEndsTheProgramWithZeroWhileTheWorkerAllocates) {
     }
 }
 
-TEST(TextWindow, AnsweringNoToTheCloseQuestionKeepsTheProgramRunning) {
+// Regression (posted requests): the box's modal loop took the worker's posted requests from the
+// thread queue and dropped them, and the worker waited for ever.
+TEST(TextWindow, AnsweringNoToTheCloseQuestionKeepsTheProgramRunningAndPostedRequestsGoOnMeanwhile) {
     RunningProgram program("text_window_body.exe", scenario_options("confirm"));
     ASSERT_TRUE(wait_for_line(program, "ready"));
     HWND window = wait_for_window(kTitle);
@@ -119,9 +172,12 @@ TEST(TextWindow, AnsweringNoToTheCloseQuestionKeepsTheProgramRunning) {
     HWND box = wait_for_process_window(program.process_id(), "#32770");
     ASSERT_NE(box, nullptr);
     EXPECT_EQ(window_text(box), "Frage");
+    size_t before = program.output().size();
+    Sleep(400);
+    EXPECT_GT(program.output().size(), before) << "posted requests must be carried out while the box is open";
     ASSERT_TRUE(click_button(box, IDNO));
     ASSERT_TRUE(wait_until_gone(box));
-    size_t before = program.output().size();
+    before = program.output().size();
     Sleep(400);
     EXPECT_GT(program.output().size(), before) << "the worker must go on";
     EXPECT_TRUE(IsWindow(window));
@@ -146,7 +202,24 @@ void move_mouse(int x, int y, DWORD flags = 0) {
     mouse_event(MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE | flags, x * 65535 / sx, y * 65535 / sy, 0, 0);
 }
 
-TEST(TextWindow, WorkerIsSuspendedWhileTheWindowIsSizedAndSeesEventCodeFour) {
+// Sizes the window from its lower right corner by dx, dy with the mouse: the size loop runs while
+// the mouse moves in steps and ends at the click.
+void size_by_mouse(HWND window, int dx, int dy, DWORD step_ms = 100) {
+    RECT r;
+    GetWindowRect(window, &r);
+    POINT corner = {r.right - 2, r.bottom - 2};
+    move_mouse(corner.x, corner.y);
+    PostMessageA(window, WM_SYSCOMMAND, SC_SIZE | WMSZ_BOTTOMRIGHT, MAKELPARAM(corner.x, corner.y));
+    for (int i = 1; i <= 4; ++i) {
+        Sleep(step_ms);
+        move_mouse(corner.x + dx * i / 4, corner.y + dy * i / 4);
+    }
+    Sleep(100);
+    move_mouse(corner.x + dx, corner.y + dy, MOUSEEVENTF_LEFTDOWN);
+    move_mouse(corner.x + dx, corner.y + dy, MOUSEEVENTF_LEFTUP);
+}
+
+TEST(TextWindow, WorkerWaitsAtItsNextPrintWhileTheWindowIsSizedAndSeesEventCodeFour) {
     RunningProgram program("text_window_body.exe", scenario_options("suspend"));
     ASSERT_TRUE(wait_for_line(program, "ready"));
     HWND window = wait_for_window(kTitle);
@@ -169,6 +242,23 @@ TEST(TextWindow, WorkerIsSuspendedWhileTheWindowIsSizedAndSeesEventCodeFour) {
     EXPECT_EQ(result.exit_code, 0u);
     EXPECT_NE(result.output.find("event=4"), std::string::npos) << "the worker resumed and saw the new size\n"
                                                                 << result.output;
+}
+
+// Regression: the worker was suspended for the size loop wherever it was, inside the heap too; the
+// main thread's size loop then waited for the heap lock for ever.
+TEST(TextWindow, SizingTheWindowWhileTheWorkerAllocatesNeverHangs) {
+    for (int round = 0; round < 4; ++round) {
+        SCOPED_TRACE(round);
+        RunningProgram program("text_window_body.exe", scenario_options("busy"));
+        ASSERT_TRUE(wait_for_line(program, "ready"));
+        HWND window = wait_for_process_window(program.process_id(), "FENSTER");
+        ASSERT_NE(window, nullptr);
+        size_by_mouse(window, 80 - 40 * (round % 2), 60);
+        PostMessageA(window, WM_CLOSE, 0, 0);
+        ProcessResult r = program.finish(8000);
+        ASSERT_FALSE(r.timed_out);
+        ASSERT_EQ(r.exit_code, 0u);
+    }
 }
 
 }  // namespace

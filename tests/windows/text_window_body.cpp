@@ -223,6 +223,19 @@ void scenario_busy() {
 
 // Each round waits through a posted request, so the rounds go on only while the main thread
 // carries posted requests out, its modal loops included.
+// Allocates from the process heap, which the main thread's window code uses too, until the
+// process is ended from outside. The window is sized with its contents shown (as Windows does by
+// default), so that the size loop resizes and paints the window as the mouse moves.
+void scenario_heap_busy() {
+    SystemParametersInfoA(SPI_SETDRAGFULLWINDOWS, TRUE, nullptr, 0);
+    print("heap busy", kPrintNewLine);
+    body_print("ready");
+    HANDLE heap = GetProcessHeap();
+    for (SIZE_T i = 0;; ++i) {
+        HeapFree(heap, 0, HeapAlloc(heap, 0, 64 + (i & 63)));
+    }
+}
+
 void scenario_confirm() {
     g_windows.confirm_question.assign_cstring("Wirklich beenden?");
     g_windows.confirm_caption.assign_cstring("Frage");
@@ -286,13 +299,20 @@ void scenario_events() {
     body_printf("template_close=%ld,%ld,%d", g_windows.event_code, g_windows.key, IsWindow(modeless.result) ? 1 : 0);
 }
 
-// A frameless window narrower than one character: wrapping has no room and prints unwrapped.
+// A frameless window narrower than one character: wrapping has no room and prints unwrapped. Then
+// a padded field wider than the window wraps once, and the rest is not padded again.
 void scenario_no_room() {
     g_windows.style = WS_POPUP;
     place_window(0, 0, cw() / 2, 8 * lh());
     print("abcdef", kPrintNewLine, true);
     body_printf("unwrapped=%d", grab(g_windows.memory_dc, 0, 0, 6 * cw(), lh()) == reference("abcdef") ? 1 : 0);
     cursor("after");
+    place_window(0, 0, 10 * cw(), 8 * lh());
+    g_switches.strwidth = 12;
+    print("ab", kPrintNewLine, true, true);
+    g_switches.strwidth = 0;
+    body_printf("wide_field=%d", window_cells(0, 2, 2) == reference("ab") ? 1 : 0);
+    cursor("after_field");
 }
 
 // Numbered words without line ends, size bytes.
@@ -348,14 +368,6 @@ void scenario_lost_lines(const std::string& how) {
     } else {
         position_window(g_core.text_window, r.left, GetSystemMetrics(SM_CYSCREEN) - 60, width, height, 0);
     }
-    RECT dbg;
-    GetClientRect(g_core.text_window, &dbg);
-    Sleep(500);
-    body_printf("dbg after sleep iconic=%d", IsIconic(g_core.text_window));
-    GetWindowRect(g_core.text_window, &dbg);
-    body_printf("dbg rect=%ld,%ld,%ld,%ld", dbg.left, dbg.top, dbg.right, dbg.bottom);
-    GetClientRect(g_core.text_window, &dbg);
-    body_printf("dbg iconic=%d client=%ld,%ld", IsIconic(g_core.text_window), dbg.right, dbg.bottom);
     for (int i = 0; i < 3; ++i) {
         print_line("next");
     }
@@ -371,12 +383,7 @@ void scenario_lost_lines(const std::string& how) {
         const char* text = lines[lines.size() - static_cast<size_t>(row) + static_cast<size_t>(i)].c_str();
         memory_kept = memory_kept && grab(g_windows.memory_dc, 0, i * lh(), 8 * cw(), lh()) == reference(text);
         window_shows = window_shows && window_cells(0, i, 8) == reference(text);
-        body_printf("dbg row %d %s mem=%d win=%d", i, text,
-                    grab(g_windows.memory_dc, 0, i * lh(), 8 * cw(), lh()) == reference(text),
-                    window_cells(0, i, 8) == reference(text));
     }
-    GetClientRect(g_core.text_window, &dbg);
-    body_printf("dbg iconic=%d client=%ld,%ld", IsIconic(g_core.text_window), dbg.right, dbg.bottom);
     body_printf("memory_kept=%d", memory_kept ? 1 : 0);
     body_printf("window_shows=%d", window_shows ? 1 : 0);
 }
@@ -491,6 +498,24 @@ void scenario_scroll_bars() {
     body_printf("end_scroll=%ld,%ld", g_windows.event_code, g_windows.control);
 }
 
+// A scroll bar of 200,000 positions whose thumb the driving test drags to the right end: the
+// position where the drag ended.
+void scenario_thumb_drag() {
+    print("thumb drag", kPrintNewLine);
+    ControlRecord record = {
+        0,      WS_CHILD | WS_VISIBLE | SBS_HORZ, 0, "SCROLLBAR", "", 10, 40, 300, 20, g_core.text_window, 0, nullptr,
+        nullptr};
+    post_request(kReqCreateControl, &record);
+    SCROLLINFO info = {sizeof info, SIF_RANGE | SIF_POS, 0, 200000, 0, 0, 0};
+    SetScrollInfo(record.result, SB_CTL, &info, TRUE);
+    InterlockedExchange(&g_windows.event_code, 0);
+    body_print("ready");
+    for (int i = 0; i < 1000 && g_windows.event_code != 255; ++i) {
+        Sleep(10);
+    }
+    body_printf("dragged=%d", GetScrollPos(record.result, SB_CTL));
+}
+
 int g_warnings = 0;
 
 void count_warning(const RtValue&) {
@@ -530,6 +555,8 @@ void program_body() {
         scenario_drawing_dc();
     } else if (scenario == "busy") {
         scenario_busy();
+    } else if (scenario == "heap_busy") {
+        scenario_heap_busy();
     } else if (scenario == "confirm") {
         scenario_confirm();
     } else if (scenario == "suspend") {
@@ -550,5 +577,7 @@ void program_body() {
         scenario_event_mode();
     } else if (scenario == "scroll_bars") {
         scenario_scroll_bars();
+    } else if (scenario == "thumb_drag") {
+        scenario_thumb_drag();
     }
 }

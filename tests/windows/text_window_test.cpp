@@ -79,11 +79,11 @@ TEST(TextWindow, PlacingWarnsOnNegativePositionsOnceOrTwiceAndStoresTheClientSiz
                       {"client_stored", "1"}});
 }
 
-// Regression: wrapping with no room for one character recursed with the same text until the stack
-// overflowed.
-TEST(TextWindow, WrappingInAWindowNarrowerThanOneCharacterPrintsUnwrapped) {
+// Regression: wrapping with no room for one character, or a padded field wider than the window,
+// recursed until the stack overflowed.
+TEST(TextWindow, WrappingWithNoRoomOrAFieldWiderThanTheWindowEnds) {
     ProcessResult r = run_body("no_room");
-    expect_values(r, {{"unwrapped", "1"}, {"after", "0,1"}});
+    expect_values(r, {{"unwrapped", "1"}, {"after", "0,1"}, {"wide_field", "1"}, {"after_field", "0,3"}});
 }
 
 // Regression: each wrapped line copied the rest of the text, so a 1.2 MB print did not end.
@@ -244,20 +244,49 @@ TEST(TextWindow, WorkerWaitsAtItsNextPrintWhileTheWindowIsSizedAndSeesEventCodeF
                                                                 << result.output;
 }
 
+// Regression: a thumb dragged beyond position 32767 came out negative; the drag carries the whole
+// position only in the 32-bit track position.
+TEST(TextWindow, AThumbDraggedToTheEndOfALongScrollBarKeepsItsPosition) {
+    RunningProgram program("text_window_body.exe", scenario_options("thumb_drag"));
+    ASSERT_TRUE(wait_for_line(program, "ready"));
+    HWND window = wait_for_window(kTitle);
+    HWND bar = FindWindowExA(window, nullptr, "ScrollBar", nullptr);
+    ASSERT_NE(bar, nullptr);
+    RECT r;
+    GetWindowRect(bar, &r);
+    int arrow = GetSystemMetrics(SM_CXHSCROLL);
+    int y = (r.top + r.bottom) / 2;
+    move_mouse(r.left + arrow + 3, y);
+    Sleep(100);
+    move_mouse(r.left + arrow + 3, y, MOUSEEVENTF_LEFTDOWN);
+    for (int i = 1; i <= 4; ++i) {
+        Sleep(50);
+        move_mouse(r.left + arrow + 3 + i * (r.right - r.left) / 4, y);
+    }
+    Sleep(100);
+    move_mouse(r.right + 20, y, MOUSEEVENTF_LEFTUP);
+    ProcessResult result = program.finish(10000);
+    EXPECT_EQ(output_value(result.output, "dragged"), "200000") << result.output;
+}
+
 // Regression: the worker was suspended for the size loop wherever it was, inside the heap too; the
-// main thread's size loop then waited for the heap lock for ever.
+// main thread then waited in its size loop for the heap's lock for ever.
 TEST(TextWindow, SizingTheWindowWhileTheWorkerAllocatesNeverHangs) {
     for (int round = 0; round < 4; ++round) {
         SCOPED_TRACE(round);
-        RunningProgram program("text_window_body.exe", scenario_options("busy"));
+        RunningProgram program("text_window_body.exe", scenario_options("heap_busy"));
         ASSERT_TRUE(wait_for_line(program, "ready"));
         HWND window = wait_for_process_window(program.process_id(), "FENSTER");
         ASSERT_NE(window, nullptr);
-        size_by_mouse(window, 80 - 40 * (round % 2), 60);
-        PostMessageA(window, WM_CLOSE, 0, 0);
-        ProcessResult r = program.finish(8000);
-        ASSERT_FALSE(r.timed_out);
-        ASSERT_EQ(r.exit_code, 0u);
+        RECT before;
+        GetWindowRect(window, &before);
+        size_by_mouse(window, 80, 60);
+        DWORD_PTR ignored = 0;
+        ASSERT_NE(SendMessageTimeoutA(window, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, 5000, &ignored), 0)
+            << "the main thread hangs";
+        RECT after;
+        GetWindowRect(window, &after);
+        EXPECT_EQ(after.right - after.left, before.right - before.left + 80);
     }
 }
 

@@ -39,16 +39,18 @@ RECT scroll_area() {
     GetClientRect(g_core.text_window, &area);
     area.right = area.right > g_windows.client_width ? area.right : g_windows.client_width;
     area.bottom = area.bottom > g_windows.client_height ? area.bottom : g_windows.client_height;
-    int screen_width = GetSystemMetrics(SM_CXSCREEN);
-    int screen_height = GetSystemMetrics(SM_CYSCREEN);
-    area.right = area.right < screen_width ? area.right : screen_width;
-    area.bottom = area.bottom < screen_height ? area.bottom : screen_height;
+    area.right = area.right < g_windows.backing_width ? area.right : g_windows.backing_width;
+    area.bottom = area.bottom < g_windows.backing_height ? area.bottom : g_windows.backing_height;
     return area;
 }
 
-// Scrolls the window itself up one line, so that its child windows move with the text. Outside
-// the lock: moving the children of another thread's window waits for that thread.
-void scroll_window_up(const RECT& area) {
+// Scrolls the window itself up one line, so that its child windows move with the text (the pixels
+// come from the backing bitmap anyway: a window without children needs no scroll). Outside the
+// lock: moving the children of another thread's window waits for that thread.
+void scroll_children_up(const RECT& area) {
+    if (GetWindow(g_core.text_window, GW_CHILD) == nullptr) {
+        return;
+    }
     wait_if_paused();
     // Asking for the uncovered rectangle keeps the window valid: Wine invalidates the whole window
     // when ScrollWindowEx is given neither region nor rectangle.
@@ -83,7 +85,7 @@ void print_piece(const char* text, int32_t count, int32_t end_mode, bool wrapped
     RECT area = {};
     if (scroll) {
         area = scroll_area();
-        scroll_window_up(area);
+        scroll_children_up(area);
     }
     enter_drawing();
     HDC window_dc = g_windows.window_dc;

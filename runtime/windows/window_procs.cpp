@@ -26,6 +26,8 @@ void on_create(HWND window) {
     int width = GetSystemMetrics(SM_CXSCREEN);
     int height = GetSystemMetrics(SM_CYSCREEN);
     g_windows.backing_bitmap = CreateCompatibleBitmap(dc, width, height);
+    g_windows.backing_width = width;
+    g_windows.backing_height = height;
     g_windows.first_bitmap = static_cast<HBITMAP>(SelectObject(g_windows.memory_dc, g_windows.backing_bitmap));
     RECT screen = {0, 0, width, height};
     HBRUSH white = static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH));

@@ -31,6 +31,8 @@ struct RtWindowState {
     HDC window_dc = nullptr;
     HDC memory_dc = nullptr;
     HBITMAP backing_bitmap = nullptr;
+    int32_t backing_width = 0;  // the screen's size when the window was made
+    int32_t backing_height = 0;
     HBITMAP first_bitmap = nullptr;  // the memory DC's own bitmap, selected back before deleting
     HDC drawing_dc = nullptr;
     HDC second_dc = nullptr;  // cleared when pdc returns to 0

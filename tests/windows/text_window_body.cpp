@@ -462,14 +462,23 @@ void scenario_event_mode() {
     body_printf("key=%ld,%ld,%d,%ld", g_windows.key, g_windows.key_down, woken, g_windows.event_code);
 }
 
+// A horizontal scroll bar control in the text window, made through the request channel.
+HWND create_scroll_bar(int width, int height) {
+    ControlRecord record = {0,      WS_CHILD | WS_VISIBLE | SBS_HORZ,
+                            0,      "SCROLLBAR",
+                            "",     10,
+                            40,     width,
+                            height, g_core.text_window,
+                            0,      nullptr,
+                            nullptr};
+    post_request(kReqCreateControl, &record);
+    return record.result;
+}
+
 // Scroll requests to a scroll bar control in the text window: the position each leaves.
 void scenario_scroll_bars() {
     print("scroll bars", kPrintNewLine);
-    ControlRecord record = {
-        0,      WS_CHILD | WS_VISIBLE | SBS_HORZ, 0, "SCROLLBAR", "", 10, 40, 200, 16, g_core.text_window, 0, nullptr,
-        nullptr};
-    post_request(kReqCreateControl, &record);
-    HWND bar = record.result;
+    HWND bar = create_scroll_bar(200, 16);
     struct Row {
         const char* name;
         int maximum, start, request, thumb;
@@ -502,18 +511,15 @@ void scenario_scroll_bars() {
 // position where the drag ended.
 void scenario_thumb_drag() {
     print("thumb drag", kPrintNewLine);
-    ControlRecord record = {
-        0,      WS_CHILD | WS_VISIBLE | SBS_HORZ, 0, "SCROLLBAR", "", 10, 40, 300, 20, g_core.text_window, 0, nullptr,
-        nullptr};
-    post_request(kReqCreateControl, &record);
+    HWND bar = create_scroll_bar(300, 20);
     SCROLLINFO info = {sizeof info, SIF_RANGE | SIF_POS, 0, 200000, 0, 0, 0};
-    SetScrollInfo(record.result, SB_CTL, &info, TRUE);
+    SetScrollInfo(bar, SB_CTL, &info, TRUE);
     InterlockedExchange(&g_windows.event_code, 0);
     body_print("ready");
     for (int i = 0; i < 1000 && g_windows.event_code != 255; ++i) {
         Sleep(10);
     }
-    body_printf("dragged=%d", GetScrollPos(record.result, SB_CTL));
+    body_printf("dragged=%d", GetScrollPos(bar, SB_CTL));
 }
 
 int g_warnings = 0;

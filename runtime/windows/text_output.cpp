@@ -65,7 +65,9 @@ void scroll_children_up(const RECT& area) {
 void scroll_backing_up(const RECT& area, int32_t columns) {
     HDC memory_dc = g_windows.memory_dc;
     int line_height = g_windows.line_height;
-    BitBlt(memory_dc, 0, 0, area.right, area.bottom - line_height, memory_dc, 0, line_height, SRCCOPY);
+    if (area.bottom > line_height) {
+        BitBlt(memory_dc, 0, 0, area.right, area.bottom - line_height, memory_dc, 0, line_height, SRCCOPY);
+    }
     --g_windows.cursor_row;
     // The cells of columns + 1 spaces at the cursor, filled with the background colour as drawing
     // the spaces would, at a third of the cost.

@@ -141,10 +141,14 @@ void on_key_down(HWND window, WPARAM wparam) {
 }
 
 // The message carries 16 bits of the position; a drag of the thumb leaves all 32 in the track
-// position, which is taken when it agrees with them.
+// position, which is taken when it agrees with them. Otherwise the 16 bits are read as the range
+// allows: signed only when the range reaches below 0.
 int thumb_position(const SCROLLINFO& info, WPARAM wparam) {
     WORD low = HIWORD(wparam);
-    return static_cast<WORD>(info.nTrackPos) == low ? info.nTrackPos : low;
+    if (static_cast<WORD>(info.nTrackPos) == low) {
+        return info.nTrackPos;
+    }
+    return info.nMin < 0 ? static_cast<int16_t>(low) : low;
 }
 
 }  // namespace

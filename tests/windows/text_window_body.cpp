@@ -481,23 +481,24 @@ void scenario_scroll_bars() {
     HWND bar = create_scroll_bar(200, 16);
     struct Row {
         const char* name;
-        int maximum, start, request, thumb;
+        int minimum, maximum, start, request, thumb;
     };
     const Row rows[] = {
-        {"line_up", 100, 5, SB_LINEUP, 0},
-        {"line_up_at_0", 100, 0, SB_LINEUP, 0},
-        {"line_down", 100, 5, SB_LINEDOWN, 0},
-        {"line_down_at_max", 100, 100, SB_LINEDOWN, 0},
-        {"page_up", 100, 50, SB_PAGEUP, 0},
-        {"page_down", 100, 50, SB_PAGEDOWN, 0},
-        {"thumb", 100, 5, SB_THUMBPOSITION, 70},
-        {"thumb_track", 100, 5, SB_THUMBTRACK, 70},
-        {"top", 100, 50, SB_TOP, 0},
-        {"bottom", 100, 50, SB_BOTTOM, 0},
-        {"thumb_above_32767", 100000, 5, SB_THUMBPOSITION, 40000},
+        {"line_up", 0, 100, 5, SB_LINEUP, 0},
+        {"line_up_at_0", 0, 100, 0, SB_LINEUP, 0},
+        {"line_down", 0, 100, 5, SB_LINEDOWN, 0},
+        {"line_down_at_max", 0, 100, 100, SB_LINEDOWN, 0},
+        {"page_up", 0, 100, 50, SB_PAGEUP, 0},
+        {"page_down", 0, 100, 50, SB_PAGEDOWN, 0},
+        {"thumb", 0, 100, 5, SB_THUMBPOSITION, 70},
+        {"thumb_track", 0, 100, 5, SB_THUMBTRACK, 70},
+        {"top", 0, 100, 50, SB_TOP, 0},
+        {"bottom", 0, 100, 50, SB_BOTTOM, 0},
+        {"thumb_above_32767", 0, 100000, 5, SB_THUMBPOSITION, 40000},
+        {"thumb_below_0", -100, 100, 5, SB_THUMBPOSITION, 0xFFCE},  // -50 in 16 bits
     };
     for (const Row& row : rows) {
-        SCROLLINFO info = {sizeof info, SIF_RANGE | SIF_POS, 0, row.maximum, 0, row.start, 0};
+        SCROLLINFO info = {sizeof info, SIF_RANGE | SIF_POS, row.minimum, row.maximum, 0, row.start, 0};
         SetScrollInfo(bar, SB_CTL, &info, FALSE);
         SendMessageA(g_core.text_window, WM_HSCROLL, MAKEWPARAM(row.request, row.thumb), reinterpret_cast<LPARAM>(bar));
         body_printf("%s=%d", row.name, GetScrollPos(bar, SB_CTL));

@@ -127,6 +127,7 @@ TEST(TextWindow, ScrollBarRequestsMoveThePositionAndEndScrollIsAnEvent) {
                       {"top", "0"},
                       {"bottom", "100"},
                       {"thumb_above_32767", "40000"},
+                      {"thumb_below_0", "-50"},
                       {"end_scroll", "255,1000"}});
 }
 

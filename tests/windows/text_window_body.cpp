@@ -3,8 +3,10 @@
 // compared with the same text drawn into a bitmap of this body. Results are key=value lines.
 #include <windows.h>
 
+#include <atomic>
 #include <cstdint>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "runtime/core/core_state.h"
@@ -354,21 +356,16 @@ void scenario_lost_lines(const std::string& how) {
     body_printf("kept=%d", kept);
 }
 
-volatile LONG g_painting = 0;
-
-DWORD WINAPI keep_repainting(void*) {
-    while (g_painting != 0) {
-        RedrawWindow(g_core.text_window, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW);
-    }
-    return 0;
-}
-
 // The main thread repaints the window from the backing bitmap without pause while the worker
 // prints 1000 lines: each line must arrive in the backing bitmap.
 void scenario_paint_storm() {
     clear_window();
-    g_painting = 1;
-    HANDLE painter = CreateThread(nullptr, 0, keep_repainting, nullptr, 0, nullptr);
+    std::atomic<bool> painting{true};
+    std::thread painter([&] {
+        while (painting) {
+            RedrawWindow(g_core.text_window, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW);
+        }
+    });
     int lost = 0;
     for (int i = 1000; i < 2000; ++i) {
         std::string text = "line " + std::to_string(i);
@@ -378,30 +375,24 @@ void scenario_paint_storm() {
             grab(g_windows.memory_dc, 0, (g_windows.cursor_row - 1) * lh(), 9 * cw(), lh()) != reference(text.c_str());
         leave_drawing();
     }
-    g_painting = 0;
-    WaitForSingleObject(painter, INFINITE);
+    painting = false;
+    painter.join();
     body_printf("lost=%d", lost);
-}
-
-DWORD WINAPI wait_a_second(void* event) {
-    return WaitForSingleObject(static_cast<HANDLE>(event), 1000) == WAIT_OBJECT_0 ? 1 : 0;
 }
 
 // Sends the message to the text window while a thread waits on each input event; bit i of the
 // result: event i + 1 was pulsed or set meanwhile. Takes a second.
 int woken_by(UINT message, WPARAM wparam) {
-    HANDLE threads[4];
+    std::atomic<int> woken{0};
+    std::vector<std::thread> waiters;
     for (int i = 0; i < 4; ++i) {
-        threads[i] = CreateThread(nullptr, 0, wait_a_second, g_windows.input_events[i], 0, nullptr);
+        waiters.emplace_back(
+            [&woken, i] { woken |= WaitForSingleObject(g_windows.input_events[i], 1000) == 0 ? 1 << i : 0; });
     }
     Sleep(200);  // all four are waiting before the message is sent
     SendMessageA(g_core.text_window, message, wparam, 0);
-    WaitForMultipleObjects(4, threads, TRUE, INFINITE);
-    int woken = 0;
-    for (int i = 0; i < 4; ++i) {
-        DWORD code = 0;
-        GetExitCodeThread(threads[i], &code);
-        woken |= static_cast<int>(code) << i;
+    for (std::thread& waiter : waiters) {
+        waiter.join();
     }
     return woken;
 }
@@ -432,27 +423,26 @@ void scenario_event_mode() {
 
     HWND bar = create_scroll_bar(200, 0, 100);
     struct Row {
-        const char* name;
         int minimum, maximum, start, request, thumb;
     };
     const Row rows[] = {
-        {"line_up", 0, 100, 5, SB_LINEUP, 0},
-        {"line_up_at_0", 0, 100, 0, SB_LINEUP, 0},
-        {"line_down_at_max", 0, 100, 100, SB_LINEDOWN, 0},
-        {"page_down", 0, 100, 50, SB_PAGEDOWN, 0},
-        {"thumb", 0, 100, 5, SB_THUMBPOSITION, 70},
-        {"thumb_track", 0, 100, 5, SB_THUMBTRACK, 70},
-        {"top", 0, 100, 50, SB_TOP, 0},
-        {"bottom", 0, 100, 50, SB_BOTTOM, 0},
-        {"thumb_above_32767", 0, 100000, 5, SB_THUMBPOSITION, 40000},
-        {"thumb_below_0", -100, 100, 5, SB_THUMBPOSITION, 0xFFCE},  // -50 in 16 bits
+        {0, 100, 5, SB_LINEUP, 0},
+        {0, 100, 0, SB_LINEUP, 0},
+        {0, 100, 100, SB_LINEDOWN, 0},
+        {0, 100, 50, SB_PAGEDOWN, 0},
+        {0, 100, 5, SB_THUMBTRACK, 70},
+        {0, 100, 50, SB_BOTTOM, 0},
+        {0, 100000, 5, SB_THUMBPOSITION, 40000},
+        {-100, 100, 5, SB_THUMBPOSITION, 0xFFCE},  // -50 in 16 bits
     };
+    std::string positions;
     for (const Row& row : rows) {
         SCROLLINFO info = {sizeof info, SIF_RANGE | SIF_POS, row.minimum, row.maximum, 0, row.start, 0};
         SetScrollInfo(bar, SB_CTL, &info, FALSE);
         SendMessageA(g_core.text_window, WM_HSCROLL, MAKEWPARAM(row.request, row.thumb), reinterpret_cast<LPARAM>(bar));
-        body_printf("%s=%d", row.name, GetScrollPos(bar, SB_CTL));
+        positions += std::to_string(GetScrollPos(bar, SB_CTL)) + " ";
     }
+    body_printf("positions=%s", positions.c_str());
     SendMessageA(g_core.text_window, WM_HSCROLL, SB_ENDSCROLL, reinterpret_cast<LPARAM>(bar));
     body_printf("end_scroll=%ld,%ld", g_windows.event_code, g_windows.control);
 }

@@ -99,22 +99,14 @@ TEST(TextWindow, PrintingWhileTheMainThreadPaintsLosesNoLine) {
     expect_values(run_body("paint_storm"), {{"lost", "0"}});
 }
 
-// Masks of the woken input events: close the first and second, a key the first three. Scroll
-// positions in a range of 0 to 100 unless the row says otherwise.
+// Masks of the woken input events: close the first and second, a key the first three. Positions
+// after: line up from 5 and from 0, line down at the maximum, page down from 50, thumb track,
+// bottom, thumb at 40000 of 100000, thumb at -50 of -100 to 100.
 TEST(TextWindow, EventModeNoMenuFlagAndScrollBarRequests) {
     expect_values(run_body("event_mode"), {{"menu", "0"},
                                            {"close", "2,-2,1,3"},
                                            {"key", "116,1,7,0"},
-                                           {"line_up", "4"},
-                                           {"line_up_at_0", "0"},
-                                           {"line_down_at_max", "100"},
-                                           {"page_down", "60"},
-                                           {"thumb", "70"},
-                                           {"thumb_track", "5"},
-                                           {"top", "0"},
-                                           {"bottom", "100"},
-                                           {"thumb_above_32767", "40000"},
-                                           {"thumb_below_0", "-50"},
+                                           {"positions", "4 0 100 60 5 100 40000 -50 "},
                                            {"end_scroll", "255,1000"}});
 }
 

@@ -9,6 +9,7 @@
 #include <fstream>
 #include <iterator>
 #include <memory>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -517,6 +518,60 @@ TEST_F(GalleryEndToEnd, AFileThatCannotBeWrittenIsReportedAndNoBrowserStarts) {
         DeleteFileA(old_file.c_str());
         RemoveDirectoryA(old_file.c_str());
     }
+}
+
+std::wstring widen(const std::string& text) {
+    std::wstring wide(text.size(), L'\0');
+    wide.resize(static_cast<size_t>(MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), &wide[0],
+                                                        static_cast<int>(wide.size()))));
+    return wide;
+}
+
+// The file a feed URL names, as its long wide path ("" when it names none): the bytes behind
+// "file:///" with every %XX decoded and "/" as "\".
+std::wstring file_of_url(const std::string& url) {
+    std::string path;
+    for (size_t i = std::string("file:///").size(); i < url.size(); ++i) {
+        if (url[i] == '%' && i + 2 < url.size()) {
+            path.push_back(static_cast<char>(std::stoi(url.substr(i + 1, 2), nullptr, 16)));
+            i += 2;
+        } else {
+            path.push_back(url[i] == '/' ? '\\' : url[i]);
+        }
+    }
+    wchar_t long_path[MAX_PATH * 2] = {};
+    DWORD n = GetLongPathNameW(widen(path).c_str(), long_path, MAX_PATH * 2);
+    return n > 0 && n < MAX_PATH * 2 ? long_path : L"";
+}
+
+// Pictures whose names the code page lacks: a fullwidth "a" beside a real a.jpg (its look-alike
+// would show a.jpg twice), Cyrillic letters and fullwidth "<", ">", "?" (their look-alikes name no
+// file), and a folder with a fullwidth letter. Each is shown, under its short name.
+TEST_F(GalleryEndToEnd, PicturesWithNamesOutsideTheCodePageAreEachShown) {
+    install_browser(kRegistryBrowser);
+    register_browser(kRegistryBrowser);
+    const std::wstring folder = widen(std::string(kPictures) + "\\Namen\\");
+    make_folders(std::string(kPictures) + "\\Namen");
+    ASSERT_TRUE(CreateDirectoryW((folder + L"\xFF26oto").c_str(), nullptr));
+    const std::wstring names[] = {L"a.jpg", L"\xFF41.jpg", L"\x0416\x0443\x043A.jpg", L"k\xFF1Cl\xFF1Em\xFF1F.png",
+                                  L"\xFF26oto\\f.gif"};
+    std::multiset<std::wstring> expected;
+    for (const std::wstring& name : names) {
+        HANDLE file = CreateFileW((folder + name).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0, nullptr);
+        ASSERT_NE(file, INVALID_HANDLE_VALUE);
+        CloseHandle(file);
+        expected.insert(folder + name);
+    }
+    ProcessResult r = run_gallery("\"" + std::string(kPictures) + "\\Namen\"");
+    expect_clean_end(r);
+    std::string feed = log_file("feed.rss");
+    std::multiset<std::wstring> shown;
+    const std::string content = "<media:content  url=\"";
+    for (size_t at = feed.find(content); at != std::string::npos; at = feed.find(content, at + 1)) {
+        size_t begin = at + content.size();
+        shown.insert(file_of_url(feed.substr(begin, feed.find('"', begin) - begin)));
+    }
+    EXPECT_TRUE(shown == expected) << feed;
 }
 
 }  // namespace

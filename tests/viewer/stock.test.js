@@ -208,7 +208,8 @@ for (const name of ['chromium', 'firefox']) {
             try {
                 const page = await browser.open(walk.pageUrl);
                 await page.waitFor(titleIs, REFUSED);
-                const {answer} = await page.evaluate(dropFeed, MEDIA_FEED('', [...elsewhere, walk.urls[0]].map(ITEM).join('')));
+                const feed = MEDIA_FEED('', [...elsewhere, walk.urls[0]].map(ITEM).join(''));
+                const {answer} = await page.evaluate(dropFeed, feed);
                 assert.equal(answer, 'PicLens Lite - 6 / 6');
                 await page.waitFor(pictureIs, {src: walk.urls[0], position: '6 / 6'});
                 await new Promise((done) => setTimeout(done, 500));

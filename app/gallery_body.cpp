@@ -12,7 +12,7 @@
 #include "runtime/core/core_state.h"
 #include "runtime/core/errors.h"
 #include "runtime/core/external.h"
-#include "runtime/core/program_body.h"
+#include "runtime/program/program_body.h"
 #include "runtime/settings/set_switch.h"
 #include "runtime/settings/switch_vars.h"
 #include "runtime/system/file_access.h"

@@ -174,7 +174,15 @@
     var RELATIVE = /^(?![a-z][a-z0-9+.\-]*:|[\/\\]{2})/i;
 
     function parsedForm(url) {
-        return url.replace(/^[\u0000-\u0020]+|[\u0000-\u0020]+$/g, '').replace(/[\t\n\r]/g, '');
+        var start = 0;
+        var end = url.length;
+        while (start < end && url.charCodeAt(start) <= 32) {
+            start++;
+        }
+        while (end > start && url.charCodeAt(end - 1) <= 32) {
+            end--;
+        }
+        return url.substring(start, end).replace(/[\t\n\r]/g, '');
     }
 
     function isLocalFile(url) {
@@ -338,7 +346,7 @@
     // and an element counts when its prefix is bound to the Media RSS namespace where it stands. Any
     // failure while reading, whatever the text, ends in the answer that it is no picture list.
     function parseFeed(text, feedUrl, done) {
-        var open = [];            // the open elements: {name, bound: the namespace keys they bind}
+        var open = [];            // the open elements: {name, bound: the namespace keys they bind, or null}
         var spaces = new Map();   // namespace key ("xmlns" or "xmlns:prefix") -> URIs bound, innermost last
         var rootSeen = false;
         var urls = [];
@@ -350,7 +358,7 @@
         }
 
         function close(element) {
-            for (var i = 0; i < element.bound.length; i++) {
+            for (var i = 0; element.bound && i < element.bound.length; i++) {
                 spaces.get(element.bound[i]).pop();
             }
         }
@@ -397,7 +405,7 @@
         }
 
         function openElement(tag) {
-            var element = {name: tag.name, bound: []};
+            var element = {name: tag.name, bound: null};
             var url = null;
             var colon = tag.name.indexOf(':');
             var local = tag.name.substring(colon + 1);
@@ -408,7 +416,7 @@
                         spaces.set(attribute.name, []);
                     }
                     spaces.get(attribute.name).push(decodeEntities(attribute.value));
-                    element.bound.push(attribute.name);
+                    element.bound = (element.bound || []).concat(attribute.name);
                 } else if (attribute.name === 'url' && local === 'content') {
                     url = attribute.value;
                 }

@@ -216,15 +216,21 @@
         });
     }
 
-    // Blanks, and the characters that end a tag's or an attribute's name.
+    // Blanks (1), and the other characters that end a tag's or an attribute's name (2): / > ! ? " ' = <
+    var CHARACTER_KIND = new Uint8Array(128);
+    ' \t\n\r'.split('').forEach(function (c) {
+        CHARACTER_KIND[c.charCodeAt(0)] = 1;
+    });
+    '/>!?"\'=<'.split('').forEach(function (c) {
+        CHARACTER_KIND[c.charCodeAt(0)] = 2;
+    });
+
     function isBlank(c) {
-        return c === 32 || c === 9 || c === 10 || c === 13;
+        return c < 128 && CHARACTER_KIND[c] === 1;
     }
 
     function endsName(c) {
-        // / > ! ? " ' = <
-        return isBlank(c) || c === 47 || c === 62 || c === 33 || c === 63 || c === 34 || c === 39 || c === 61 ||
-            c === 60;
+        return c < 128 && CHARACTER_KIND[c] !== 0;
     }
 
     // Reads the markup that begins with "<" at `from`, by index: a comment, a CDATA section, a
@@ -283,58 +289,58 @@
     }
 
     function readTag(text, from) {
+        var length = text.length;
         var i = from + 1;
         var closing = text.charCodeAt(i) === 47;
         if (closing) {
             i++;
         }
         var start = i;
-        while (i < text.length && !endsName(text.charCodeAt(i))) {
+        while (i < length && !endsName(text.charCodeAt(i))) {
             i++;
         }
         if (i === start) {
             return null;
         }
-        var tag = {end: 0, name: text.substring(start, i), closing: closing, empty: false, attributes: []};
+        var tag = {end: 0, name: text.substring(start, i), closing: closing, empty: false, attributes: null};
         var isContent = tag.name === 'content' || tag.name.endsWith(':content');
         for (;;) {
-            while (i < text.length && isBlank(text.charCodeAt(i))) {
+            while (i < length && isBlank(text.charCodeAt(i))) {
                 i++;
             }
-            if (i >= text.length) {
-                return null;
-            }
-            if (text.charAt(i) === '>' || text.startsWith('/>', i)) {
-                tag.empty = text.charAt(i) === '/';
+            var c = text.charCodeAt(i);
+            if (c === 62 || (c === 47 && text.charCodeAt(i + 1) === 62)) {  // ">" or "/>"
+                tag.empty = c === 47;
                 tag.end = i + (tag.empty ? 2 : 1);
                 return tag.closing && tag.empty ? null : tag;
             }
-            if (closing) {
+            if (closing || i >= length) {
                 return null;  // an end tag holds nothing but blanks after its name
             }
             start = i;
-            while (i < text.length && !endsName(text.charCodeAt(i))) {
+            while (i < length && !endsName(text.charCodeAt(i))) {
                 i++;
             }
-            var name = text.substring(start, i);
-            while (i < text.length && isBlank(text.charCodeAt(i))) {
+            var nameEnd = i;
+            while (i < length && isBlank(text.charCodeAt(i))) {
                 i++;
             }
-            if (!name || text.charAt(i) !== '=') {
+            if (nameEnd === start || text.charCodeAt(i) !== 61) {  // "="
                 return null;
             }
             i++;
-            while (i < text.length && isBlank(text.charCodeAt(i))) {
+            while (i < length && isBlank(text.charCodeAt(i))) {
                 i++;
             }
-            var quote = text.charAt(i);
-            var close = quote === '"' || quote === "'" ? text.indexOf(quote, i + 1) : -1;
+            c = text.charCodeAt(i);
+            var close = c === 34 || c === 39 ? text.indexOf(text.charAt(i), i + 1) : -1;
             if (close === -1) {
                 return null;
             }
             // Only what the scan looks at is kept: namespace bindings, and the address of a content element.
-            if (name.startsWith('xmlns') || (isContent && name === 'url')) {
-                tag.attributes.push({name: name, value: text.substring(i + 1, close)});
+            if (text.startsWith('xmlns', start) || (isContent && nameEnd - start === 3 && text.startsWith('url', start))) {
+                tag.attributes = tag.attributes || [];
+                tag.attributes.push({name: text.substring(start, nameEnd), value: text.substring(i + 1, close)});
             }
             i = close + 1;
         }
@@ -409,7 +415,7 @@
             var url = null;
             var colon = tag.name.indexOf(':');
             var local = tag.name.substring(colon + 1);
-            for (var i = 0; i < tag.attributes.length; i++) {
+            for (var i = 0; tag.attributes && i < tag.attributes.length; i++) {
                 var attribute = tag.attributes[i];
                 if (attribute.name === 'xmlns' || attribute.name.startsWith('xmlns:')) {
                     if (!spaces.has(attribute.name)) {

@@ -338,7 +338,8 @@
                 return null;
             }
             // Only what the scan looks at is kept: namespace bindings, and the address of a content element.
-            if (text.startsWith('xmlns', start) || (isContent && nameEnd - start === 3 && text.startsWith('url', start))) {
+            var isUrl = isContent && nameEnd - start === 3 && text.startsWith('url', start);
+            if (isUrl || text.startsWith('xmlns', start)) {
                 tag.attributes = tag.attributes || [];
                 tag.attributes.push({name: text.substring(start, nameEnd), value: text.substring(i + 1, close)});
             }

@@ -952,9 +952,15 @@ bool CRegExpr::run(int32_t start) {
                     if (memo_on_ && !lazy && max >= kStarMax - 1) {
                         uint32_t ls = loop_state_id();
                         uint32_t slot = ls != kNoLoopState ? slot_of(pc, ls, false) : kNoSlot;
-                        if (slot != kNoSlot && pos < slots_[slot].range_lo &&
-                            slots_[slot].range_lo <= slots_[slot].range_hi)
-                            known = &slots_[slot];
+                        const Slot* r = slot != kNoSlot ? &slots_[slot] : nullptr;
+                        if (r != nullptr && r->range_lo <= r->range_hi && pos <= r->range_hi) {
+                            // Inside the range every count ends in it too.
+                            if (pos >= r->range_lo) {
+                                failed = true;
+                                break;
+                            }
+                            known = r;
+                        }
                     }
                     int32_t known_hi = known != nullptr ? known->range_hi : 0;
                     if (known != nullptr)

@@ -21,7 +21,8 @@
 //   start offset to the end + 1) x (program bytes) steps; a step is one node, one backtrack or
 //   one byte counted by a repetition. The budget is in force where remembering failed states
 //   does not bound the work: patterns with back-references (whose future depends on the captured
-//   texts), and a search whose failed-state memory is full.
+//   texts), a search before it starts remembering (after 8 backtracks per input byte plus 100000,
+//   or at the budget, whichever comes first), and a search whose failed-state memory is full.
 // - 1017: the backtracking stack reached kMaxStackBytes (128 MiB) with nothing remembered that
 //   would let it drop its oldest part (patterns with back-references). Without back-references a
 //   full stack drops its oldest quarter and the try starts again from its start position, finding
@@ -129,14 +130,15 @@ class CRegExpr {
 
     int32_t last_error() const { return last_error_; }
     // After how many backtracking steps the searches of one input start remembering failed states;
-    // negative (the default) is 8 per input byte plus 100000.
+    // negative (the default) is 8 per input byte plus 100000, or earlier at the step budget. An
+    // explicit number holds exactly (INT64_MAX: never), and the budget then raises its error.
     void set_memo_after(int64_t backtracks) {
         memo_after_ = backtracks;
         memo_stale_ = true;
     }
-    // Lowers the stack and memo limits (never above the defaults), so that tests reach them with
-    // small inputs.
-    void set_limits(size_t stack_bytes, size_t memo_bytes);
+    // Lowers the stack and memo limits and the budget's fixed part (never above the defaults), so
+    // that tests reach them with small inputs.
+    void set_limits(size_t stack_bytes, size_t memo_bytes, int64_t base_steps = regex::kBaseSteps);
     // The last search: its steps, whether it had to start a try again after dropping the oldest
     // part of a full stack, and the peak bytes of stack and memo of this input so far.
     int64_t last_steps() const { return steps_; }
@@ -222,6 +224,7 @@ class CRegExpr {
     uint32_t loop_state_id();
     void memo_reset();
     void limit_in_force();
+    void memo_turns_on();
     int32_t count_simple(int32_t node, int32_t pos, int32_t max, int32_t* unit);
     bool line_sep_at(int32_t pos) const;
     bool line_start_at(int32_t pos) const;
@@ -284,6 +287,7 @@ class CRegExpr {
     bool memo_full_ = false;  // a failed state could not be remembered: the budget is in force
     bool memo_stale_ = true;  // input or program changed since the last reset
     size_t memo_max_bytes_ = regex::kMaxMemoBytes;
+    int64_t base_steps_ = regex::kBaseSteps;
     size_t memo_bytes_ = 0;
     uint64_t memo_marks_ = 0;
     std::vector<uint64_t> memo_;  // hash set of slot << 32 | position

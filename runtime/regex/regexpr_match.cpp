@@ -181,8 +181,9 @@ bool CRegExpr::exec(int32_t offset) {
     }
     steps_ = 0;
     restarted_ = false;
-    step_budget_ = kBaseSteps + 8 * static_cast<int64_t>(in_end_ - from + 1) * program_size_;
-    step_check_ = has_backref_ ? step_budget_ : kNoLimit;
+    step_budget_ = base_steps_ + 8 * static_cast<int64_t>(in_end_ - from + 1) * program_size_;
+    // Until failed states are remembered (never with back-references) the budget bounds the work.
+    step_check_ = memo_on_ ? kNoLimit : step_budget_;
     return search(from);
 }
 
@@ -346,14 +347,22 @@ void CRegExpr::memo_reset() {
     memo_bytes_ = 0;
 }
 
-void CRegExpr::set_limits(size_t stack_bytes, size_t memo_bytes) {
+void CRegExpr::set_limits(size_t stack_bytes, size_t memo_bytes, int64_t base_steps) {
     stack_.set_max_bytes(std::min(stack_bytes, kMaxStackBytes));
     memo_max_bytes_ = std::min(memo_bytes, kMaxMemoBytes);
+    base_steps_ = std::min(base_steps, kBaseSteps);
 }
 
 // The budget applies from now on in this search: the set no longer bounds its work.
 void CRegExpr::limit_in_force() {
     step_check_ = step_budget_;
+}
+
+// From now on failed states bound the work, while there is room for them.
+void CRegExpr::memo_turns_on() {
+    memo_on_ = true;
+    if (!memo_full_)
+        step_check_ = kNoLimit;
 }
 
 // Counts bytes against the memo's bound; false when they do not fit.
@@ -669,7 +678,7 @@ void CRegExpr::push_entry(uint8_t kind, uint8_t aux, int32_t pc, int32_t pos, in
         return;
     if (has_backref_)
         fail(kErrorStackFull);
-    memo_on_ = true;
+    memo_turns_on();
     stack_.drop_oldest();
     dropped_ = true;
     // A repetition's choice whose count record was dropped goes too.
@@ -792,8 +801,14 @@ bool CRegExpr::run(int32_t start) {
         return true;
     };
     // Leaves with the steps counted, or raises the limit's error.
+    // With the default setting a search that reaches the budget before it remembers failed states
+    // starts remembering them instead.
     auto count_step = [&]() {
         if (++steps > step_check_) {
+            if (!memo_on_ && !has_backref_ && memo_after_ < 0) {
+                memo_turns_on();
+                return;
+            }
             steps_ = steps;
             fail(kErrorStepBudget);
         }
@@ -1081,7 +1096,7 @@ bool CRegExpr::run(int32_t start) {
             }
             count_step();
             if (++backtracks_ > memo_threshold_ && !memo_on_ && !has_backref_)
-                memo_on_ = true;
+                memo_turns_on();
             if (kind == kChoiceBranch) {
                 pc = epc;
                 pos = e.pos;

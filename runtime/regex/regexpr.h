@@ -213,7 +213,12 @@ class CRegExpr {
     void compute_search_aids();
     bool search(int32_t from);
     bool run(int32_t start);
-    void push_entry(uint8_t kind, uint8_t aux, int32_t pc, int32_t pos, int32_t a);
+    void push_entry(uint8_t kind, uint8_t aux, int32_t pc, int32_t pos, int32_t a) {
+        Entry e{static_cast<uint32_t>(pc) << 8 | static_cast<uint32_t>(aux) << 4 | kind, pos, a};
+        if (!stack_.push(e))
+            push_on_full_stack(e);
+    }
+    void push_on_full_stack(const Entry& e);
     bool memo_enter(int32_t pc, int32_t pos, bool mark = true);
     uint32_t slot_of(int32_t pc, uint32_t ls, bool create);
     bool memo_failed(uint32_t slot, int32_t pos);

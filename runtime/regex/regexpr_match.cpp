@@ -271,19 +271,40 @@ bool CRegExpr::line_start_at(int32_t pos) const {
     return !(b == 13 && in_[pos] == 10) && has_bit(line_sep_set_, b);
 }
 
+namespace {
+
+// Copies n bytes and tells whether one of them is 0, in one pass over them.
+bool copy_finds_nul(char* to, const char* from, size_t n) {
+    uint64_t zero = 0;
+    size_t i = 0;
+    for (; i + 8 <= n; i += 8) {
+        uint64_t v;
+        std::memcpy(&v, from + i, 8);
+        std::memcpy(to + i, &v, 8);
+        zero |= (v - 0x0101010101010101ull) & ~v & 0x8080808080808080ull;
+    }
+    for (; i < n; ++i) {
+        to[i] = from[i];
+        zero |= from[i] == 0;
+    }
+    return zero != 0;
+}
+
+}  // namespace
+
 // The text is searched where it is, not copied: its bytes stay unchanged and alive during the
 // call. Afterwards no input is stored (a later exec needs set_input).
+//
+// The text is first searched as if it had no NUL before its end, which spares a pass over it:
+// every byte is checked on the way, the text between matches as it is copied and the matched
+// bytes right after their search. A NUL found starts the replacement again with the searchable
+// text ending there.
 RtString CRegExpr::replace_all(const RtString& input, const RtString& replacement) {
     const char* src = input.data != nullptr ? input.data : "";
     size_t whole = input.length > 0 ? static_cast<size_t>(input.length) : 0;
     input_.clear();
     in_ = reinterpret_cast<const unsigned char*>(src);
-    const char* nul = static_cast<const char*>(std::memchr(src, 0, whole));
-    in_end_ = static_cast<int32_t>(nul != nullptr ? nul - src : static_cast<ptrdiff_t>(whole));
     has_input_ = true;
-    input_reset();
-    for (int i = 0; i < kGroups; ++i)
-        start_[i] = end_[i] = -1;
     struct Unborrow {
         CRegExpr* engine;
         ~Unborrow() {
@@ -300,26 +321,62 @@ RtString CRegExpr::replace_all(const RtString& input, const RtString& replacemen
         size_t capacity = 0;
         explicit Buffer(size_t size) : bytes(rt_alloc(size + 1)), capacity(size) {}
         ~Buffer() { rt_free(bytes); }
-        void append(const char* from, size_t n) {
+        void reserve(size_t n) {
             if (used + n > capacity) {
                 capacity = used + n + (used + n) / 2 + 16;
                 bytes = rt_realloc(bytes, capacity + 1);
             }
+        }
+        void append(const char* from, size_t n) {
+            reserve(n);
             if (n > 0)
                 std::memcpy(bytes + used, from, n);
             used += n;
         }
+        // The same; true (and nothing counted) when the bytes hold a NUL.
+        bool append_finds_nul(const char* from, size_t n) {
+            reserve(n);
+            if (copy_finds_nul(bytes + used, from, n))
+                return true;
+            used += n;
+            return false;
+        }
     } out(whole + 16);
-    size_t q = 0;
     size_t rlen = replacement.length > 0 ? static_cast<size_t>(replacement.length) : 0;
-    if (exec(1)) {
-        do {
-            out.append(src + q, static_cast<size_t>(start_[0]) - q);
-            out.append(replacement.data, rlen);
-            q = static_cast<size_t>(end_[0]);
-        } while (exec_next());
+    // The terminator of an RtString ends the text unless a NUL comes first.
+    bool assume_no_nul = src[whole] == 0;
+    for (;;) {
+        const char* nul = assume_no_nul ? nullptr : static_cast<const char*>(std::memchr(src, 0, whole));
+        in_end_ = static_cast<int32_t>(nul != nullptr ? nul - src : static_cast<ptrdiff_t>(whole));
+        input_reset();
+        out.used = 0;
+        size_t q = 0;
+        bool nul_found = false;
+        if (exec(1)) {
+            do {
+                size_t s = static_cast<size_t>(start_[0]);
+                size_t e = static_cast<size_t>(end_[0]);
+                if (assume_no_nul) {
+                    nul_found = out.append_finds_nul(src + q, s - q) || std::memchr(src + s, 0, e - s) != nullptr;
+                    if (nul_found)
+                        break;
+                } else {
+                    out.append(src + q, s - q);
+                }
+                out.append(replacement.data, rlen);
+                q = e;
+            } while (exec_next());
+        }
+        if (!nul_found) {
+            if (!assume_no_nul) {
+                out.append(src + q, whole - q);
+                break;
+            }
+            if (!out.append_finds_nul(src + q, whole - q))
+                break;
+        }
+        assume_no_nul = false;
     }
-    out.append(src + q, whole - q);
     out.bytes[out.used] = 0;
     RtString result;
     result.adopt(out.bytes, static_cast<int32_t>(out.used));
@@ -672,10 +729,7 @@ void CRegExpr::Stack::drop_oldest() {
 // A full stack drops its oldest records where failed states are remembered (or can be from now
 // on), and the try starts again once the newest are used up; otherwise the search ends with its
 // error.
-void CRegExpr::push_entry(uint8_t kind, uint8_t aux, int32_t pc, int32_t pos, int32_t a) {
-    Entry e{static_cast<uint32_t>(pc) << 8 | static_cast<uint32_t>(aux) << 4 | kind, pos, a};
-    if (stack_.push(e))
-        return;
+void CRegExpr::push_on_full_stack(const Entry& e) {
     if (has_backref_)
         fail(kErrorStackFull);
     memo_turns_on();
@@ -720,6 +774,14 @@ bool CRegExpr::run(int32_t start) {
         return prog[alt] == kBranch ? alt : 0;
     };
     start_[0] = start;
+    // Counts passed over without a choice point (their next byte cannot begin the rest) are work
+    // as backtracks are.
+    auto wasted = [&](int64_t n) {
+        steps += n;
+        backtracks_ += n;
+        if (backtracks_ > memo_threshold_ && !memo_on_ && !has_backref_)
+            memo_turns_on();
+    };
 
     // Picks the count of a repetition to try from count c on (downwards when greedy, upwards when
     // lazy), pushes the choice of the counts after it, and moves pc and pos behind the repetition.
@@ -745,8 +807,9 @@ bool CRegExpr::run(int32_t start) {
         if (slot == kNoSlot)
             ranges = false;
         const Slot* fr = ranges && slots_[slot].range_lo <= slots_[slot].range_hi ? &slots_[slot] : nullptr;
+        int64_t tried = 0;
         if (!lazy) {
-            for (; c >= min; --c) {
+            for (; c >= min; --c, ++tried) {
                 int32_t q = from + c * unit;
                 if (fr != nullptr && q >= fr->range_lo && q <= fr->range_hi) {
                     c = fr->range_lo - from;
@@ -755,6 +818,7 @@ bool CRegExpr::run(int32_t start) {
                 if (follow < 0 || in[q] == follow)
                     break;
             }
+            wasted(tried);
             if (c < min) {
                 if (ranges) {
                     Slot& r = slots_[slot];
@@ -776,7 +840,7 @@ bool CRegExpr::run(int32_t start) {
                 push(kChoiceGreedy, 0, node, from, c - 1);
             }
         } else {
-            for (;; ++c) {
+            for (;; ++c, ++tried) {
                 if (c > reached) {
                     // one more repetition must match first
                     if (c > max || unit == 0)
@@ -791,6 +855,7 @@ bool CRegExpr::run(int32_t start) {
                 if (follow < 0 || in[q] == follow)
                     break;
             }
+            wasted(tried);
             if (c < max) {
                 push(kReached, 0, 0, 0, reached);
                 push(kChoiceLazy, 0, node, from, c);

@@ -131,6 +131,8 @@ TEST(RegexReplace, Table) {
         {"(?g-g)a+b*", "aabb", "X", "XXbb"},
         {"(a|b)*?c", "abc", "X", "X"},
         {"x", std::string("axb\0x", 5), "Y", std::string("aYb\0x", 5)},
+        // The text is first searched as if it had no NUL; one found starts again with the end there.
+        {"b$", std::string("ab\0b", 4), "Y", std::string("aY\0b", 4)},
     };
     for (const ReplaceRow& row : rows) {
         EXPECT_EQ(replace(row.pattern, row.input, row.replacement), row.expected) << "pattern " << row.pattern;

@@ -18,11 +18,11 @@
 // - 130 (compile): the program would be larger than kMaxProgramSize bytes (16 MiB; sizes are
 //   counted in 64 bits, so no pattern length wraps them).
 // - 1016: a search took more than its step budget of kBaseSteps + 8 x (input bytes from the
-//   start offset to the end + 1) x (program bytes) steps; a step is one node, one backtrack or
-//   one byte counted by a repetition. The budget is in force where remembering failed states
-//   does not bound the work: patterns with back-references (whose future depends on the captured
-//   texts), a search before it starts remembering (after 8 backtracks per input byte plus 100000,
-//   or at the budget, whichever comes first), and a search whose failed-state memory is full.
+//   start offset to the end + 1) x (program bytes) steps; a step is one alternation, repetition or
+//   loop node entered, one backtrack or one byte counted by a repetition. The budget is in force where remembering
+//   failed states does not bound the work: patterns with back-references (whose future depends on the captured texts),
+//   a search before it starts remembering (after 8 backtracks per input byte plus 100000, or at the budget, whichever
+//   comes first), and a search whose failed-state memory is full.
 // - 1017: the backtracking stack reached kMaxStackBytes (128 MiB) with nothing remembered that
 //   would let it drop its oldest part (patterns with back-references). Without back-references a
 //   full stack drops its oldest quarter and the try starts again from its start position, finding
@@ -139,15 +139,17 @@ class CRegExpr {
     // Lowers the stack and memo limits and the budget's fixed part (never above the defaults), so
     // that tests reach them with small inputs.
     void set_limits(size_t stack_bytes, size_t memo_bytes, int64_t base_steps = regex::kBaseSteps);
-    // The last search: its steps, whether it had to start a try again after dropping the oldest
-    // part of a full stack, and the peak bytes of stack and memo of this input so far.
+    // The last search: its steps and step budget, whether it had to start a try again after
+    // dropping the oldest part of a full stack, and the peak bytes of stack and memo of this input.
     int64_t last_steps() const { return steps_; }
+    int64_t last_budget() const { return step_budget_; }
     bool last_restarted() const { return restarted_; }
     size_t memory_bytes() const { return stack_.peak_bytes() + memo_bytes_; }
     // The compiled program as text, one node per line, and the search aids; compiles if needed.
     std::string dump();
 
   private:
+    static constexpr uint8_t kMemoFailEntry = 9;  // the kind of record that marks a failed state
     // One record of the backtracking stack: an undo record or a choice point (see the matcher).
     // head = program offset << 8 | aux << 4 | kind.
     struct Entry {
@@ -219,8 +221,34 @@ class CRegExpr {
             push_on_full_stack(e);
     }
     void push_on_full_stack(const Entry& e);
-    bool memo_enter(int32_t pc, int32_t pos, bool mark = true);
+    // The common case inline: no loop active, a recently seen node whose positions are all in
+    // its bitmap.
+    bool memo_enter(int32_t pc, int32_t pos, bool mark = true) {
+        size_t r = static_cast<size_t>(pc) & 63;
+        if (loop_index_ == 0 && recent_pc_[r] == pc) {
+            const Slot& s = slots_[recent_slot_[r]];
+            if (s.bitmap >= 0 &&
+                (memo_bits_[static_cast<size_t>(s.bitmap)][static_cast<size_t>(pos) / 64] >> (pos % 64)) & 1)
+                return true;
+            if (s.hashed == 0) {
+                if (mark)
+                    push_entry(kMemoFailEntry, 0, pc, pos, 0);
+                return false;
+            }
+        }
+        return memo_enter_slow(pc, pos, mark);
+    }
+    bool memo_enter_slow(int32_t pc, int32_t pos, bool mark);
     uint32_t slot_of(int32_t pc, uint32_t ls, bool create);
+    // The slot of a node under the current loop stack (see slot_of); with no loop active, a
+    // recently seen node's comes from a small cache.
+    uint32_t current_slot(int32_t pc, bool create) {
+        size_t r = static_cast<size_t>(pc) & 63;
+        if (loop_index_ == 0 && recent_pc_[r] == pc)
+            return recent_slot_[r];
+        return current_slot_slow(pc, create);
+    }
+    uint32_t current_slot_slow(int32_t pc, bool create);
     bool memo_failed(uint32_t slot, int32_t pos);
     void memo_mark(int32_t pc, int32_t pos);
     bool memo_afford(size_t bytes);

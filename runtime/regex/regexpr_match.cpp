@@ -49,6 +49,7 @@ enum EntryKind : uint8_t {
     kChoiceBody,    // pc = lazy loop node, pos: one more pass of the body
     kMemoFail,      // pc, pos: the search backs out of this state (loop stack as now), it failed
 };
+static_assert(kMemoFail == 9, "the header's inline memo check pushes this kind");
 
 constexpr int32_t kStarMax = 2147483647;
 constexpr uint64_t kEmptySlot = ~0ull;
@@ -503,12 +504,15 @@ uint32_t CRegExpr::loop_state_id() {
     return id;
 }
 
+uint32_t CRegExpr::current_slot_slow(int32_t pc, bool create) {
+    uint32_t ls = loop_state_id();
+    return ls == kNoLoopState ? kNoSlot : slot_of(pc, ls, create);
+}
+
 // The slot of a node under a loop stack; created when asked (kNoSlot when it does not fit, or
-// when not asked and there is none).
+// when not asked and there is none). Those with no loop active are remembered by node.
 uint32_t CRegExpr::slot_of(int32_t pc, uint32_t ls, bool create) {
     size_t recent = static_cast<size_t>(pc) & 63;
-    if (ls == 0 && recent_pc_[recent] == pc)
-        return recent_slot_[recent];
     uint64_t key = static_cast<uint64_t>(pc) << 32 | ls;
     size_t mask = slot_table_.size() - 1;
     size_t at = 0;
@@ -550,6 +554,10 @@ uint32_t CRegExpr::slot_of(int32_t pc, uint32_t ls, bool create) {
     slot_table_[at] = static_cast<uint32_t>(n + 1);
     slot_keys_.push_back(key);
     slots_.push_back(Slot{-1, 0, 1, 0});
+    if (ls == 0) {
+        recent_pc_[recent] = pc;
+        recent_slot_[recent] = static_cast<uint32_t>(n);
+    }
     return static_cast<uint32_t>(n);
 }
 
@@ -573,8 +581,7 @@ bool CRegExpr::memo_failed(uint32_t slot, int32_t pos) {
 // at once for short inputs, while bitmaps take at most three quarters of the bound) or into the
 // hash set. What does not fit is not remembered, and the step budget takes over.
 void CRegExpr::memo_mark(int32_t pc, int32_t pos) {
-    uint32_t ls = loop_state_id();
-    uint32_t slot = ls == kNoLoopState ? kNoSlot : slot_of(pc, ls, true);
+    uint32_t slot = current_slot(pc, true);
     if (slot == kNoSlot) {
         memo_full_ = true;
         limit_in_force();
@@ -632,13 +639,10 @@ void CRegExpr::memo_mark(int32_t pc, int32_t pos) {
 // On entering a node with alternatives while failed states are kept: true if the state is known
 // to fail; otherwise, when mark is set, a record is pushed that marks it failed once the search
 // backs out of it.
-bool CRegExpr::memo_enter(int32_t pc, int32_t pos, bool mark) {
-    uint32_t ls = loop_state_id();
-    if (ls != kNoLoopState) {
-        uint32_t slot = slot_of(pc, ls, false);
-        if (slot != kNoSlot && memo_failed(slot, pos))
-            return true;
-    }
+bool CRegExpr::memo_enter_slow(int32_t pc, int32_t pos, bool mark) {
+    uint32_t slot = current_slot(pc, false);
+    if (slot != kNoSlot && memo_failed(slot, pos))
+        return true;
     if (mark)
         push_entry(kMemoFail, 0, pc, pos, 0);
     return false;
@@ -802,8 +806,7 @@ bool CRegExpr::run(int32_t start) {
             unit = g < kGroups && start_[g] >= 0 && end_[g] >= start_[g] ? end_[g] - start_[g] : 1;
         }
         bool ranges = memo_on_ && unit == 1 && max >= kStarMax - 1;
-        uint32_t ls = ranges ? loop_state_id() : kNoLoopState;
-        uint32_t slot = ls != kNoLoopState ? slot_of(node, ls, true) : kNoSlot;
+        uint32_t slot = ranges ? current_slot(node, true) : kNoSlot;
         if (slot == kNoSlot)
             ranges = false;
         const Slot* fr = ranges && slots_[slot].range_lo <= slots_[slot].range_hi ? &slots_[slot] : nullptr;
@@ -879,9 +882,10 @@ bool CRegExpr::run(int32_t start) {
         }
     };
 
+    // Steps are counted where the walk can come back (alternatives, repetitions, loops, backtracks):
+    // between two of them it passes each node at most once.
     for (;;) {
         if (!failed) {
-            count_step();
             if (pc == 0)
                 fail(1002);
             uint8_t k = prog[pc];
@@ -992,6 +996,7 @@ bool CRegExpr::run(int32_t start) {
                 case kBack:
                     break;
                 case kBranch: {
+                    count_step();
                     int32_t alt = next_of(prog, pc);
                     if (prog[alt] == kBranch) {
                         // The choice of the next alternative also marks the run failed when the
@@ -1015,6 +1020,7 @@ bool CRegExpr::run(int32_t start) {
                 case kStarLazy:
                 case kPlusLazy:
                 case kBracesLazy: {
+                    count_step();
                     if (memo_on_ && memo_enter(pc, pos)) {
                         failed = true;
                         break;
@@ -1030,8 +1036,7 @@ bool CRegExpr::run(int32_t start) {
                     // ends: reaching its start, the count is known without reading on.
                     const Slot* known = nullptr;
                     if (memo_on_ && !lazy && max >= kStarMax - 1) {
-                        uint32_t ls = loop_state_id();
-                        uint32_t slot = ls != kNoLoopState ? slot_of(pc, ls, false) : kNoSlot;
+                        uint32_t slot = current_slot(pc, false);
                         const Slot* r = slot != kNoSlot ? &slots_[slot] : nullptr;
                         if (r != nullptr && r->range_lo <= r->range_hi && pos <= r->range_hi) {
                             // Inside the range every count ends in it too.
@@ -1071,6 +1076,7 @@ bool CRegExpr::run(int32_t start) {
                     break;
                 case kLoop:
                 case kLoopLazy: {
+                    count_step();
                     if (loop_index_ == 0)
                         fail(1015);
                     if (memo_on_ && memo_enter(pc, pos)) {

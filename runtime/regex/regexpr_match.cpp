@@ -274,21 +274,17 @@ bool CRegExpr::line_start_at(int32_t pos) const {
 
 namespace {
 
-// Copies n bytes and tells whether one of them is 0, in one pass over them.
+// Copies n bytes and tells whether one of them is 0. Each piece is looked at while the copy
+// still has it in the cache.
 bool copy_finds_nul(char* to, const char* from, size_t n) {
-    uint64_t zero = 0;
-    size_t i = 0;
-    for (; i + 8 <= n; i += 8) {
-        uint64_t v;
-        std::memcpy(&v, from + i, 8);
-        std::memcpy(to + i, &v, 8);
-        zero |= (v - 0x0101010101010101ull) & ~v & 0x8080808080808080ull;
+    constexpr size_t kPiece = size_t{1} << 15;
+    for (size_t done = 0; done < n; done += kPiece) {
+        size_t piece = std::min(kPiece, n - done);
+        std::memcpy(to + done, from + done, piece);
+        if (std::memchr(to + done, 0, piece) != nullptr)
+            return true;
     }
-    for (; i < n; ++i) {
-        to[i] = from[i];
-        zero |= from[i] == 0;
-    }
-    return zero != 0;
+    return false;
 }
 
 }  // namespace
@@ -369,7 +365,9 @@ RtString CRegExpr::replace_all(const RtString& input, const RtString& replacemen
             } while (exec_next());
         }
         if (!nul_found) {
-            if (!assume_no_nul) {
+            // A search of an anchored program after the start reads nothing, so where the text
+            // ends cannot change its failure.
+            if (!assume_no_nul || (anchored_ && q > 0)) {
                 out.append(src + q, whole - q);
                 break;
             }

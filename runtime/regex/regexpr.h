@@ -254,6 +254,8 @@ class CRegExpr {
     bool memo_afford(size_t bytes);
     template <class T>
     bool memo_reserve(std::vector<T>& v, size_t n);
+    template <class HashOf>
+    bool add_id(std::vector<uint32_t>& table, uint32_t id, uint64_t hash, HashOf hash_of);
     uint32_t loop_state_id();
     void memo_reset();
     void limit_in_force();

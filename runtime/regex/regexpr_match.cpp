@@ -441,6 +441,31 @@ bool CRegExpr::memo_reserve(std::vector<T>& v, size_t n) {
     return true;
 }
 
+// Enters id (the highest so far) with its hash into an id table of open addressing (0 = empty),
+// which grows to stay at most half full; hash_of gives the hash of an earlier id. False when the
+// memory for a larger table is not there.
+template <class HashOf>
+bool CRegExpr::add_id(std::vector<uint32_t>& table, uint32_t id, uint64_t hash, HashOf hash_of) {
+    if (2 * static_cast<size_t>(id) > table.size()) {
+        size_t size = std::max<size_t>(1024, table.size() * 2);
+        if (!memo_afford(size * sizeof(uint32_t)))
+            return false;
+        memo_bytes_ -= table.size() * sizeof(uint32_t);
+        table.assign(size, 0u);
+        for (size_t old = 1; old < id; ++old) {
+            size_t i = hash_of(old) & (size - 1);
+            while (table[i] != 0)
+                i = (i + 1) & (size - 1);
+            table[i] = static_cast<uint32_t>(old);
+        }
+    }
+    size_t i = hash & (table.size() - 1);
+    while (table[i] != 0)
+        i = (i + 1) & (table.size() - 1);
+    table[i] = id;
+    return true;
+}
+
 // The loop stack as a small number, the same for equal stacks; kNoLoopState when the memory for
 // another one is not there. A counter at or above the minimum of a loop without a maximum
 // behaves the same whatever its value, so it counts as the minimum.
@@ -475,31 +500,14 @@ uint32_t CRegExpr::loop_state_id() {
                 return id;
         }
     }
-    // A new one; the table is kept at most half full.
+    // A new one.
     if (loop_state_count_ >= kNoLoopState - 1 ||
-        !memo_reserve(loop_states_, (static_cast<size_t>(loop_state_count_) + 1) * kLoopWidth))
+        !memo_reserve(loop_states_, (static_cast<size_t>(loop_state_count_) + 1) * kLoopWidth) ||
+        !add_id(loop_state_table_, loop_state_count_ + 1, hash(counts),
+                [&](size_t id) { return hash(&loop_states_[(id - 1) * kLoopWidth]); }))
         return kNoLoopState;
-    if (2 * (static_cast<size_t>(loop_state_count_) + 1) > loop_state_table_.size()) {
-        size_t size = std::max<size_t>(1024, loop_state_table_.size() * 2);
-        if (!memo_afford(size * sizeof(uint32_t)))
-            return kNoLoopState;
-        memo_bytes_ -= loop_state_table_.size() * sizeof(uint32_t);
-        loop_state_table_.assign(size, 0u);
-        mask = size - 1;
-        for (uint32_t id = 1; id <= loop_state_count_; ++id) {
-            size_t i = hash(&loop_states_[static_cast<size_t>(id - 1) * kLoopWidth]) & mask;
-            while (loop_state_table_[i] != 0)
-                i = (i + 1) & mask;
-            loop_state_table_[i] = id;
-        }
-    }
-    uint32_t id = ++loop_state_count_;
     loop_states_.insert(loop_states_.end(), counts, counts + kLoopWidth);
-    size_t i = hash(counts) & mask;
-    while (loop_state_table_[i] != 0)
-        i = (i + 1) & mask;
-    loop_state_table_[i] = id;
-    return id;
+    return ++loop_state_count_;
 }
 
 uint32_t CRegExpr::current_slot_slow(int32_t pc, bool create) {
@@ -513,9 +521,8 @@ uint32_t CRegExpr::slot_of(int32_t pc, uint32_t ls, bool create) {
     size_t recent = static_cast<size_t>(pc) & 63;
     uint64_t key = static_cast<uint64_t>(pc) << 32 | ls;
     size_t mask = slot_table_.size() - 1;
-    size_t at = 0;
     if (!slot_table_.empty()) {
-        for (at = mix(key) & mask;; at = (at + 1) & mask) {
+        for (size_t at = mix(key) & mask;; at = (at + 1) & mask) {
             uint32_t id = slot_table_[at];
             if (id == 0)
                 break;
@@ -533,23 +540,9 @@ uint32_t CRegExpr::slot_of(int32_t pc, uint32_t ls, bool create) {
     size_t n = slots_.size();
     if (n >= kNoSlot - 1 || !memo_reserve(slot_keys_, n + 1) || !memo_reserve(slots_, n + 1))
         return kNoSlot;
-    if (2 * (n + 1) > slot_table_.size()) {
-        size_t size = std::max<size_t>(1024, slot_table_.size() * 2);
-        if (!memo_afford(size * sizeof(uint32_t)))
-            return kNoSlot;
-        memo_bytes_ -= slot_table_.size() * sizeof(uint32_t);
-        slot_table_.assign(size, 0u);
-        mask = size - 1;
-        for (size_t id = 1; id <= n; ++id) {
-            size_t i = mix(slot_keys_[id - 1]) & mask;
-            while (slot_table_[i] != 0)
-                i = (i + 1) & mask;
-            slot_table_[i] = static_cast<uint32_t>(id);
-        }
-        for (at = mix(key) & mask; slot_table_[at] != 0; at = (at + 1) & mask) {
-        }
-    }
-    slot_table_[at] = static_cast<uint32_t>(n + 1);
+    if (!add_id(slot_table_, static_cast<uint32_t>(n + 1), mix(key),
+                [&](size_t id) { return mix(slot_keys_[id - 1]); }))
+        return kNoSlot;
     slot_keys_.push_back(key);
     slots_.push_back(Slot{-1, 0, 1, 0});
     if (ls == 0) {

@@ -3,7 +3,7 @@
 // window ends it.
 #include <string>
 
-#include "runtime/core/program_body.h"
+#include "runtime/program/program_body.h"
 #include "runtime/core/requests.h"
 #include "runtime/values/rt_string.h"
 #include "runtime/windows/text_output.h"

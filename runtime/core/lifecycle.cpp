@@ -1,4 +1,4 @@
-// Start-up and clean-up order of the runtime, and the end of the process from the main thread.
+// The core's start-up and clean-up, and the end of the process from the main thread.
 #include "runtime/core/lifecycle.h"
 
 #include <ole2.h>
@@ -8,12 +8,10 @@
 #include "runtime/core/errors.h"
 #include "runtime/core/requests.h"
 #include "runtime/settings/switch_vars.h"
-#include "runtime/system/file_list.h"
-#include "runtime/values/frames.h"
-#include "runtime/values/string_functions.h"
-#include "runtime/windows/window_state.h"
 
 namespace {
+
+void (*g_heapless_exit_step)() = nullptr;
 
 // Splits a private copy of the command line: writing into the buffer that GetCommandLineA
 // returns would change what every later caller reads.
@@ -23,7 +21,21 @@ void read_command_line() {
     g_core.parameter_count = g_core.token_count - 1;
 }
 
-void init_core() {
+void close_core_handles() {
+    if (g_core.request_done_event != nullptr) {
+        CloseHandle(g_core.request_done_event);
+        g_core.request_done_event = nullptr;
+    }
+    if (g_core.message_event != nullptr) {
+        CloseHandle(g_core.message_event);
+        g_core.message_event = nullptr;
+    }
+}
+
+}  // namespace
+
+void init_core(HINSTANCE instance) {
+    g_core.instance = instance;
     g_core.main_thread_id = GetCurrentThreadId();
     init_core_switches();
     install_report_routines(core_report_error, core_report_warning);
@@ -43,25 +55,13 @@ void init_core() {
     if (RegisterClassA(&wc) == 0) {
         ExitProcess(1);
     }
-    g_core.request_window =
-        CreateWindowExA(0, "CW", "CW", 0, 0, 0, 0, 0, nullptr, nullptr, g_core.instance, nullptr);
+    g_core.request_window = CreateWindowExA(0, "CW", "CW", 0, 0, 0, 0, 0, nullptr, nullptr, g_core.instance, nullptr);
     if (g_core.request_window == nullptr) {
         ExitProcess(1);
     }
     g_core.accelerator_count = 0;
     g_core.accelerators = nullptr;
     g_core.tooltip_window = nullptr;
-}
-
-void close_core_handles() {
-    if (g_core.request_done_event != nullptr) {
-        CloseHandle(g_core.request_done_event);
-        g_core.request_done_event = nullptr;
-    }
-    if (g_core.message_event != nullptr) {
-        CloseHandle(g_core.message_event);
-        g_core.message_event = nullptr;
-    }
 }
 
 void exit_core() {
@@ -74,33 +74,10 @@ void exit_core() {
         g_core.accelerators = nullptr;
         g_core.accelerator_count = 0;
     }
-    release_frames();
 }
 
-// Start-up stages after the core, in order. Each subsystem adds its step here when it lands.
-void init_subsystems() {
-    init_string_functions();
-    init_windows();
-    init_file_search();
-}
-
-// Clean-up of the subsystems, in reverse order of their start-up.
-void exit_subsystems() {
-    exit_file_search();
-    exit_windows();
-}
-
-}  // namespace
-
-void start_runtime(HINSTANCE instance) {
-    g_core.instance = instance;
-    init_core();
-    init_subsystems();
-}
-
-void clean_up_runtime() {
-    exit_subsystems();
-    exit_core();
+void install_heapless_exit_step(void (*step)()) {
+    g_heapless_exit_step = step;
 }
 
 void terminate_program() {
@@ -111,7 +88,9 @@ void terminate_program() {
     g_core.main_thread = nullptr;
     // The worker may have died holding the C runtime's heap lock: from here on nothing may
     // allocate or free. Only handles are closed; the process end releases the memory.
-    exit_windows_without_heap();
+    if (g_heapless_exit_step != nullptr) {
+        g_heapless_exit_step();
+    }
     close_core_handles();
     ExitProcess(0);
 }

@@ -1,11 +1,14 @@
-// The runtime's start-up and clean-up, in order: the core, then each subsystem's own step.
+// The core's own start-up and clean-up steps, and the end of the process from the main thread.
+// The order of all subsystems' steps lives above the modules, in runtime/program.
 #pragma once
 
 #include <windows.h>
 
-// Start-up steps 1 to 5: the core (switch defaults, request-done event, command line, request
-// window), the string functions' locale, the window subsystem and the file-search state. Ends the
+// Core start-up: switch defaults, request-done event, command line, request window. Ends the
 // process with code 1 when the request window cannot be made.
-void start_runtime(HINSTANCE instance);
-// Clean-up in reverse order.
-void clean_up_runtime();
+void init_core(HINSTANCE instance);
+// Core clean-up: handles, OLE, command line, accelerator table.
+void exit_core();
+// The step that terminate_program runs after the worker was killed: it may not touch the heap
+// (the worker may have died holding its lock). Installed by the program's start-up.
+void install_heapless_exit_step(void (*step)());

@@ -9,15 +9,21 @@
 #include "runtime/core/requests.h"
 
 #include <atomic>
+#include <cassert>
 
 #include "runtime/core/core_state.h"
 #include "runtime/core/external.h"
 #include "runtime/settings/switch_vars.h"
-#include "runtime/windows/dialog_requests.h"
-#include "runtime/windows/window_requests.h"
-#include "runtime/windows/window_state.h"
 
 namespace {
+
+struct RegisteredHandlers {
+    RequestHandler any;
+    RequestHandler posted;
+};
+constexpr int kMaxHandlerModules = 4;
+RegisteredHandlers g_handlers[kMaxHandlerModules] = {};
+int g_handler_count = 0;  // written at start-up only, before the worker runs
 
 std::atomic<int32_t> g_dialog_result{0};
 std::atomic<int32_t> g_peeked_message{0};
@@ -139,8 +145,10 @@ void after_pause_or_call() {
 
 // Carries out a kind that both the dispatcher and the request window procedure know.
 bool carry_out_common(uint32_t kind, LPARAM lparam) {
-    if (carry_out_window_request(kind, lparam) || carry_out_dialog_request(kind, lparam)) {
-        return true;
+    for (int i = 0; i < g_handler_count; ++i) {
+        if (g_handlers[i].any != nullptr && g_handlers[i].any(kind, lparam)) {
+            return true;
+        }
     }
     if (kind == kReqInputPending) {
         input_pending(lparam);
@@ -151,9 +159,13 @@ bool carry_out_common(uint32_t kind, LPARAM lparam) {
 
 // Carries out a posted kind; false for the fast-loop kinds and unknown kinds.
 bool carry_out_posted(uint32_t kind, LPARAM lparam) {
-    if (carry_out_common(kind, lparam) || carry_out_posted_window_request(kind, lparam) ||
-        carry_out_posted_dialog_request(kind, lparam)) {
+    if (carry_out_common(kind, lparam)) {
         return true;
+    }
+    for (int i = 0; i < g_handler_count; ++i) {
+        if (g_handlers[i].posted != nullptr && g_handlers[i].posted(kind, lparam)) {
+            return true;
+        }
     }
     switch (kind) {
         case kReqPeek:
@@ -171,6 +183,11 @@ bool carry_out_posted(uint32_t kind, LPARAM lparam) {
 }
 
 }  // namespace
+
+void register_request_handlers(RequestHandler any, RequestHandler posted) {
+    assert(g_handler_count < kMaxHandlerModules);
+    g_handlers[g_handler_count++] = {any, posted};
+}
 
 bool request_signals(uint32_t kind) {
     switch (kind) {

@@ -185,6 +185,14 @@ int32_t peeked_message();
 // does not wait). Always 0 in a correct program.
 int32_t unsignalled_posts();
 
+// Carries out request kinds for a module above the core (windows, dialogs); false for a kind the
+// module does not own.
+using RequestHandler = bool (*)(uint32_t kind, LPARAM lparam);
+// Registers a module's handlers, once at start-up before the worker starts (at most four modules):
+// `any` for kinds carried out whether posted or sent, `posted` for kinds carried out only when
+// posted. Either may be null.
+void register_request_handlers(RequestHandler any, RequestHandler posted);
+
 // The main thread's handler of a request message fetched from the thread queue.
 void dispatch_request(const MSG& msg);
 // Window procedure of the hidden request window (class "CW").

@@ -11,7 +11,7 @@
 #include "runtime/core/core_state.h"
 #include "runtime/core/errors.h"
 #include "runtime/core/external.h"
-#include "runtime/core/program_body.h"
+#include "runtime/program/program_body.h"
 #include "runtime/core/requests.h"
 #include "runtime/settings/switch_vars.h"
 #include "tests/support/body_output.h"

@@ -3,7 +3,7 @@
 #include <windows.h>
 
 #include "runtime/core/core_state.h"
-#include "runtime/core/program_body.h"
+#include "runtime/program/program_body.h"
 #include "runtime/settings/switch_vars.h"
 #include "tests/support/body_output.h"
 

@@ -6,7 +6,7 @@
 
 #include "runtime/core/core_state.h"
 #include "runtime/core/errors.h"
-#include "runtime/core/program_body.h"
+#include "runtime/program/program_body.h"
 #include "runtime/settings/switch_vars.h"
 #include "runtime/values/string_functions.h"
 #include "tests/support/body_output.h"

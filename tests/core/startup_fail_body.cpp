@@ -2,7 +2,7 @@
 // initialiser, before WinMain) when the runtime registers its request window class.
 #include <windows.h>
 
-#include "runtime/core/program_body.h"
+#include "runtime/program/program_body.h"
 
 namespace {
 

@@ -7,7 +7,7 @@
 #include <thread>
 
 #include "runtime/core/core_state.h"
-#include "runtime/core/program_body.h"
+#include "runtime/program/program_body.h"
 #include "runtime/core/requests.h"
 #include "runtime/system/file_list.h"
 #include "runtime/system/system_helpers.h"

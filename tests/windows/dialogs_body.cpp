@@ -5,7 +5,7 @@
 #include <string>
 
 #include "runtime/core/core_state.h"
-#include "runtime/core/program_body.h"
+#include "runtime/program/program_body.h"
 #include "runtime/core/requests.h"
 #include "runtime/system/hidden_list.h"
 #include "runtime/windows/dialogs.h"

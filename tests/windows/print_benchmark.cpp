@@ -10,7 +10,7 @@
 #include <string>
 
 #include "runtime/core/core_state.h"
-#include "runtime/core/program_body.h"
+#include "runtime/program/program_body.h"
 #include "runtime/windows/text_output.h"
 #include "runtime/windows/window_state.h"
 #include "tests/support/body_output.h"

@@ -9,7 +9,7 @@
 
 #include "runtime/core/core_state.h"
 #include "runtime/core/errors.h"
-#include "runtime/core/program_body.h"
+#include "runtime/program/program_body.h"
 #include "runtime/core/requests.h"
 #include "runtime/settings/set_switch.h"
 #include "runtime/settings/switch_vars.h"

@@ -3,8 +3,8 @@
 #include <windows.h>
 
 #include "runtime/core/core_state.h"
-#include "runtime/core/lifecycle.h"
-#include "runtime/core/program_body.h"
+#include "runtime/program/startup.h"
+#include "runtime/program/program_body.h"
 #include "runtime/core/requests.h"
 #include "runtime/settings/switch_vars.h"
 

@@ -2,14 +2,22 @@
 // window procedure for sent ones, and the fast loop that the fastmode switch drives.
 //
 // Threads meet here. The worker fills a heap record of 32-bit fields and either posts message
-// 0x8001 to the main thread and waits on the auto-reset request-done event, or sends 0x8001 to the
-// hidden request window. In both cases it stays blocked until the main thread is done with the
+// 0x8001 to the hidden request window and waits on the auto-reset request-done event, or sends
+// 0x8001 to that window. In both cases it stays blocked until the main thread is done with the
 // record, so the record needs no lock. The dispatcher sets the event exactly once for each kind in
 // the signalling set (request_signals); a kind outside it must never be posted with a wait.
+//
+// Posted requests go to the request window rather than to the thread: a modal loop on the main
+// thread (a message box, a dialog, menu tracking, the move and size loop) dispatches window
+// messages to their window, where the request window procedure carries them out, but drops
+// thread messages. Only the markers of the fast loop stay thread messages: they steer the loops
+// of this file and mean nothing to any other.
 #include "runtime/core/requests.h"
 
 #include <atomic>
 #include <cassert>
+#include <condition_variable>
+#include <mutex>
 
 #include "runtime/core/core_state.h"
 #include "runtime/core/external.h"
@@ -29,6 +37,20 @@ std::atomic<int32_t> g_dialog_result{0};
 std::atomic<int32_t> g_peeked_message{0};
 std::atomic<int32_t> g_unsignalled_posts{0};
 bool g_in_fast_loop = false;  // main thread only
+
+// The posted request the worker waits for. A modal loop may drop a request it has just fetched (a
+// dialog's loop drops what it fetches once the dialog has ended), so the worker posts it again
+// until the main thread takes it; the copies after the first that is taken are ignored.
+std::atomic<uint32_t> g_waited_kind{0};
+std::atomic<LPARAM> g_waited_record{0};
+std::atomic<bool> g_waited_taken{true};
+constexpr DWORD kFirstRepostMs = 250;
+constexpr DWORD kLongestRepostMs = 4000;
+
+// The worker's pause: a count of the move and size loops running (one at a time in practice).
+std::atomic<int> g_pauses{0};
+std::mutex g_pause_mutex;
+std::condition_variable g_pause_ended;
 
 template <typename Record>
 Record* record_of(LPARAM lparam) {
@@ -61,8 +83,14 @@ void pump_messages() {
     }
 }
 
-bool is_request(const MSG& msg) {
-    return msg.message == kRequestMessage && msg.hwnd == nullptr;
+bool is_fast_loop_marker(uint32_t kind) {
+    return kind >= kReqEnterFastLoop && kind <= kReqCloseOpenLoop;
+}
+
+// A marker of the fast loop: only as a thread message (posted to the request window it is not
+// one, and the dispatcher ignores it).
+bool is_marker(const MSG& msg, uint32_t kind) {
+    return msg.hwnd == nullptr && msg.wParam == kind;
 }
 
 // Ordinary messages inside the open loop; the events are pulsed as in the main loop.
@@ -92,8 +120,8 @@ void run_open_loop() {
         if (got < 0) {
             return;
         }
-        if (is_request(msg)) {
-            if (msg.wParam == kReqCloseOpenLoop) {
+        if (is_request_message(msg)) {
+            if (is_marker(msg, kReqCloseOpenLoop)) {
                 return;
             }
             dispatch_request(msg);
@@ -118,14 +146,14 @@ void run_fast_loop() {
         if (got < 0) {
             break;
         }
-        if (!is_request(msg)) {
-            DispatchMessageA(&msg);  // 0x8001 posted to a window is that window's message
+        if (!is_request_message(msg)) {
+            DispatchMessageA(&msg);  // 0x8001 posted to another window is that window's message
             continue;
         }
-        if (msg.wParam == kReqLeaveFastLoop) {
+        if (is_marker(msg, kReqLeaveFastLoop)) {
             break;
         }
-        if (msg.wParam == kReqOpenLoop) {
+        if (is_marker(msg, kReqOpenLoop)) {
             run_open_loop();
             continue;
         }
@@ -155,6 +183,25 @@ bool carry_out_common(uint32_t kind, LPARAM lparam) {
         return true;
     }
     return false;
+}
+
+// Carries out a sent kind.
+void carry_out_sent(uint32_t kind, LPARAM lparam) {
+    if (carry_out_common(kind, lparam)) {
+        return;
+    }
+    switch (kind) {
+        case kReqExternalCall:
+            carry_out_external_call(lparam);
+            after_pause_or_call();
+            return;
+        case kReqPause:
+            Sleep(static_cast<DWORD>(lparam));
+            after_pause_or_call();
+            return;
+        default:
+            return;
+    }
 }
 
 // Carries out a posted kind; false for the fast-loop kinds and unknown kinds.
@@ -203,40 +250,105 @@ bool request_signals(uint32_t kind) {
     }
 }
 
+bool is_request_message(const MSG& msg) {
+    return msg.message == kRequestMessage && (msg.hwnd == nullptr || msg.hwnd == g_core.request_window);
+}
+
 void post_request(uint32_t kind, void* record) {
     if (GetCurrentThreadId() == g_core.main_thread_id && request_signals(kind)) {
         // Waiting on its own queue would block the main thread for ever: carry it out here.
         carry_out_posted(kind, reinterpret_cast<LPARAM>(record));
         return;
     }
-    PostThreadMessageA(g_core.main_thread_id, kRequestMessage, kind, reinterpret_cast<LPARAM>(record));
+    wait_if_paused();
+    auto lparam = reinterpret_cast<LPARAM>(record);
     if (!request_signals(kind)) {
         // Waiting would block the worker for ever: count the misuse instead.
+        PostMessageA(g_core.request_window, kRequestMessage, kind, lparam);
         ++g_unsignalled_posts;
         return;
     }
-    WaitForSingleObject(g_core.request_done_event, INFINITE);
+    g_waited_taken = true;  // while the pair changes, no copy can be taken
+    g_waited_kind = kind;
+    g_waited_record = lparam;
+    g_waited_taken = false;
+    PostMessageA(g_core.request_window, kRequestMessage, kind, lparam);
+    DWORD wait_ms = kFirstRepostMs;
+    while (WaitForSingleObject(g_core.request_done_event, wait_ms) == WAIT_TIMEOUT) {
+        if (g_waited_taken) {
+            wait_ms = INFINITE;  // being carried out, perhaps a dialog the user takes time over
+            continue;
+        }
+        PostMessageA(g_core.request_window, kRequestMessage, kind, lparam);
+        wait_ms = wait_ms * 2 < kLongestRepostMs ? wait_ms * 2 : kLongestRepostMs;
+    }
 }
 
 void post_request_nowait(uint32_t kind, LPARAM value) {
-    PostThreadMessageA(g_core.main_thread_id, kRequestMessage, kind, value);
+    if (is_fast_loop_marker(kind)) {
+        PostThreadMessageA(g_core.main_thread_id, kRequestMessage, kind, value);
+    } else {
+        PostMessageA(g_core.request_window, kRequestMessage, kind, value);
+    }
 }
 
 void send_request(uint32_t kind, LPARAM record) {
+    if (GetCurrentThreadId() == g_core.main_thread_id) {
+        // What SendMessageA would do on this thread; called directly, so that the request window
+        // procedure sees only other threads' sends as sent (InSendMessage).
+        carry_out_sent(kind, record);
+        return;
+    }
+    wait_if_paused();
     SendMessageA(g_core.request_window, kRequestMessage, kind, record);
     Sleep(0);
 }
 
+void pause_worker() {
+    std::lock_guard<std::mutex> hold(g_pause_mutex);
+    ++g_pauses;
+}
+
+void resume_worker() {
+    {
+        std::lock_guard<std::mutex> hold(g_pause_mutex);
+        if (g_pauses > 0) {
+            --g_pauses;
+        }
+    }
+    g_pause_ended.notify_all();
+}
+
+bool worker_must_pause() {
+    return g_pauses.load() != 0 && GetCurrentThreadId() == g_core.worker_thread_id;
+}
+
+void wait_if_paused() {
+    if (!worker_must_pause()) {
+        return;
+    }
+    std::unique_lock<std::mutex> hold(g_pause_mutex);
+    g_pause_ended.wait(hold, [] { return g_pauses.load() == 0; });
+}
+
 void dispatch_request(const MSG& msg) {
     auto kind = static_cast<uint32_t>(msg.wParam);
-    if (kind == kReqEnterFastLoop) {
+    if (is_marker(msg, kReqEnterFastLoop)) {
         // A fast loop already running goes on: a second one inside it would outlive the first.
         if (!g_in_fast_loop) {
             run_fast_loop();
         }
         return;
     }
-    if (carry_out_posted(kind, msg.lParam) && request_signals(kind)) {
+    if (!request_signals(kind)) {
+        carry_out_posted(kind, msg.lParam);
+        return;
+    }
+    // Only the request the worker waits for, once: a copy of one already taken is dropped.
+    if (kind != g_waited_kind || msg.lParam != g_waited_record || g_waited_taken.exchange(true)) {
+        return;
+    }
+    if (carry_out_posted(kind, msg.lParam)) {
         SetEvent(g_core.request_done_event);
     }
 }
@@ -245,22 +357,15 @@ LRESULT CALLBACK request_window_proc(HWND window, UINT message, WPARAM wparam, L
     if (message != kRequestMessage) {
         return DefWindowProcA(window, message, wparam, lparam);
     }
-    auto kind = static_cast<uint32_t>(wparam);
-    if (carry_out_common(kind, lparam)) {
+    if (!InSendMessage()) {
+        // Posted, and dispatched by a loop that is not ours (a modal one): carry it out as the
+        // dispatcher would.
+        MSG msg = {window, message, wparam, lparam, 0, {0, 0}};
+        dispatch_request(msg);
         return 0;
     }
-    switch (kind) {
-        case kReqExternalCall:
-            carry_out_external_call(lparam);
-            after_pause_or_call();
-            return 0;
-        case kReqPause:
-            Sleep(static_cast<DWORD>(lparam));
-            after_pause_or_call();
-            return 0;
-        default:
-            return 0;
-    }
+    carry_out_sent(static_cast<uint32_t>(wparam), lparam);
+    return 0;
 }
 
 int32_t dialog_result_flag() {

@@ -167,14 +167,27 @@ struct AcceleratorRecord {  // 0xA01D
 // True for the kinds after which the dispatcher sets the request-done event: only these may be
 // issued with post_request.
 bool request_signals(uint32_t kind);
+// True for a request message: 0x8001 posted to the main thread or to the request window.
+bool is_request_message(const MSG& msg);
 
-// Posts the request to the main thread and waits for the request-done event (only for kinds that
-// the dispatcher signals; any other kind is posted without a wait).
+// Posts the request to the request window and waits for the request-done event (only for kinds
+// that the dispatcher signals; any other kind is posted without a wait).
 void post_request(uint32_t kind, void* record);
-// Posts the request without waiting (the fast-loop kinds).
+// Posts the request without waiting: the fast-loop markers to the main thread, any other kind to
+// the request window.
 void post_request_nowait(uint32_t kind, LPARAM value = 0);
 // Sends the request to the request window and yields.
 void send_request(uint32_t kind, LPARAM record);
+
+// The pause of the worker while the user moves or sizes a window of the runtime. The main thread
+// asks for it when its move or size loop starts and ends it when the loop ends; the worker waits
+// at its next drawing step or request (wait_if_paused) until then, never at an arbitrary point.
+void pause_worker();
+void resume_worker();
+// On the worker: returns once no pause is asked for. On any other thread: returns at once.
+void wait_if_paused();
+// True on the worker while a pause is asked for.
+bool worker_must_pause();
 
 // Set by the folder dialog (1 chosen, 0 cancelled) and the input dialog (1 OK, 2 Cancel).
 int32_t dialog_result_flag();

@@ -31,7 +31,7 @@ void start_worker() {
 WPARAM run_message_loop() {
     MSG msg = {};
     while (GetMessageA(&msg, nullptr, 0, 0) > 0) {
-        if (msg.message == kRequestMessage && msg.hwnd == nullptr) {
+        if (is_request_message(msg)) {
             dispatch_request(msg);
             continue;
         }

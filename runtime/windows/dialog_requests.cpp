@@ -31,13 +31,16 @@ void create_template_dialog(LPARAM lparam) {
     show_and_update(r->result);
 }
 
+// The template comes from the record's module (a library's own templates open too), or from the
+// program when the record names none.
 void create_resource_dialog(LPARAM lparam) {
     auto* r = record_of<ResourceDialogRecord>(lparam);
-    r->result = CreateDialogParamA(g_core.instance, r->template_name, r->parent, template_dialog_proc, 0);
+    HINSTANCE instance = r->instance != nullptr ? r->instance : g_core.instance;
+    r->result = CreateDialogParamA(instance, r->template_name, r->parent, template_dialog_proc, 0);
     if (r->result == nullptr) {
         // The name may be a number: the template's integer resource id.
         int id = std::atoi(r->template_name);
-        r->result = CreateDialogParamA(g_core.instance, MAKEINTRESOURCEA(id), r->parent, template_dialog_proc, 0);
+        r->result = CreateDialogParamA(instance, MAKEINTRESOURCEA(id), r->parent, template_dialog_proc, 0);
     }
     show_and_update(r->result);
 }
@@ -110,17 +113,24 @@ void edit_dialog(LPARAM lparam) {
         static_cast<int32_t>(DialogBoxParamA(g_core.instance, name, g_core.text_window, edit_dialog_proc, lparam));
 }
 
+// A list or input dialog that could not be shown leaves the answer as it was and says Cancel.
+void show_answer_dialog(const char* name, DLGPROC procedure, LPARAM lparam) {
+    if (DialogBoxParamA(g_core.instance, name, g_core.text_window, procedure, lparam) == -1) {
+        set_dialog_result_flag(2);
+    }
+}
+
 void list_dialog(LPARAM lparam) {
     auto* r = record_of<ListDialogRecord>(lparam);
     char name[] = "LISTBOX7";
     if (r->variant >= 1 && r->variant <= 8) {
         name[7] = static_cast<char>('0' + r->variant);
     }
-    DialogBoxParamA(g_core.instance, name, g_core.text_window, list_dialog_proc, lparam);
+    show_answer_dialog(name, list_dialog_proc, lparam);
 }
 
 void input_dialog(LPARAM lparam) {
-    DialogBoxParamA(g_core.instance, RES_NAME(RES_DIALOG_INPUT), g_core.text_window, input_dialog_proc, lparam);
+    show_answer_dialog(RES_NAME(RES_DIALOG_INPUT), input_dialog_proc, lparam);
 }
 
 void create_own_dialog(LPARAM lparam) {

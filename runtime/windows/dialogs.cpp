@@ -2,6 +2,9 @@
 
 #include <richedit.h>
 
+#include <cstring>
+#include <vector>
+
 #include "runtime/core/core_state.h"
 #include "runtime/core/requests.h"
 #include "runtime/settings/switch_vars.h"
@@ -79,7 +82,8 @@ void fill_list_dialog(HWND dialog) {
 }
 
 // The combo box's text, the chosen list entry, or the chosen entries of a multiple-selection list
-// joined by the listdel switch; "" when nothing is chosen.
+// joined by the listdel switch; "" when nothing is chosen. The joined answer is sized once and
+// then filled: appending entry by entry would copy it once per entry.
 RtString list_dialog_answer(HWND dialog) {
     HWND combo = GetDlgItem(dialog, RES_IDC_COMBO);
     if (combo != nullptr) {
@@ -90,18 +94,34 @@ RtString list_dialog_answer(HWND dialog) {
         LRESULT chosen = SendMessageA(list, LB_GETCURSEL, 0, 0);
         return chosen < 0 ? RtString() : list_item_text(list, chosen);
     }
-    RtString answer;
-    LRESULT count = SendMessageA(list, LB_GETCOUNT, 0, 0);
-    bool first = true;
-    for (LRESULT i = 0; i < count; ++i) {
-        if (SendMessageA(list, LB_GETSEL, static_cast<WPARAM>(i), 0) > 0) {
-            if (!first) {
-                answer.append(g_switches.listdel);
-            }
-            answer.append(list_item_text(list, i));
-            first = false;
-        }
+    LRESULT count = SendMessageA(list, LB_GETSELCOUNT, 0, 0);
+    if (count <= 0) {
+        return RtString();
     }
+    std::vector<int> chosen(static_cast<size_t>(count));
+    count = SendMessageA(list, LB_GETSELITEMS, static_cast<WPARAM>(count), reinterpret_cast<LPARAM>(chosen.data()));
+    chosen.resize(count > 0 ? static_cast<size_t>(count) : 0);
+    const RtString& delimiter = g_switches.listdel;
+    size_t total = 0;
+    for (int index : chosen) {
+        LRESULT n = SendMessageA(list, LB_GETTEXTLEN, static_cast<WPARAM>(index), 0);
+        total += (n > 0 ? static_cast<size_t>(n) : 0) + static_cast<size_t>(delimiter.length);
+    }
+    // Room for the last entry's terminating NUL, which LB_GETTEXT writes.
+    char* buffer = rt_alloc(total + 2);
+    size_t used = 0;
+    for (size_t i = 0; i < chosen.size(); ++i) {
+        if (i != 0) {
+            std::memcpy(buffer + used, delimiter.data, static_cast<size_t>(delimiter.length));
+            used += static_cast<size_t>(delimiter.length);
+        }
+        LRESULT got =
+            SendMessageA(list, LB_GETTEXT, static_cast<WPARAM>(chosen[i]), reinterpret_cast<LPARAM>(buffer + used));
+        used += got > 0 ? static_cast<size_t>(got) : 0;
+    }
+    buffer[used] = 0;
+    RtString answer;
+    answer.adopt(buffer, static_cast<int32_t>(used));
     return answer;
 }
 

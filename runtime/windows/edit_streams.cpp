@@ -2,6 +2,8 @@
 
 #include <richedit.h>
 
+#include <cstdio>
+
 namespace {
 
 constexpr uint32_t kNotRichEdit = ERROR_INVALID_PARAMETER;  // 87
@@ -36,27 +38,55 @@ bool is_rich_edit(HWND control) {
     return IsWindow(control) && SendMessageA(control, EM_GETOPTIONS, 0, 0) != 0;
 }
 
-uint32_t stream(HWND control, const char* path, UINT format, bool save) {
-    if (!is_rich_edit(control)) {
-        return kNotRichEdit;
-    }
-    HANDLE file =
-        save ? CreateFileA(path, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_WRITE, nullptr, CREATE_ALWAYS,
-                           FILE_ATTRIBUTE_NORMAL, nullptr)
-             : CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE) {
-        return GetLastError();
-    }
+// Streams the control from or to an open file; the system error code, or 0.
+uint32_t stream_file(HWND control, HANDLE file, UINT format, bool save) {
     EDITSTREAM es = {};
     es.dwCookie = reinterpret_cast<DWORD_PTR>(file);
     es.pfnCallback = save ? write_to_file : read_from_file;
     SendMessageA(control, save ? EM_STREAMOUT : EM_STREAMIN, format, reinterpret_cast<LPARAM>(&es));
     CloseHandle(file);
-    if (es.dwError != 0) {
-        return es.dwError;
+    return es.dwError;
+}
+
+// A save writes a new file beside the target and puts it in the target's place only when the
+// stream succeeded: a stream that fails (a full disk) leaves the user's file as it was.
+uint32_t save_beside(HWND control, const char* path, UINT format) {
+    char temporary[MAX_PATH + 16];
+    int length = std::snprintf(temporary, sizeof temporary, "%s.~%lx", path, GetCurrentThreadId());
+    if (length < 0 || static_cast<size_t>(length) >= sizeof temporary) {
+        return ERROR_FILENAME_EXCED_RANGE;
     }
-    SendMessageA(control, EM_SETMODIFY, 0, 0);
-    return 0;
+    HANDLE file = CreateFileA(temporary, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_WRITE, nullptr, CREATE_ALWAYS,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) {
+        return GetLastError();
+    }
+    uint32_t error = stream_file(control, file, format, true);
+    if (error == 0 && !MoveFileExA(temporary, path, MOVEFILE_REPLACE_EXISTING)) {
+        error = GetLastError();
+    }
+    if (error != 0) {
+        DeleteFileA(temporary);
+    }
+    return error;
+}
+
+uint32_t stream(HWND control, const char* path, UINT format, bool save) {
+    if (!is_rich_edit(control)) {
+        return kNotRichEdit;
+    }
+    uint32_t error;
+    if (save) {
+        error = save_beside(control, path, format);
+    } else {
+        HANDLE file =
+            CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+        error = file == INVALID_HANDLE_VALUE ? GetLastError() : stream_file(control, file, format, false);
+    }
+    if (error == 0) {
+        SendMessageA(control, EM_SETMODIFY, 0, 0);
+    }
+    return error;
 }
 
 }  // namespace

@@ -32,74 +32,134 @@ void prepare_dc(HDC dc) {
     SetBkColor(dc, kPalette[g_windows.background_colour & 15]);
 }
 
-// Scrolls the window up one line; the line that comes free is blanked and the window's client
-// area copied into the backing bitmap.
-void scroll_one_line(int32_t columns) {
-    HWND window = g_core.text_window;
+// The rectangle that scrolling moves: the client area as stored, or as the window has it now when
+// that is larger (the user may have enlarged the window), within the backing bitmap.
+RECT scroll_area() {
     RECT area;
-    GetClientRect(window, &area);
-    // Asking for the uncovered rectangle keeps the window valid: Wine invalidates the whole window
-    // when ScrollWindowEx is given neither region nor rectangle, and a paint from the backing bitmap
-    // between the scroll and the copy below would undo the scroll.
-    RECT uncovered;
-    ScrollWindowEx(window, 0, -g_windows.line_height, &area, nullptr, nullptr, &uncovered, SW_SCROLLCHILDREN);
-    --g_windows.cursor_row;
-    RtString blanks = string_spaces(columns + 1);
-    TextOutA(g_windows.window_dc, g_windows.cursor_column * g_windows.char_width,
-             g_windows.cursor_row * g_windows.line_height, blanks.data, blanks.length);
-    BitBlt(g_windows.memory_dc, 0, 0, area.right, area.bottom, g_windows.window_dc, 0, 0, SRCCOPY);
+    GetClientRect(g_core.text_window, &area);
+    area.right = area.right > g_windows.client_width ? area.right : g_windows.client_width;
+    area.bottom = area.bottom > g_windows.client_height ? area.bottom : g_windows.client_height;
+    area.right = area.right < g_windows.backing_width ? area.right : g_windows.backing_width;
+    area.bottom = area.bottom < g_windows.backing_height ? area.bottom : g_windows.backing_height;
+    return area;
 }
 
-}  // namespace
-
-void print_text(const RtString& original, int32_t end_mode, bool wrap, bool pad) {
-    if (g_core.text_window == nullptr) {
-        clear_window();
+// Scrolls the window itself up one line, so that its child windows move with the text (the pixels
+// come from the backing bitmap anyway: a window without children needs no scroll). Outside the
+// lock: moving the children of another thread's window waits for that thread.
+void scroll_children_up(const RECT& area) {
+    if (GetWindow(g_core.text_window, GW_CHILD) == nullptr) {
+        return;
     }
+    wait_if_paused();
+    // Asking for the uncovered rectangle keeps the window valid: Wine invalidates the whole window
+    // when ScrollWindowEx is given neither region nor rectangle.
+    RECT uncovered;
+    ScrollWindowEx(g_core.text_window, 0, -g_windows.line_height, &area, nullptr, nullptr, &uncovered,
+                   SW_SCROLLCHILDREN);
+}
+
+// Scrolls the backing bitmap up one line in itself, blanks the cursor's line from the cursor on and
+// paints the window from it. The backing bitmap is the one whole copy of the text: the window holds
+// none of it while minimised and only part of it while shrunk or off the screen. Under the lock.
+void scroll_backing_up(const RECT& area, int32_t columns) {
+    HDC memory_dc = g_windows.memory_dc;
+    int line_height = g_windows.line_height;
+    if (area.bottom > line_height) {
+        BitBlt(memory_dc, 0, 0, area.right, area.bottom - line_height, memory_dc, 0, line_height, SRCCOPY);
+    }
+    --g_windows.cursor_row;
+    // The cells of columns + 1 spaces at the cursor, filled with the background colour as drawing
+    // the spaces would, at a third of the cost.
+    int x = g_windows.cursor_column * g_windows.char_width;
+    int y = g_windows.cursor_row * line_height;
+    RECT blanks = {x, y, x + (columns + 1) * g_windows.char_width, y + line_height};
+    ExtTextOutA(memory_dc, 0, 0, ETO_OPAQUE, &blanks, nullptr, 0, nullptr);
+    BitBlt(g_windows.window_dc, 0, 0, area.right, area.bottom, memory_dc, 0, 0, SRCCOPY);
+}
+
+// Prints count bytes of text at the cursor as one line: the space of end mode 0, the scroll at the
+// bottom, the text on both DCs, the cursor.
+void print_piece(const char* text, int32_t count, int32_t end_mode, bool wrapped, int32_t columns) {
+    RtString piece(text, 0, count);
+    if (end_mode == kPrintSpace) {
+        piece.append_char(' ');
+    }
+    int32_t rows = g_windows.line_height > 0 ? g_windows.client_height / g_windows.line_height : 0;
+    bool scroll = g_windows.cursor_row >= rows - 1;
+    RECT area = {};
+    if (scroll) {
+        area = scroll_area();
+        scroll_children_up(area);
+    }
+    enter_drawing();
     HDC window_dc = g_windows.window_dc;
     HDC memory_dc = g_windows.memory_dc;
     int window_state = SaveDC(window_dc);
     int memory_state = SaveDC(memory_dc);
     prepare_dc(window_dc);
     prepare_dc(memory_dc);
-
-    RtString text = string_replace(original, RtString("\n"), RtString());
-    text = string_replace(text, RtString("\r"), RtString());
-    int32_t width = g_switches.strwidth;
-    if (pad && width != 0 && text.length < width) {
-        text = string_insert(string_spaces(width - text.length), text, 1);
-    }
-    int32_t columns = g_windows.char_width > 0 ? g_windows.client_width / g_windows.char_width : 0;
-    int32_t room = columns - g_windows.cursor_column;
-    RtString rest;
-    bool wrapped = false;
-    // Compared without sign: a cursor beyond the right edge gives a huge room and never wraps.
-    if (wrap && static_cast<uint32_t>(room) < static_cast<uint32_t>(text.length)) {
-        rest = string_right(text, text.length - room);
-        text = string_left(text, room);
-        wrapped = true;
-    }
-    if (end_mode == kPrintSpace) {
-        text.append_char(' ');
-    }
-    int32_t rows = g_windows.line_height > 0 ? g_windows.client_height / g_windows.line_height : 0;
-    if (g_windows.cursor_row >= rows - 1) {
-        scroll_one_line(columns);
+    if (scroll) {
+        scroll_backing_up(area, columns);
     }
     int x = g_windows.cursor_column * g_windows.char_width;
     int y = g_windows.cursor_row * g_windows.line_height;
-    TextOutA(window_dc, x, y, text.data, text.length);
-    TextOutA(memory_dc, x, y, text.data, text.length);
+    TextOutA(window_dc, x, y, piece.data, piece.length);
+    TextOutA(memory_dc, x, y, piece.data, piece.length);
+    RestoreDC(window_dc, window_state);
+    RestoreDC(memory_dc, memory_state);
+    leave_drawing();
     if (end_mode == kPrintNewLine || wrapped) {
         g_windows.cursor_column = 0;
         ++g_windows.cursor_row;
     } else {
-        g_windows.cursor_column += text.length;
+        g_windows.cursor_column += piece.length;
     }
-    RestoreDC(window_dc, window_state);
-    RestoreDC(memory_dc, memory_state);
-    if (wrapped) {
-        print_text(rest, end_mode, wrap, pad);
+}
+
+// The text right-aligned in a field of strwidth characters, when the pad flag asks for it.
+RtString padded(const RtString& text, bool pad) {
+    int32_t width = g_switches.strwidth;
+    if (pad && width != 0 && text.length < width) {
+        return string_insert(string_spaces(width - text.length), text, 1);
+    }
+    return text;
+}
+
+}  // namespace
+
+// Wrapping cuts one copy of the text into lines in a loop, so time and memory stay linear in the
+// text. A window without room for one character takes the text unwrapped. What is left after a
+// wrap is padded again, as a print of its own would be, but only when the field fits a line: a
+// wider field would wrap and be padded for ever.
+void print_text(const RtString& original, int32_t end_mode, bool wrap, bool pad) {
+    if (g_core.text_window == nullptr) {
+        clear_window();
+    }
+    RtString text = string_replace(original, RtString("\n"), RtString());
+    text = string_replace(text, RtString("\r"), RtString());
+    text = padded(text, pad);
+    int32_t columns = g_windows.char_width > 0 ? g_windows.client_width / g_windows.char_width : 0;
+    bool repad = pad && g_switches.strwidth <= columns;
+    const char* rest = text.data;
+    int32_t left = text.length;
+    RtString padded_rest;
+    for (;;) {
+        int32_t room = columns - g_windows.cursor_column;
+        // Compared without sign: a cursor beyond the right edge gives a huge room and never wraps.
+        bool wrapped = wrap && columns > 0 && static_cast<uint32_t>(room) < static_cast<uint32_t>(left);
+        int32_t count = wrapped ? room : left;
+        print_piece(rest, count, end_mode, wrapped, columns);
+        if (!wrapped) {
+            return;
+        }
+        rest += count;
+        left -= count;
+        if (repad && left < g_switches.strwidth) {
+            padded_rest = padded(RtString(rest, 0, left), true);
+            rest = padded_rest.data;
+            left = padded_rest.length;
+        }
     }
 }
 
@@ -108,10 +168,12 @@ void clear_window(HBRUSH brush) {
         place_window(0, 0, 640, 480);
     }
     RECT screen = {0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
+    enter_drawing();
     FillRect(g_windows.drawing_dc, &screen, brush);
     if (g_windows.drawing_dc == g_windows.window_dc) {
         FillRect(g_windows.memory_dc, &screen, brush);
     }
+    leave_drawing();
     g_windows.cursor_column = 0;
     g_windows.cursor_row = 0;
     const uint32_t invalidate[] = {handle_argument(g_core.text_window), 0, 1};

@@ -1,6 +1,7 @@
 #include "runtime/windows/window_procs.h"
 
 #include "runtime/core/core_state.h"
+#include "runtime/core/requests.h"
 #include "runtime/settings/switch_vars.h"
 #include "runtime/windows/input_map.h"
 #include "runtime/windows/window_state.h"
@@ -25,6 +26,8 @@ void on_create(HWND window) {
     int width = GetSystemMetrics(SM_CXSCREEN);
     int height = GetSystemMetrics(SM_CYSCREEN);
     g_windows.backing_bitmap = CreateCompatibleBitmap(dc, width, height);
+    g_windows.backing_width = width;
+    g_windows.backing_height = height;
     g_windows.first_bitmap = static_cast<HBITMAP>(SelectObject(g_windows.memory_dc, g_windows.backing_bitmap));
     RECT screen = {0, 0, width, height};
     HBRUSH white = static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH));
@@ -43,18 +46,22 @@ void on_create(HWND window) {
     }
 }
 
+// The paint DC is the window's own DC, which the worker prints on: both under the lock.
 void on_paint(HWND window) {
+    bool autopaint = autopaint_on();
     PAINTSTRUCT paint;
+    EnterCriticalSection(&g_windows.lock);
     HDC dc = BeginPaint(window, &paint);
-    if (autopaint_on()) {
+    if (autopaint) {
         const RECT& r = paint.rcPaint;
         BitBlt(dc, r.left, r.top, r.right - r.left, r.bottom - r.top, g_windows.memory_dc, r.left, r.top, SRCCOPY);
-        EndPaint(window, &paint);
-        return;
     }
     EndPaint(window, &paint);
-    set_field(g_windows.repaint, 1);
-    SetEvent(g_windows.input_events[0]);
+    LeaveCriticalSection(&g_windows.lock);
+    if (!autopaint) {
+        set_field(g_windows.repaint, 1);
+        SetEvent(g_windows.input_events[0]);
+    }
 }
 
 LRESULT on_erase_background(HWND window, WPARAM wparam, LPARAM lparam) {
@@ -90,6 +97,8 @@ LRESULT on_close(HWND window) {
 }
 
 void on_destroy() {
+    // Held until the process ends: a print of the worker must not use the DCs deleted here.
+    EnterCriticalSection(&g_windows.lock);
     if (g_windows.memory_dc != nullptr) {
         SelectObject(g_windows.memory_dc, g_windows.first_bitmap);
         DeleteObject(g_windows.backing_bitmap);
@@ -131,6 +140,17 @@ void on_key_down(HWND window, WPARAM wparam) {
     }
 }
 
+// The message carries 16 bits of the position; a drag of the thumb leaves all 32 in the track
+// position, which is taken when it agrees with them. Otherwise the 16 bits are read as the range
+// allows: signed only when the range reaches below 0.
+int thumb_position(const SCROLLINFO& info, WPARAM wparam) {
+    WORD low = HIWORD(wparam);
+    if (static_cast<WORD>(info.nTrackPos) == low) {
+        return info.nTrackPos;
+    }
+    return info.nMin < 0 ? static_cast<int16_t>(low) : low;
+}
+
 }  // namespace
 
 void wake_input_events(uint8_t mask, bool set) {
@@ -149,17 +169,17 @@ void record_event(LONG code, LONG key, uint8_t mask) {
     wake_input_events(mask, false);
 }
 
+// The worker is not suspended (it might hold the heap's or a GDI lock that the size loop needs):
+// it waits at its next drawing step or request. A drawing step already under way is waited for.
 void enter_size_move(HWND window) {
     GetWindowRect(window, &g_size_move_rect);
-    if (g_core.worker_thread != nullptr) {
-        SuspendThread(g_core.worker_thread);
-    }
+    pause_worker();
+    EnterCriticalSection(&g_windows.lock);
+    LeaveCriticalSection(&g_windows.lock);
 }
 
 bool leave_size_move(HWND window) {
-    if (g_core.worker_thread != nullptr) {
-        ResumeThread(g_core.worker_thread);
-    }
+    resume_worker();
     RECT now;
     GetWindowRect(window, &now);
     const RECT& before = g_size_move_rect;
@@ -201,7 +221,7 @@ LRESULT handle_scroll(HWND window, UINT message, WPARAM wparam, LPARAM lparam, W
             info.nPos += page;
             break;
         case SB_THUMBPOSITION:
-            info.nPos = static_cast<int16_t>(HIWORD(wparam));
+            info.nPos = thumb_position(info, wparam);
             break;
         case SB_TOP:
             info.nPos = info.nMin;

@@ -1,6 +1,6 @@
 // The window procedures of the runtime's own window classes ("FENSTER", the text window, and
 // "DIALOG") and the framework they share with the template dialog procedure: the current-event
-// fields, the worker's suspension while a window is moved or sized, scroll bar handling and the
+// fields, the worker's pause while a window is moved or sized, scroll bar handling and the
 // recording of input events. Main thread only.
 #pragma once
 
@@ -15,7 +15,7 @@ LRESULT CALLBACK dialog_window_proc(HWND window, UINT message, WPARAM wparam, LP
 void wake_input_events(uint8_t mask, bool set);
 // Stores code in the event code field and key in the key field, then pulses the events of mask.
 void record_event(LONG code, LONG key, uint8_t mask);
-// The move and size loop: the worker is suspended from entering it until leaving it. Leaving
+// The move and size loop: the worker pauses from entering it until leaving it. Leaving
 // returns whether the window's width or height changed (event code 4 then, events set).
 void enter_size_move(HWND window);
 bool leave_size_move(HWND window);

@@ -3,6 +3,7 @@
 #include <commctrl.h>
 
 #include "runtime/core/core_state.h"
+#include "runtime/core/requests.h"
 #include "runtime/settings/set_switch.h"
 #include "runtime/settings/switch_vars.h"
 #include "runtime/system/hidden_list.h"
@@ -53,6 +54,22 @@ void close_event(HANDLE& event) {
 }
 
 }  // namespace
+
+void enter_drawing() {
+    for (;;) {
+        wait_if_paused();
+        EnterCriticalSection(&g_windows.lock);
+        // The pause may have begun meanwhile: the main thread takes the lock once after asking.
+        if (!worker_must_pause()) {
+            return;
+        }
+        LeaveCriticalSection(&g_windows.lock);
+    }
+}
+
+void leave_drawing() {
+    LeaveCriticalSection(&g_windows.lock);
+}
 
 void apply_control_font(HWND control) {
     int32_t selector = g_windows.control_font_selector;
@@ -107,7 +124,7 @@ void init_windows() {
     last_index = -1;
     g_windows.has_manifest = FindResourceA(g_core.instance, MAKEINTRESOURCEA(RES_MANIFEST_ID),
                                            MAKEINTRESOURCEA(RES_MANIFEST_TYPE)) != nullptr;
-    InitializeCriticalSection(&g_windows.input_queue_lock);
+    InitializeCriticalSection(&g_windows.lock);
 }
 
 void exit_windows_without_heap() {
@@ -126,6 +143,6 @@ void exit_windows() {
     clear_list();
     UnregisterClassA("FENSTER", g_core.instance);
     UnregisterClassA("DIALOG", g_core.instance);
-    DeleteCriticalSection(&g_windows.input_queue_lock);
+    DeleteCriticalSection(&g_windows.lock);
     g_windows.input_queue_count = 0;
 }

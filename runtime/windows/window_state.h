@@ -31,6 +31,8 @@ struct RtWindowState {
     HDC window_dc = nullptr;
     HDC memory_dc = nullptr;
     HBITMAP backing_bitmap = nullptr;
+    int32_t backing_width = 0;  // the screen's size when the window was made
+    int32_t backing_height = 0;
     HBITMAP first_bitmap = nullptr;  // the memory DC's own bitmap, selected back before deleting
     HDC drawing_dc = nullptr;
     HDC second_dc = nullptr;  // cleared when pdc returns to 0
@@ -67,11 +69,18 @@ struct RtWindowState {
     volatile LONG control = 0;
     volatile LONG repaint = 0;  // set when a window was to be painted while autopaint was 0
 
-    CRITICAL_SECTION input_queue_lock;
+    // The window subsystem's lock: guards the input queue and every drawing on the text window's
+    // DCs, whichever thread draws (GDI refuses a DC while another thread is using it).
+    CRITICAL_SECTION lock;
     int32_t input_queue_count = 0;  // entries of the input queue (at most six)
 };
 
 extern RtWindowState g_windows;
+
+// One drawing step on the text window's DCs: takes the lock; on the worker it first waits out a
+// move or size loop of the main thread. Nothing between the two may wait for the main thread.
+void enter_drawing();
+void leave_drawing();
 
 // Sends the control font that the selector names to a new control.
 void apply_control_font(HWND control);

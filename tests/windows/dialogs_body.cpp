@@ -82,6 +82,10 @@ void scenario_modeless() {
     ResourceDialogRecord by_name = {"LISTBOX7", nullptr, g_core.instance, nullptr};
     post_request(kReqResourceDialog, &by_name);
     body_printf("by_name=%s,%d", caption(by_name.result).c_str(), IsWindowVisible(by_name.result) ? 1 : 0);
+    // A template of another module: the Find dialog of the common dialogs, by its number.
+    ResourceDialogRecord in_dll = {"1540", nullptr, LoadLibraryA("comdlg32.dll"), nullptr};
+    post_request(kReqResourceDialog, &in_dll);
+    body_printf("in_dll=%d", in_dll.result != nullptr && IsWindowVisible(in_dll.result) ? 1 : 0);
     ResourceDialogRecord missing = {"4711", nullptr, g_core.instance, nullptr};
     post_request(kReqResourceDialog, &missing);
     body_printf("missing=%d", missing.result != nullptr ? 1 : 0);
@@ -99,6 +103,37 @@ void scenario_modeless() {
     }
     body_printf("own=%s,%d,%d", caption(g_own_dialog).c_str(), IsWindowVisible(g_own_dialog) ? 1 : 0,
                 g_own_init_param == reinterpret_cast<LPARAM>(&own) ? 1 : 0);
+
+    // The input and list dialogs when their template cannot be opened (a module without them
+    // stands in for the program): the answer stays, the result flag says Cancel.
+    HINSTANCE program = g_core.instance;
+    g_core.instance = GetModuleHandleA("kernel32.dll");
+    RtString text("Gast");
+    InputDialogRecord input = {"Name?", "Frage", &text};
+    set_dialog_result_flag(1);
+    post_request(kReqInputDialog, &input);
+    RtString answer("vorher");
+    ListDialogRecord list = {&answer, 3};
+    int32_t input_flag = dialog_result_flag();
+    set_dialog_result_flag(1);
+    post_request(kReqListDialog, &list);
+    body_printf("no_template=[%s],%d,[%s],%d", text.c_str(), input_flag, answer.c_str(), dialog_result_flag());
+    g_core.instance = program;
+}
+
+// 50,000 entries in a multiple-selection list, all chosen: the answer joins them all.
+void scenario_big_list() {
+    std::string expected;
+    char entry[32];
+    for (int i = 0; i < 50000; ++i) {
+        wsprintfA(entry, "Eintrag %05d der Liste", i);
+        add_string(RtString(entry));
+        expected += (i == 0 ? "" : "|") + std::string(entry);
+    }
+    RtString answer;
+    ListDialogRecord record = {&answer, 3};
+    post_request(kReqListDialog, &record);
+    body_printf("joined=%d,%d", answer.length, expected == answer.c_str() ? 1 : 0);
 }
 
 // Save mode with an empty filter and a long extension: the filter is "*." and that extension.
@@ -125,6 +160,8 @@ void program_body() {
         scenario_modeless();
     } else if (scenario == "save_dialog") {
         scenario_save_dialog();
+    } else if (scenario == "big_list") {
+        scenario_big_list();
     }
     body_print("end");
 }

@@ -141,12 +141,26 @@ TEST(Dialogs, ListDialogsOpenTheirTemplateAndAnswerTheChoice) {
     }
 }
 
+// Regression: the quadratic join of the chosen entries kept the main thread busy for minutes.
+TEST(Dialogs, AListDialogWith50000ChosenEntriesAnswersThemAll) {
+    RunningProgram program("dialogs_body.exe", scenario_options("big_list"));
+    HWND dialog = wait_for_window("Mehrfachauswahl", 60000);
+    ASSERT_NE(dialog, nullptr) << program.output();
+    SendMessageA(GetDlgItem(dialog, 102), LB_SELITEMRANGEEX, 0, 49999);
+    answer(dialog, IDOK);
+    ProcessResult r = program.finish(20000);
+    EXPECT_FALSE(r.timed_out);
+    EXPECT_EQ(output_value(r.output, "joined"), std::to_string(50000 * 24 - 1) + ",1");
+}
+
 TEST(Dialogs, ModelessTemplateDialogsOpenFromAProgramBody) {
     ProcessResult r = run_program("dialogs_body.exe", scenario_options("modeless"));
     EXPECT_FALSE(r.timed_out);
     EXPECT_EQ(r.exit_code, 0u);
     EXPECT_EQ(output_value(r.output, "frame"), "Dialog,1");
     EXPECT_EQ(output_value(r.output, "by_name"), "Dateiliste,1");
+    EXPECT_EQ(output_value(r.output, "in_dll"), "1") << "0xA005 opens a template of the record's module";
+    EXPECT_EQ(output_value(r.output, "no_template"), "[Gast],2,[vorher],2") << "a template that failed to open";
     EXPECT_EQ(output_value(r.output, "missing"), "0");
     EXPECT_EQ(output_value(r.output, "own"), "Dialog,1,1") << "0xA014: LDIALOG with the record as init parameter";
 }
@@ -256,6 +270,38 @@ TEST_F(EditStreams, LoadingRtfInterpretsTheFormatting) {
     format.cbSize = sizeof format;
     SendMessageA(rich_, EM_GETCHARFORMAT, SCF_SELECTION, reinterpret_cast<LPARAM>(&format));
     EXPECT_NE(format.dwEffects & CFE_BOLD, 0u);
+}
+
+// The rich edit control reports a stream that failed halfway (a full disk) as it does when the
+// callback fails: the error in dwError, after some bytes were written.
+LRESULT CALLBACK full_disk_proc(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
+    auto original = reinterpret_cast<WNDPROC>(GetWindowLongPtrA(window, GWLP_USERDATA));
+    if (message != EM_STREAMOUT) {
+        return CallWindowProcA(original, window, message, wparam, lparam);
+    }
+    auto* stream = reinterpret_cast<EDITSTREAM*>(lparam);
+    BYTE part[] = "teil";
+    LONG done = 0;
+    stream->pfnCallback(stream->dwCookie, part, 4, &done);
+    stream->dwError = ERROR_DISK_FULL;
+    return done;
+}
+
+// Regression: the save truncated the user's file before streaming, so a failed stream lost it.
+TEST_F(EditStreams, AStreamThatFailsHalfwayLeavesTheFileAsItWas) {
+    write_file("unangetastet");
+    SetWindowLongPtrA(rich_, GWLP_USERDATA, GetWindowLongPtrA(rich_, GWLP_WNDPROC));
+    SetWindowLongPtrA(rich_, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(full_disk_proc));
+    EXPECT_EQ(edit_save_text(rich_, path_.c_str()), static_cast<uint32_t>(ERROR_DISK_FULL));
+    EXPECT_EQ(read_file_bytes(path_), "unangetastet");
+    WIN32_FIND_DATAA found;
+    HANDLE search = FindFirstFileA((path_ + "*").c_str(), &found);
+    int files = 0;
+    for (BOOL more = search != INVALID_HANDLE_VALUE; more; more = FindNextFileA(search, &found)) {
+        ++files;
+    }
+    FindClose(search);
+    EXPECT_EQ(files, 1) << "nothing may be left beside the file";
 }
 
 TEST_F(EditStreams, ErrorsAre87ForOtherWindowsElseTheSystemCode) {

@@ -3,8 +3,10 @@
 // compared with the same text drawn into a bitmap of this body. Results are key=value lines.
 #include <windows.h>
 
+#include <atomic>
 #include <cstdint>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "runtime/core/core_state.h"
@@ -221,6 +223,20 @@ void scenario_busy() {
     }
 }
 
+// Allocates from the process heap, which the main thread's window code uses too, until the
+// process is ended from outside. The window is sized with its contents shown (as Windows does by
+// default), so that the size loop resizes and paints the window as the mouse moves.
+void scenario_heap_busy() {
+    SystemParametersInfoA(SPI_SETDRAGFULLWINDOWS, TRUE, nullptr, 0);
+    print("heap busy", kPrintNewLine);
+    body_print("ready");
+    for (SIZE_T i = 0;; ++i) {
+        HeapFree(GetProcessHeap(), 0, HeapAlloc(GetProcessHeap(), 0, 64 + (i & 63)));
+    }
+}
+
+// Each round waits through a posted request, so the rounds go on only while the main thread
+// carries posted requests out, its modal loops included.
 void scenario_confirm() {
     g_windows.confirm_question.assign_cstring("Wirklich beenden?");
     g_windows.confirm_caption.assign_cstring("Frage");
@@ -229,11 +245,12 @@ void scenario_confirm() {
     body_print("ready");
     for (int i = 0;; ++i) {
         body_printf("alive=%d", i);
-        Sleep(100);
+        post_request(kReqPause, reinterpret_cast<void*>(static_cast<intptr_t>(100)));
     }
 }
 
-// Counts until the window was sized (event code 4 and a new size).
+// Counts, printing each count into the window, until the window was sized (event code 4 and a new
+// size).
 void scenario_suspend() {
     print("suspend", kPrintNewLine);
     RECT start;
@@ -242,6 +259,7 @@ void scenario_suspend() {
     body_print("ready");
     for (int tick = 0;; ++tick) {
         body_printf("tick=%d", tick);
+        print(std::to_string(tick).c_str(), kPrintNewLine);
         Sleep(20);
         RECT now;
         GetWindowRect(g_core.text_window, &now);
@@ -280,6 +298,172 @@ void scenario_events() {
     InterlockedExchange(&g_windows.event_code, 0);
     SendMessageA(modeless.result, WM_SYSCOMMAND, SC_CLOSE, 0);
     body_printf("template_close=%ld,%ld,%d", g_windows.event_code, g_windows.key, IsWindow(modeless.result) ? 1 : 0);
+}
+
+// A frameless window narrower than one character prints unwrapped; a padded field wider than the
+// window wraps once, unpadded after; 1.2 MB of numbered words wrap to their last line.
+void scenario_wrapping() {
+    g_windows.style = WS_POPUP;
+    place_window(0, 0, cw() / 2, 8 * lh());
+    print("abcdef", kPrintNewLine, true);
+    body_printf("no_room=%d", grab(g_windows.memory_dc, 0, 0, 6 * cw(), lh()) == reference("abcdef") ? 1 : 0);
+    place_window(0, 0, 10 * cw(), 8 * lh());
+    g_switches.strwidth = 12;
+    print("ab", kPrintNewLine, true, true);
+    g_switches.strwidth = 0;
+    body_printf("wide_field=%d", window_cells(0, 2, 2) == reference("ab") ? 1 : 0);
+    place_window(0, 0, 1000, 8 * lh());
+    std::string text;
+    for (int i = 0; text.size() < 1200 * 1024; ++i) {
+        text += "Wort" + std::to_string(i) + " ";
+    }
+    print(text.c_str(), kPrintNewLine, true);
+    size_t columns = static_cast<size_t>(g_windows.client_width / cw());
+    std::string last = text.substr((text.size() - 1) / columns * columns);
+    body_printf("long=%d",
+                window_cells(0, g_windows.cursor_row - 1, static_cast<int>(last.size())) == reference(last.c_str()));
+}
+
+// Lines printed while the window is minimised, shrunk below its stored size or mostly off the
+// screen: afterwards the backing bitmap and the repainted window show the last lines in order.
+void scenario_lost_lines(const std::string& how) {
+    clear_window();
+    RECT r;
+    GetWindowRect(g_core.text_window, &r);
+    int width = r.right - r.left;
+    int height = r.bottom - r.top;
+    int rows = g_windows.client_height / lh();
+    auto line = [](int i) { return "line " + std::to_string(1000 + i); };
+    for (int i = 0; i < rows + 2; ++i) {
+        if (i == rows - 1) {  // the last three lines scroll
+            if (how == "minimised") {
+                SendMessageA(g_core.text_window, WM_SYSCOMMAND, SC_MINIMIZE, 0);
+            }
+            position_window(g_core.text_window, r.left, how == "off_screen" ? GetSystemMetrics(SM_CYSCREEN) - 60 : 0,
+                            how == "shrunk" ? width / 2 : width, how == "shrunk" ? height / 3 : height, 0);
+        }
+        print(line(i).c_str(), kPrintNewLine);
+    }
+    SendMessageA(g_core.text_window, WM_SYSCOMMAND, SC_RESTORE, 0);
+    position_window(g_core.text_window, r.left, r.top, width, height, 0);
+    auto all_shown = [&](bool window) {
+        for (int row = 0; row < g_windows.cursor_row; ++row) {
+            Pixels shown = window ? window_cells(0, row, 9) : grab(g_windows.memory_dc, 0, row * lh(), 9 * cw(), lh());
+            if (shown != reference(line(rows + 2 - g_windows.cursor_row + row).c_str())) {
+                return false;
+            }
+        }
+        return true;
+    };
+    bool window_shows = false;
+    for (int i = 0; i < 10 && !window_shows; ++i) {  // Wine may finish a resize after a first paint
+        RedrawWindow(g_core.text_window, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW);
+        window_shows = all_shown(true);
+        Sleep(window_shows ? 0 : 100);
+    }
+    body_printf("kept=%d,%d", all_shown(false) ? 1 : 0, window_shows ? 1 : 0);
+}
+
+// The main thread repaints the window from the backing bitmap without pause while the worker
+// prints 1000 lines: each line must arrive in the backing bitmap.
+void scenario_paint_storm() {
+    clear_window();
+    std::atomic<bool> painting{true};
+    std::thread painter([&] {
+        while (painting) {
+            RedrawWindow(g_core.text_window, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW);
+        }
+    });
+    int lost = 0;
+    for (int i = 1000; i < 2000; ++i) {
+        std::string text = "line " + std::to_string(i);
+        print(text.c_str(), kPrintNewLine);
+        enter_drawing();  // the check reads the backing bitmap too
+        lost +=
+            grab(g_windows.memory_dc, 0, (g_windows.cursor_row - 1) * lh(), 9 * cw(), lh()) != reference(text.c_str());
+        leave_drawing();
+    }
+    painting = false;
+    painter.join();
+    body_printf("lost=%d", lost);
+}
+
+// Sends the message to the text window while a thread waits on each input event; bit i of the
+// result: event i + 1 was pulsed or set meanwhile. Takes a second.
+int woken_by(UINT message, WPARAM wparam) {
+    std::atomic<int> woken{0};
+    std::vector<std::thread> waiters;
+    for (int i = 0; i < 4; ++i) {
+        waiters.emplace_back(
+            [&woken, i] { woken |= WaitForSingleObject(g_windows.input_events[i], 1000) == 0 ? 1 << i : 0; });
+    }
+    Sleep(200);  // all four are waiting before the message is sent
+    SendMessageA(g_core.text_window, message, wparam, 0);
+    for (std::thread& waiter : waiters) {
+        waiter.join();
+    }
+    return woken;
+}
+
+// A horizontal scroll bar control in the text window, made through the request channel.
+HWND create_scroll_bar(int width, int minimum, int maximum) {
+    ControlRecord record = {
+        0,      WS_CHILD | WS_VISIBLE | SBS_HORZ, 0, "SCROLLBAR", "", 10, 40, width, 20, g_core.text_window, 0, nullptr,
+        nullptr};
+    post_request(kReqCreateControl, &record);
+    SCROLLINFO info = {sizeof info, SIF_RANGE, minimum, maximum, 0, 0, 0};
+    SetScrollInfo(record.result, SB_CTL, &info, TRUE);
+    return record.result;
+}
+
+// A text window without menu in event mode: closing it and pressing a key are input events. Then
+// scroll requests to a scroll bar control: the position each leaves.
+void scenario_event_mode() {
+    g_windows.no_menu = 1;
+    g_windows.event_mode = 1;
+    print("event mode", kPrintNewLine);
+    body_printf("menu=%d", GetMenu(g_core.text_window) != nullptr ? 1 : 0);
+    int woken = woken_by(WM_CLOSE, 0);
+    body_printf("close=%ld,%ld,%d,%d", g_windows.event_code, g_windows.key, IsWindow(g_core.text_window), woken);
+    InterlockedExchange(&g_windows.event_code, 0);
+    woken = woken_by(WM_KEYDOWN, VK_F5);  // time enough for a posted WM_CHAR to be recorded
+    body_printf("key=%ld,%ld,%d,%ld", g_windows.key, g_windows.key_down, woken, g_windows.event_code);
+
+    HWND bar = create_scroll_bar(200, 0, 100);
+    struct Row {
+        int minimum, maximum, start, request, thumb;
+    };
+    const Row rows[] = {
+        {0, 100, 5, SB_LINEUP, 0},
+        {0, 100, 0, SB_LINEUP, 0},
+        {0, 100, 100, SB_LINEDOWN, 0},
+        {0, 100, 50, SB_PAGEDOWN, 0},
+        {0, 100, 5, SB_THUMBTRACK, 70},
+        {0, 100, 50, SB_BOTTOM, 0},
+        {0, 100000, 5, SB_THUMBPOSITION, 40000},
+        {-100, 100, 5, SB_THUMBPOSITION, 0xFFCE},  // -50 in 16 bits
+    };
+    std::string positions;
+    for (const Row& row : rows) {
+        SCROLLINFO info = {sizeof info, SIF_RANGE | SIF_POS, row.minimum, row.maximum, 0, row.start, 0};
+        SetScrollInfo(bar, SB_CTL, &info, FALSE);
+        SendMessageA(g_core.text_window, WM_HSCROLL, MAKEWPARAM(row.request, row.thumb), reinterpret_cast<LPARAM>(bar));
+        positions += std::to_string(GetScrollPos(bar, SB_CTL)) + " ";
+    }
+    body_printf("positions=%s", positions.c_str());
+    SendMessageA(g_core.text_window, WM_HSCROLL, SB_ENDSCROLL, reinterpret_cast<LPARAM>(bar));
+    body_printf("end_scroll=%ld,%ld", g_windows.event_code, g_windows.control);
+}
+
+// A scroll bar of 200,000 positions whose thumb the driving test drags to the right end.
+void scenario_thumb_drag() {
+    print("thumb drag", kPrintNewLine);
+    HWND bar = create_scroll_bar(300, 0, 200000);
+    body_print("ready");
+    for (int i = 0; i < 1000 && g_windows.event_code != 255; ++i) {
+        Sleep(10);
+    }
+    body_printf("dragged=%d", GetScrollPos(bar, SB_CTL));
 }
 
 int g_warnings = 0;
@@ -321,6 +505,8 @@ void program_body() {
         scenario_drawing_dc();
     } else if (scenario == "busy") {
         scenario_busy();
+    } else if (scenario == "heap_busy") {
+        scenario_heap_busy();
     } else if (scenario == "confirm") {
         scenario_confirm();
     } else if (scenario == "suspend") {
@@ -329,5 +515,15 @@ void program_body() {
         scenario_events();
     } else if (scenario == "place") {
         scenario_place();
+    } else if (scenario == "wrapping") {
+        scenario_wrapping();
+    } else if (scenario.compare(0, 11, "lost_lines:") == 0) {
+        scenario_lost_lines(scenario.substr(11));
+    } else if (scenario == "paint_storm") {
+        scenario_paint_storm();
+    } else if (scenario == "event_mode") {
+        scenario_event_mode();
+    } else if (scenario == "thumb_drag") {
+        scenario_thumb_drag();
     }
 }

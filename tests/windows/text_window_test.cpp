@@ -79,6 +79,37 @@ TEST(TextWindow, PlacingWarnsOnNegativePositionsOnceOrTwiceAndStoresTheClientSiz
                       {"client_stored", "1"}});
 }
 
+// Regression: wrapping with no room for one character, or a padded field wider than the window,
+// recursed until the stack overflowed; each wrapped line copied the rest, so 1.2 MB never ended.
+TEST(TextWindow, WrappingWithNoRoomAFieldWiderThanTheWindowOrALongTextEnds) {
+    expect_values(run_body("wrapping"), {{"no_room", "1"}, {"wide_field", "1"}, {"long", "1"}});
+}
+
+// Regression: a scroll refreshed the backing bitmap from the window, which holds no or stale
+// pixels while minimised, shrunk or off the screen.
+TEST(TextWindow, LinesScrolledWhileTheWindowCannotShowThemAreKept) {
+    for (const char* how : {"minimised", "shrunk", "off_screen"}) {
+        expect_values(run_body(std::string("lost_lines:") + how), {{"kept", "1,1"}});  // backing, window
+    }
+}
+
+// Regression: the worker printed on the DCs while the main thread painted from them; GDI refused
+// one of the two and the line was lost.
+TEST(TextWindow, PrintingWhileTheMainThreadPaintsLosesNoLine) {
+    expect_values(run_body("paint_storm"), {{"lost", "0"}});
+}
+
+// Masks of the woken input events: close the first and second, a key the first three. Positions
+// after: line up from 5 and from 0, line down at the maximum, page down from 50, thumb track,
+// bottom, thumb at 40000 of 100000, thumb at -50 of -100 to 100.
+TEST(TextWindow, EventModeNoMenuFlagAndScrollBarRequests) {
+    expect_values(run_body("event_mode"), {{"menu", "0"},
+                                           {"close", "2,-2,1,3"},
+                                           {"key", "116,1,7,0"},
+                                           {"positions", "4 0 100 60 5 100 40000 -50 "},
+                                           {"end_scroll", "255,1000"}});
+}
+
 TEST(TextWindow, ButtonCharacterAndDialogCloseBecomeInputEvents) {
     ProcessResult r = run_body("events");
     expect_values(
@@ -110,7 +141,9 @@ TEST(TextWindow, ClosingEndsTheProgramWithZeroWhileTheWorkerAllocates) {
     }
 }
 
-TEST(TextWindow, AnsweringNoToTheCloseQuestionKeepsTheProgramRunning) {
+// Regression (posted requests): the box's modal loop took the worker's posted requests from the
+// thread queue and dropped them, and the worker waited for ever.
+TEST(TextWindow, AnsweringNoToTheCloseQuestionKeepsTheProgramRunningAndPostedRequestsGoOnMeanwhile) {
     RunningProgram program("text_window_body.exe", scenario_options("confirm"));
     ASSERT_TRUE(wait_for_line(program, "ready"));
     HWND window = wait_for_window(kTitle);
@@ -119,9 +152,12 @@ TEST(TextWindow, AnsweringNoToTheCloseQuestionKeepsTheProgramRunning) {
     HWND box = wait_for_process_window(program.process_id(), "#32770");
     ASSERT_NE(box, nullptr);
     EXPECT_EQ(window_text(box), "Frage");
+    size_t before = program.output().size();
+    Sleep(400);
+    EXPECT_GT(program.output().size(), before) << "posted requests must be carried out while the box is open";
     ASSERT_TRUE(click_button(box, IDNO));
     ASSERT_TRUE(wait_until_gone(box));
-    size_t before = program.output().size();
+    before = program.output().size();
     Sleep(400);
     EXPECT_GT(program.output().size(), before) << "the worker must go on";
     EXPECT_TRUE(IsWindow(window));
@@ -146,7 +182,25 @@ void move_mouse(int x, int y, DWORD flags = 0) {
     mouse_event(MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE | flags, x * 65535 / sx, y * 65535 / sy, 0, 0);
 }
 
-TEST(TextWindow, WorkerIsSuspendedWhileTheWindowIsSizedAndSeesEventCodeFour) {
+// Moves the mouse in four steps, from one point of the screen to another, with the left button
+// pressed at the start (when it is pressed at all) and released at the end.
+void drag(POINT from, POINT to, bool press = true) {
+    move_mouse(from.x, from.y);
+    Sleep(100);
+    if (press) {
+        move_mouse(from.x, from.y, MOUSEEVENTF_LEFTDOWN);
+    }
+    for (int i = 1; i <= 4; ++i) {
+        Sleep(50);
+        move_mouse(from.x + (to.x - from.x) * i / 4, from.y + (to.y - from.y) * i / 4);
+    }
+    if (!press) {
+        move_mouse(to.x, to.y, MOUSEEVENTF_LEFTDOWN);  // a click ends a size loop begun by the menu
+    }
+    move_mouse(to.x, to.y, MOUSEEVENTF_LEFTUP);
+}
+
+TEST(TextWindow, WorkerWaitsAtItsNextPrintWhileTheWindowIsSizedAndSeesEventCodeFour) {
     RunningProgram program("text_window_body.exe", scenario_options("suspend"));
     ASSERT_TRUE(wait_for_line(program, "ready"));
     HWND window = wait_for_window(kTitle);
@@ -169,6 +223,36 @@ TEST(TextWindow, WorkerIsSuspendedWhileTheWindowIsSizedAndSeesEventCodeFour) {
     EXPECT_EQ(result.exit_code, 0u);
     EXPECT_NE(result.output.find("event=4"), std::string::npos) << "the worker resumed and saw the new size\n"
                                                                 << result.output;
+}
+
+// Regression: a thumb dragged beyond position 32767 came out negative; beyond 65535 only the
+// track position holds it.
+TEST(TextWindow, AThumbDraggedToTheEndOfALongScrollBarKeepsItsPosition) {
+    RunningProgram program("text_window_body.exe", scenario_options("thumb_drag"));
+    ASSERT_TRUE(wait_for_line(program, "ready"));
+    HWND bar = FindWindowExA(wait_for_window(kTitle), nullptr, "ScrollBar", nullptr);
+    ASSERT_NE(bar, nullptr);
+    RECT r;
+    GetWindowRect(bar, &r);
+    int x = r.left + GetSystemMetrics(SM_CXHSCROLL) + 3;
+    drag({x, (r.top + r.bottom) / 2}, {r.right + 20, (r.top + r.bottom) / 2});
+    EXPECT_EQ(output_value(program.finish(10000).output, "dragged"), "200000");
+}
+
+// Regression: the worker was suspended for the size loop wherever it was, inside the heap too; the
+// main thread then waited in its size loop for the heap's lock for ever.
+TEST(TextWindow, SizingTheWindowWhileTheWorkerAllocatesNeverHangs) {
+    for (int round = 0; round < 3; ++round) {
+        RunningProgram program("text_window_body.exe", scenario_options("heap_busy"));
+        ASSERT_TRUE(wait_for_line(program, "ready"));
+        HWND window = wait_for_process_window(program.process_id(), "FENSTER");
+        RECT r;
+        GetWindowRect(window, &r);
+        PostMessageA(window, WM_SYSCOMMAND, SC_SIZE | WMSZ_BOTTOMRIGHT, MAKELPARAM(r.right - 2, r.bottom - 2));
+        drag({r.right - 2, r.bottom - 2}, {r.right + 78, r.bottom + 58}, false);
+        DWORD_PTR ignored = 0;
+        ASSERT_NE(SendMessageTimeoutA(window, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, 5000, &ignored), 0) << round;
+    }
 }
 
 }  // namespace

@@ -76,9 +76,10 @@ void program_body() {
         body_print("finished");
     } else if (scenario == "fastmode_no_wait") {
         // With fastmode on the main thread does not wait: the process ends while the worker sleeps.
+        // Printed first: the process may end before a line after the post is written.
         g_switches.fastmode = 1;
-        PostThreadMessageA(g_core.main_thread_id, WM_QUIT, 0, 0);
         body_print("posted");
+        PostThreadMessageA(g_core.main_thread_id, WM_QUIT, 0, 0);
         Sleep(INFINITE);
     }
     body_print("end");

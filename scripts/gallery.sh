@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Builds the gallery builder and runs it under Wine on a folder: scripts/gallery.sh FOLDER
+# Builds the gallery builder and runs it under Wine on a folder: scripts/gallery.sh FOLDER. Packs
+# the program (dist/gallery.zip) and the runtime for other programs (dist/brisko.zip) on the way.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build="$root/build"
@@ -14,6 +15,10 @@ folder=$(cd "$1" && pwd)
 cmake -S "$root" -B "$build/release" -G Ninja -DCMAKE_BUILD_TYPE=Release \
     -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-i686.cmake" -DBUILD_TESTING=OFF >/dev/null
 cmake --build "$build/release" --target dist
+# The runtime as a package for people who write programs on it, beside gallery.zip: dist/brisko.zip.
+rm -rf "$build/release/brisko"
+cmake --install "$build/release" --prefix "$build/release/brisko" >/dev/null
+(cd "$build/release" && cmake -E tar cf "$root/dist/brisko.zip" --format=zip brisko)
 
 # The user's own Wine prefix (a Windows browser would live there), created when missing.
 export WINEDEBUG=-all WINEARCH=win32

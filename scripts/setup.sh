@@ -37,18 +37,6 @@ if [ ! -f "$WINEPREFIX/system.reg" ]; then
 fi
 [ -n "${RT_TEST_PREFIX:-}" ] || exit 0
 
-# The viewer tests run under Node 20 or newer, which Debian 12 does not ship (its nodejs is 18):
-# say what is missing and how to get it; the other tests run all the same.
-node_major=$(node -p 'process.versions.node.split(".")[0]' 2>/dev/null || echo 0)
-if [ "$node_major" -lt 20 ] || ! command -v npm >/dev/null 2>&1; then
-    found=$(node --version 2>/dev/null || echo "no node")
-    command -v npm >/dev/null 2>&1 || found="$found, no npm"
-    cat >&2 <<EOF2
-setup: the viewer tests (viewer_test) need Node.js 20 or newer with npm; found: $found.
-setup: Debian 12 ships Node 18. Install Node 20 from NodeSource, then run the tests again:
-setup:     curl -fsSL https://deb.nodesource.com/setup_20.x | sudo -E bash - && sudo apt-get install -y nodejs
-setup: the other tests run now; viewer_test fails until then.
-EOF2
-    exit 0
-fi
+# The viewer tests: browsers, a Node of version 20 or newer (fetched into the build folder where the
+# system's is older, as Debian 12's is) and their npm packages.
 "$root/scripts/setup_viewer.sh" "$(dirname "$RT_TEST_PREFIX")/viewer-npm"

@@ -5,4 +5,4 @@ set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 modules="${RT_BUILD_DIR:-$root/build}/viewer-npm"
 "$root/scripts/setup_viewer.sh" "$modules" >/dev/null
-NODE_PATH="$modules/node_modules" exec node "$root/tests/viewer/benchmark.js" "$@"
+PATH="$modules/bin:$PATH" NODE_PATH="$modules/node_modules" exec node "$root/tests/viewer/benchmark.js" "$@"

@@ -1,7 +1,8 @@
 /*
  * PicLens Lite: the slide-show viewer that the gallery page starts. It reads the Media RSS feed the
  * page announces and shows its pictures one at a time, full-window, until the user closes the show.
- * Plain script and CSS in one file; it loads nothing but the feed and the pictures the feed names.
+ * Plain script and CSS in one file; it loads nothing but the feed and the pictures the feed names on
+ * this computer.
  * When the browser does not let the page read the feed, the user chooses or drops the feed file.
  *
  * The gallery builder finds the browser window by its title: the page keeps "view gallery" for a
@@ -52,8 +53,7 @@
         '  text-align: center; }',
         '#pll-show .pll-choose.pll-over { border-color: #9cf; background: #223; }',
         '#pll-show .pll-choose button { padding: 6px 16px; font-size: 15px; }',
-        '#pll-show .pll-choose .pll-problem { color: #f99; }',
-        '#pll-show .pll-settings { color: #999; font-size: 12px; }'
+        '#pll-show .pll-choose .pll-problem { color: #f99; }'
     ].join('\n');
 
     // What the user reads when there is nothing to show: a short form for the window title, a
@@ -70,17 +70,12 @@
             text: ['The picture list of this gallery (feed.rss) names no pictures: the folder and the folders below ' +
                    'it hold no JPEG, GIF or PNG files.']
         },
-        // The chooser of the picture list comes first (see offerChooser); this is the second way.
+        // The way round is the chooser of the picture list (offerChooser). Switching off the browser's
+        // file-origin isolation is not offered: it would let every local page read every local file.
         refused: {
             short: 'picture list not readable',
             heading: 'The browser did not let this page read its picture list',
-            text: ['<div class="pll-settings"><p>Or let local pages read local files, then make the gallery ' +
-                   'again:</p><ul><li>Firefox: open <code>about:config</code> and set ' +
-                   '<code>security.fileuri.strict_origin_policy</code> to <code>false</code> (in some ' +
-                   'older versions also <code>privacy.file_unique_origin</code>).</li>' +
-                   '<li>Chrome, Chromium or Edge: start the browser with the option ' +
-                   '<code>--allow-file-access-from-files</code>.</li></ul>' +
-                   '<p>(If the file has been deleted meanwhile, it cannot be read either.)</p></div>']
+            text: ['If the file is no longer in that folder, the gallery has ended: make the gallery again.']
         },
         unreadable: {
             short: 'picture list not readable',
@@ -170,10 +165,34 @@
         }
     }
 
-    var ABSOLUTE_URL = /^[a-z][a-z0-9+.\-]*:/i;
+    // Pictures come from this computer only. A feed's address is taken when it is relative (it then
+    // resolves against the feed's own file: address) or a file: address without a host; anything
+    // else (another scheme, a host, a share as file://host/, //host/ or \\host\) is never fetched, also
+    // from a feed the user chose. Addresses are checked as the browser's parser reads them: without
+    // blanks or control characters at either end, and without tabs and line breaks.
+    var LOCAL_FILE = /^file:\/\/(localhost)?\/(?![\/\\]|%2f|%5c)/i;
+    var RELATIVE = /^(?![a-z][a-z0-9+.\-]*:|[\/\\]{2})/i;
 
-    function resolveUrl(url, base) {
-        if (ABSOLUTE_URL.test(url)) {
+    function parsedForm(url) {
+        var start = 0;
+        var end = url.length;
+        while (start < end && url.charCodeAt(start) <= 32) {
+            start++;
+        }
+        while (end > start && url.charCodeAt(end - 1) <= 32) {
+            end--;
+        }
+        return url.substring(start, end).replace(/[\t\n\r]/g, '');
+    }
+
+    function isLocalFile(url) {
+        return LOCAL_FILE.test(parsedForm(url));
+    }
+
+    // The address a feed gives a picture, relative ones resolved; others are kept as they are (and
+    // refused when loaded unless they are local files).
+    function pictureAddress(url, base) {
+        if (!RELATIVE.test(parsedForm(url))) {
             return url;
         }
         try {
@@ -183,107 +202,254 @@
         }
     }
 
-    // Comments, CDATA sections, processing instructions, the document type, or a tag: (1) "/" of an
-    // end tag, (2) name, (3) attributes, (4) "/" of an empty element.
-    var MARKUP = '<!--[\\s\\S]*?-->|<!\\[CDATA\\[[\\s\\S]*?\\]\\]>|<\\?[\\s\\S]*?\\?>|' +
-                 '<!DOCTYPE(?:[^>\\[]|\\[[\\s\\S]*?\\])*>|' +
-                 '<(/?)([^\\s/>!?"\'=<]+)((?:[^>"\']|"[^"]*"|\'[^\']*\')*?)(/?)>';
-    var ATTRIBUTE = /([^\s=]+)\s*=\s*(?:"([^"]*)"|'([^']*)')/g;
     var ENTITY = /&(#x[0-9a-f]+|#[0-9]+|amp|lt|gt|quot|apos);/gi;
     var NAMED_ENTITIES = {amp: '&', lt: '<', gt: '>', quot: '"', apos: "'"};
 
-    function attributes(text) {
-        var found = {};
-        var match;
-        ATTRIBUTE.lastIndex = 0;
-        while ((match = ATTRIBUTE.exec(text)) !== null) {
-            var value = match[2] !== undefined ? match[2] : match[3];
-            found[match[1]] = value.indexOf('&') === -1 ? value : value.replace(ENTITY, function (all, name) {
-                if (name.charAt(0) !== '#') {
-                    return NAMED_ENTITIES[name.toLowerCase()];
-                }
-                var hex = name.charAt(1).toLowerCase() === 'x';
-                var code = parseInt(name.substring(hex ? 2 : 1), hex ? 16 : 10);
-                return code <= 0x10FFFF ? String.fromCodePoint(code) : all;
-            });
+    function decodeEntities(value) {
+        return value.indexOf('&') === -1 ? value : value.replace(ENTITY, function (all, name) {
+            if (name.charAt(0) !== '#') {
+                return NAMED_ENTITIES[name.toLowerCase()];
+            }
+            var hex = name.charAt(1).toLowerCase() === 'x';
+            var code = parseInt(name.substring(hex ? 2 : 1), hex ? 16 : 10);
+            return code <= 0x10FFFF ? String.fromCodePoint(code) : all;
+        });
+    }
+
+    // Blanks (1), and the other characters that end a tag's or an attribute's name (2): / > ! ? " ' = <
+    var CHARACTER_KIND = new Uint8Array(128);
+    ' \t\n\r'.split('').forEach(function (c) {
+        CHARACTER_KIND[c.charCodeAt(0)] = 1;
+    });
+    '/>!?"\'=<'.split('').forEach(function (c) {
+        CHARACTER_KIND[c.charCodeAt(0)] = 2;
+    });
+
+    function isBlank(c) {
+        return c < 128 && CHARACTER_KIND[c] === 1;
+    }
+
+    function endsName(c) {
+        return c < 128 && CHARACTER_KIND[c] !== 0;
+    }
+
+    // Reads the markup that begins with "<" at `from`, by index: a comment, a CDATA section, a
+    // processing instruction, the document type, or a tag with its attributes (name="value" or
+    // name='value'). Each end is found with indexOf or one pass over the characters, never by trying
+    // again from an earlier place, so a whole feed is read in time linear in its length. Returns
+    // {end} for markup that is not a tag, {end, name, closing, empty, attributes} for a tag (of its
+    // attributes only the namespace bindings and a content element's url), or null
+    // when the markup is not well-formed (it runs to the end of the text, or a tag holds something
+    // other than attributes).
+    function readMarkup(text, from) {
+        var second = text.charCodeAt(from + 1);
+        if (second !== 33 && second !== 63) {  // neither "!" nor "?"
+            return readTag(text, from);
         }
-        return found;
+        var end;
+        if (text.startsWith('<!--', from)) {
+            end = text.indexOf('-->', from + 4);
+            return end === -1 ? null : {end: end + 3};
+        }
+        if (text.startsWith('<![CDATA[', from)) {
+            end = text.indexOf(']]>', from + 9);
+            return end === -1 ? null : {end: end + 3};
+        }
+        if (text.startsWith('<?', from)) {
+            end = text.indexOf('?>', from + 2);
+            return end === -1 ? null : {end: end + 2};
+        }
+        if (text.startsWith('<!DOCTYPE', from)) {
+            return readDocumentType(text, from + 9);
+        }
+        return readTag(text, from);
+    }
+
+    // The document type after "<!DOCTYPE": quoted literals, and an internal subset in brackets whose
+    // literals and comments may hold "]" and ">".
+    function readDocumentType(text, i) {
+        var inSubset = false;
+        while (i < text.length) {
+            var c = text.charAt(i);
+            if (c === '"' || c === "'") {
+                i = text.indexOf(c, i + 1);
+            } else if (inSubset && text.startsWith('<!--', i)) {
+                i = text.indexOf('-->', i + 4);
+            } else if (c === '>' && !inSubset) {
+                return {end: i + 1};
+            } else if (c === '[' || c === ']') {
+                inSubset = c === '[';
+            }
+            if (i === -1) {
+                return null;
+            }
+            i++;
+        }
+        return null;
+    }
+
+    function readTag(text, from) {
+        var length = text.length;
+        var i = from + 1;
+        var closing = text.charCodeAt(i) === 47;
+        if (closing) {
+            i++;
+        }
+        var start = i;
+        while (i < length && !endsName(text.charCodeAt(i))) {
+            i++;
+        }
+        if (i === start) {
+            return null;
+        }
+        var tag = {end: 0, name: text.substring(start, i), closing: closing, empty: false, attributes: null};
+        var isContent = tag.name === 'content' || tag.name.endsWith(':content');
+        for (;;) {
+            while (i < length && isBlank(text.charCodeAt(i))) {
+                i++;
+            }
+            var c = text.charCodeAt(i);
+            if (c === 62 || (c === 47 && text.charCodeAt(i + 1) === 62)) {  // ">" or "/>"
+                tag.empty = c === 47;
+                tag.end = i + (tag.empty ? 2 : 1);
+                return tag.closing && tag.empty ? null : tag;
+            }
+            if (closing || i >= length) {
+                return null;  // an end tag holds nothing but blanks after its name
+            }
+            start = i;
+            while (i < length && !endsName(text.charCodeAt(i))) {
+                i++;
+            }
+            var nameEnd = i;
+            while (i < length && isBlank(text.charCodeAt(i))) {
+                i++;
+            }
+            if (nameEnd === start || text.charCodeAt(i) !== 61) {  // "="
+                return null;
+            }
+            i++;
+            while (i < length && isBlank(text.charCodeAt(i))) {
+                i++;
+            }
+            c = text.charCodeAt(i);
+            var close = c === 34 || c === 39 ? text.indexOf(text.charAt(i), i + 1) : -1;
+            if (close === -1) {
+                return null;
+            }
+            // Only what the scan looks at is kept: namespace bindings, and the address of a content element.
+            var isUrl = isContent && nameEnd - start === 3 && text.startsWith('url', start);
+            if (isUrl || text.startsWith('xmlns', start)) {
+                tag.attributes = tag.attributes || [];
+                tag.attributes.push({name: text.substring(start, nameEnd), value: text.substring(i + 1, close)});
+            }
+            i = close + 1;
+        }
     }
 
     // The media:content elements in document order give the pictures; the thumbnails are not used.
     // One pass over the markup, in slices so that the page stays responsive while a feed of a hundred
     // thousand items is read: the tags must nest under one root (a damaged or cut-off feed is refused),
-    // and an element counts when its prefix is bound to the Media RSS namespace where it stands.
+    // and an element counts when its prefix is bound to the Media RSS namespace where it stands. Any
+    // failure while reading, whatever the text, ends in the answer that it is no picture list.
     function parseFeed(text, feedUrl, done) {
-        var markup = new RegExp(MARKUP, 'g');
-        var open = [];   // {name, spaces}: the open elements, with the prefixes each one binds
+        var open = [];            // the open elements: {name, bound: the namespace keys they bind, or null}
+        var spaces = new Map();   // namespace key ("xmlns" or "xmlns:prefix") -> URIs bound, innermost last
         var rootSeen = false;
         var urls = [];
-        var at = 0;      // end of the markup read so far
+        var at = 0;               // end of the markup read so far
 
         function namespaceOf(prefix) {
-            var key = prefix ? 'xmlns:' + prefix : 'xmlns';
-            for (var i = open.length - 1; i >= 0; i--) {
-                if (open[i].spaces && open[i].spaces.hasOwnProperty(key)) {
-                    return open[i].spaces[key];
-                }
-            }
-            return '';
+            var uris = spaces.get(prefix ? 'xmlns:' + prefix : 'xmlns');
+            return uris && uris.length > 0 ? uris[uris.length - 1] : '';
         }
 
-        function outsideRootIsBlank(from, to) {
+        function close(element) {
+            for (var i = 0; element.bound && i < element.bound.length; i++) {
+                spaces.get(element.bound[i]).pop();
+            }
+        }
+
+        // Text outside the root element may only be blank.
+        function blankOutsideRoot(from, to) {
             return open.length > 0 || !/\S/.test(text.substring(from, to));
         }
 
-        function slice() {
+        // The outcome once the text is read, or null while there is more to read.
+        function readSlice() {
             for (var count = 0; count < SCAN_SLICE; count++) {
-                var match = markup.exec(text);
                 var next = text.indexOf('<', at);
-                if (match === null) {
-                    var whole = next === -1 && open.length === 0 && rootSeen && outsideRootIsBlank(at, text.length);
-                    done(!whole ? {problem: 'unreadable'} : urls.length > 0 ? {urls: urls} : {problem: 'empty'});
-                    return;
+                if (!blankOutsideRoot(at, next === -1 ? text.length : next)) {
+                    return {problem: 'unreadable'};
                 }
-                if (next !== match.index || !outsideRootIsBlank(at, match.index)) {
-                    done({problem: 'unreadable'});
-                    return;
+                if (next === -1) {
+                    return open.length > 0 || !rootSeen ? {problem: 'unreadable'} :
+                        urls.length > 0 ? {urls: urls} : {problem: 'empty'};
                 }
-                at = markup.lastIndex;
-                var name = match[2];
-                if (name === undefined) {
+                var markup = readMarkup(text, next);
+                if (markup === null) {
+                    return {problem: 'unreadable'};
+                }
+                at = markup.end;
+                if (markup.name === undefined) {
                     continue;
                 }
-                if (match[1]) {
-                    if (match[3].trim() || match[4] || open.length === 0 || open.pop().name !== name) {
-                        done({problem: 'unreadable'});
-                        return;
+                if (markup.closing) {
+                    var last = open.pop();
+                    if (!last || last.name !== markup.name) {
+                        return {problem: 'unreadable'};
                     }
+                    close(last);
                     continue;
                 }
                 if (open.length === 0 && rootSeen) {
-                    done({problem: 'unreadable'});
-                    return;
+                    return {problem: 'unreadable'};
                 }
                 rootSeen = true;
-                var colon = name.indexOf(':');
-                var local = name.substring(colon + 1);
-                var element = {name: name, spaces: null};
-                if (match[3].indexOf('xmlns') !== -1 || local === 'content') {
-                    var found = attributes(match[3]);
-                    element.spaces = found;
-                    open.push(element);
-                    var prefix = colon === -1 ? '' : name.substring(0, colon);
-                    if (local === 'content' && found.url && namespaceOf(prefix) === MEDIA_NS) {
-                        urls.push(resolveUrl(found.url, feedUrl));
+                openElement(markup);
+            }
+            return null;
+        }
+
+        function openElement(tag) {
+            var element = {name: tag.name, bound: null};
+            var url = null;
+            var colon = tag.name.indexOf(':');
+            var local = tag.name.substring(colon + 1);
+            for (var i = 0; tag.attributes && i < tag.attributes.length; i++) {
+                var attribute = tag.attributes[i];
+                if (attribute.name === 'xmlns' || attribute.name.startsWith('xmlns:')) {
+                    if (!spaces.has(attribute.name)) {
+                        spaces.set(attribute.name, []);
                     }
-                    if (match[4]) {
-                        open.pop();
-                    }
-                } else if (!match[4]) {
-                    open.push(element);
+                    spaces.get(attribute.name).push(decodeEntities(attribute.value));
+                    element.bound = (element.bound || []).concat(attribute.name);
+                } else if (attribute.name === 'url' && local === 'content') {
+                    url = attribute.value;
                 }
             }
-            setTimeout(slice, 0);
+            if (url && namespaceOf(colon === -1 ? '' : tag.name.substring(0, colon)) === MEDIA_NS) {
+                urls.push(pictureAddress(decodeEntities(url), feedUrl));
+            }
+            if (tag.empty) {
+                close(element);
+            } else {
+                open.push(element);
+            }
+        }
+
+        function slice() {
+            var outcome;
+            try {
+                outcome = readSlice();
+            } catch (e) {
+                outcome = {problem: 'unreadable'};
+            }
+            if (outcome) {
+                done(outcome);
+            } else {
+                setTimeout(slice, 0);
+            }
         }
         slice();
     }
@@ -332,8 +498,14 @@
     }
 
     // Pictures are loaded through Image objects; only the current picture and its neighbours are kept,
-    // so a gallery of many thousand pictures holds three at a time. Failures are remembered by index.
+    // so a gallery of many thousand pictures holds three at a time. Failures are remembered by index;
+    // an address that is not a local file fails without being fetched (see LOCAL_FILE).
     function loadPicture(index, done) {
+        if (!isLocalFile(pictures.urls[index])) {
+            pictures.failed[index] = true;
+            done(null);
+            return;
+        }
         var entry = pictures.cache[index];
         if (!entry) {
             entry = {state: 'loading', image: new Image(), waiters: []};

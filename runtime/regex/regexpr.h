@@ -3,6 +3,7 @@
 // Pure C++, no platform headers. One object belongs to one thread at a time.
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -11,6 +12,23 @@
 
 // Thrown for compile errors (code below 1000, position = parser cursor) and run-time errors
 // (code 1000 and above, position 0).
+//
+// Limits. Work that would pass one of them is refused with an error code of its own, never
+// answered with a wrong result or "no match", and leaves nothing that changes a later search:
+// - 130 (compile): the program would be larger than kMaxProgramSize bytes (16 MiB; sizes are
+//   counted in 64 bits, so no pattern length wraps them).
+// - 1016: a search took more than its step budget of kBaseSteps + 8 x (input bytes from the
+//   start offset to the end + 1) x (program bytes) steps; a step is one alternation, repetition or
+//   loop node entered, one backtrack or one byte counted by a repetition. The budget is in force where remembering
+//   failed states does not bound the work: patterns with back-references (whose future depends on the captured texts),
+//   a search before it starts remembering (after 8 backtracks per input byte plus 100000, or at the budget, whichever
+//   comes first), and a search whose failed-state memory is full.
+// - 1017: the backtracking stack reached kMaxStackBytes (128 MiB) with nothing remembered that
+//   would let it drop its oldest part (patterns with back-references). Without back-references a
+//   full stack drops its oldest quarter and the try starts again from its start position, finding
+//   its way back through the remembered failed states.
+// Memory: the backtracking stack (at most kMaxStackBytes) and the failed-state memory (at most
+// kMaxMemoBytes, 128 MiB) together stay under 256 MiB, whatever the input.
 class CRegExprException {
   public:
     CRegExprException(int32_t error_code, int32_t cursor) : code(error_code), position(cursor) {}
@@ -62,6 +80,15 @@ constexpr int32_t kNodeHeader = 5;  // kind byte and 4-byte next offset
 constexpr int kGroups = 15;
 constexpr int kLoopLevels = 10;
 
+// Limits (see CRegExprException).
+constexpr int32_t kErrorProgramTooLarge = 130;
+constexpr int32_t kErrorStepBudget = 1016;
+constexpr int32_t kErrorStackFull = 1017;
+constexpr int64_t kMaxProgramSize = int64_t{1} << 24;
+constexpr int64_t kBaseSteps = int64_t{1} << 24;
+constexpr size_t kMaxStackBytes = size_t{128} << 20;
+constexpr size_t kMaxMemoBytes = size_t{128} << 20;
+
 // Modifier bits.
 constexpr int32_t kModI = 1, kModR = 2, kModS = 4, kModG = 8, kModM = 16, kModX = 32;
 constexpr int32_t kDefaultModifiers = kModR | kModS | kModG;
@@ -103,35 +130,43 @@ class CRegExpr {
 
     int32_t last_error() const { return last_error_; }
     // After how many backtracking steps the searches of one input start remembering failed states;
-    // negative (the default) is 8 per input byte plus 100000. Whether a search of this input
-    // ended because that bounded set, or the bounded backtracking stack, was full (it and later
-    // searches then report no match).
+    // negative (the default) is 8 per input byte plus 100000, or earlier at the step budget. An
+    // explicit number holds exactly (INT64_MAX: never), and the budget then raises its error.
     void set_memo_after(int64_t backtracks) {
         memo_after_ = backtracks;
         memo_stale_ = true;
     }
-    bool memo_gave_up() const { return memo_full_; }
+    // Lowers the stack and memo limits and the budget's fixed part (never above the defaults), so
+    // that tests reach them with small inputs.
+    void set_limits(size_t stack_bytes, size_t memo_bytes, int64_t base_steps = regex::kBaseSteps);
+    // The last search: its steps and step budget, whether it had to start a try again after
+    // dropping the oldest part of a full stack, and the peak bytes of stack and memo of this input.
+    int64_t last_steps() const { return steps_; }
+    int64_t last_budget() const { return step_budget_; }
+    bool last_restarted() const { return restarted_; }
+    size_t memory_bytes() const { return stack_.peak_bytes() + memo_bytes_; }
     // The compiled program as text, one node per line, and the search aids; compiles if needed.
     std::string dump();
 
   private:
+    static constexpr uint8_t kMemoFailEntry = 9;  // the kind of record that marks a failed state
     // One record of the backtracking stack: an undo record or a choice point (see the matcher).
+    // head = program offset << 8 | aux << 4 | kind.
     struct Entry {
-        uint8_t kind;
-        uint8_t aux;
-        int32_t pc;
+        uint32_t head;
         int32_t pos;
         int32_t a;
     };
-    // The backtracking stack: blocks that are kept once allocated, so that it never moves and
-    // a search reuses what earlier searches allocated. Bounded by kMaxEntries.
+    // The backtracking stack: blocks that are kept once allocated, so that it never moves and a
+    // search reuses what earlier searches allocated. At most max_blocks blocks; when they are
+    // full the oldest blocks can be dropped (their records are lost, the newest stay).
     class Stack {
       public:
         static constexpr size_t kBlock = size_t{1} << 15;
-        static constexpr size_t kMaxEntries = size_t{1} << 25;
-        bool empty() const { return size_ == 0; }
-        void clear() { size_ = 0; }
+        bool empty() const { return size_ == floor_; }
+        void clear() { size_ = floor_ = 0; }
         Entry& top() { return blocks_[(size_ - 1) / kBlock][(size_ - 1) % kBlock]; }
+        Entry& at(size_t i) { return blocks_[i / kBlock][i % kBlock]; }
         Entry pop() {
             --size_;
             return blocks_[size_ / kBlock][size_ % kBlock];
@@ -139,7 +174,7 @@ class CRegExpr {
         // False when the stack is full.
         bool push(const Entry& e) {
             if (size_ % kBlock == 0 && size_ / kBlock == blocks_.size()) {
-                if (size_ >= kMaxEntries)
+                if (blocks_.size() >= max_blocks_)
                     return false;
                 blocks_.emplace_back(new Entry[kBlock]);
             }
@@ -147,6 +182,15 @@ class CRegExpr {
             ++size_;
             return true;
         }
+        // Drops the oldest quarter of the blocks; their memory serves the newest records.
+        void drop_oldest();
+        size_t floor() const { return floor_; }
+        void set_floor(size_t f) { floor_ = f; }
+        void set_max_bytes(size_t bytes) { max_blocks_ = std::max<size_t>(4, bytes / (kBlock * sizeof(Entry))); }
+        size_t peak_bytes() const { return blocks_.size() * kBlock * sizeof(Entry); }
+        Stack() = default;
+        Stack(const Stack&) = delete;
+        Stack& operator=(const Stack&) = delete;
         ~Stack() {
             for (Entry* b : blocks_)
                 delete[] b;
@@ -155,6 +199,15 @@ class CRegExpr {
       private:
         std::vector<Entry*> blocks_;
         size_t size_ = 0;
+        size_t floor_ = 0;  // records below it were dropped
+        size_t max_blocks_ = regex::kMaxStackBytes / (kBlock * sizeof(Entry));
+    };
+    // One remembered (node, loop stack) pair: its failed positions, in a bitmap of its own or in
+    // the shared hash set, and the range of positions after it known to fail (repetitions).
+    struct Slot {
+        int32_t bitmap;   // index into memo_bits_, -1 none
+        uint32_t hashed;  // positions of this slot in the hash set
+        int32_t range_lo, range_hi;
     };
     [[noreturn]] void fail(int32_t code);
     void free_program();
@@ -162,12 +215,51 @@ class CRegExpr {
     void compute_search_aids();
     bool search(int32_t from);
     bool run(int32_t start);
-    bool memo_enter(int32_t pc, int32_t pos);
-    bool memo_failed(int32_t pc, int32_t pos, uint32_t ls);
-    void memo_mark(int32_t pc, int32_t pos, uint32_t ls);
-    uint64_t* memo_bit(int32_t pc, int32_t pos, bool create, uint64_t* bit);
+    void push_entry(uint8_t kind, uint8_t aux, int32_t pc, int32_t pos, int32_t a) {
+        Entry e{static_cast<uint32_t>(pc) << 8 | static_cast<uint32_t>(aux) << 4 | kind, pos, a};
+        if (!stack_.push(e))
+            push_on_full_stack(e);
+    }
+    void push_on_full_stack(const Entry& e);
+    // The common case inline: no loop active, a recently seen node whose positions are all in
+    // its bitmap.
+    bool memo_enter(int32_t pc, int32_t pos, bool mark = true) {
+        size_t r = static_cast<size_t>(pc) & 63;
+        if (loop_index_ == 0 && recent_pc_[r] == pc) {
+            const Slot& s = slots_[recent_slot_[r]];
+            if (s.bitmap >= 0 &&
+                (memo_bits_[static_cast<size_t>(s.bitmap)][static_cast<size_t>(pos) / 64] >> (pos % 64)) & 1)
+                return true;
+            if (s.hashed == 0) {
+                if (mark)
+                    push_entry(kMemoFailEntry, 0, pc, pos, 0);
+                return false;
+            }
+        }
+        return memo_enter_slow(pc, pos, mark);
+    }
+    bool memo_enter_slow(int32_t pc, int32_t pos, bool mark);
+    uint32_t slot_of(int32_t pc, uint32_t ls, bool create);
+    // The slot of a node under the current loop stack (see slot_of); with no loop active, a
+    // recently seen node's comes from a small cache.
+    uint32_t current_slot(int32_t pc, bool create) {
+        size_t r = static_cast<size_t>(pc) & 63;
+        if (loop_index_ == 0 && recent_pc_[r] == pc)
+            return recent_slot_[r];
+        return current_slot_slow(pc, create);
+    }
+    uint32_t current_slot_slow(int32_t pc, bool create);
+    bool memo_failed(uint32_t slot, int32_t pos);
+    void memo_mark(int32_t pc, int32_t pos);
+    bool memo_afford(size_t bytes);
+    template <class T>
+    bool memo_reserve(std::vector<T>& v, size_t n);
+    template <class HashOf>
+    bool add_id(std::vector<uint32_t>& table, uint32_t id, uint64_t hash, HashOf hash_of);
     uint32_t loop_state_id();
     void memo_reset();
+    void limit_in_force();
+    void memo_turns_on();
     int32_t count_simple(int32_t node, int32_t pos, int32_t max, int32_t* unit);
     bool line_sep_at(int32_t pos) const;
     bool line_start_at(int32_t pos) const;
@@ -198,8 +290,11 @@ class CRegExpr {
     uint8_t first_b_ = 0;
     int32_t must_offset_ = 0;  // program offset of the must-contain literal's bytes, 0 if none
     int32_t must_length_ = 0;
-    int32_t must_found_ = -1;           // last found occurrence of the literal in the current input
-    int32_t first_next_[2] = {-1, -1};  // next occurrences of the one or two first bytes
+    int32_t must_found_ = -1;  // last found occurrence of the literal in the current input
+    // The next occurrences of the one or two first bytes at or after first_from_ (no occurrence
+    // lies between first_from_ and them); -1 when not known.
+    int32_t first_next_[2] = {-1, -1};
+    int32_t first_from_[2] = {-1, -1};
 
     // Input and results.
     std::vector<char> input_;
@@ -215,23 +310,31 @@ class CRegExpr {
 
     // Backtracking state, kept and reused between searches.
     Stack stack_;
+    int64_t steps_ = 0;
+    int64_t step_budget_ = 0;
+    int64_t step_check_ = 0;  // the budget while it is in force, else no limit
+    bool restarted_ = false;
+    bool dropped_ = false;  // the stack dropped its oldest records in this try
     int64_t backtracks_ = 0;
     int64_t memo_threshold_ = 0;
     int64_t memo_after_ = -1;
     bool memo_on_ = false;
-    bool memo_full_ = false;
-    bool memo_stale_ = true;      // input or program changed since the last reset
-    std::vector<uint64_t> memo_;  // hash set of states: position, node, loop stack
+    bool memo_full_ = false;  // a failed state could not be remembered: the budget is in force
+    bool memo_stale_ = true;  // input or program changed since the last reset
+    size_t memo_max_bytes_ = regex::kMaxMemoBytes;
+    int64_t base_steps_ = regex::kBaseSteps;
+    size_t memo_bytes_ = 0;
+    uint64_t memo_marks_ = 0;
+    std::vector<uint64_t> memo_;  // hash set of slot << 32 | position
     size_t memo_used_ = 0;
-    std::vector<int8_t> memo_slot_;                 // per node: its bitmap, -1 none yet, -2 the hash set
+    std::vector<uint64_t> slot_keys_;  // per slot: node << 32 | loop state
+    std::vector<Slot> slots_;
+    std::vector<uint32_t> slot_table_;              // open addressing: slot + 1
     std::vector<std::vector<uint64_t>> memo_bits_;  // per bitmap: one bit per position
-    std::vector<uint32_t> loop_states_;             // interned loop stacks: index, then its counters
-    std::vector<uint32_t> loop_state_table_;        // open addressing: offset + 1 into loop_states_
+    size_t memo_bitmap_bytes_ = 0;
+    int32_t recent_pc_[64] = {};  // the slots of nodes with no loop active
+    uint32_t recent_slot_[64] = {};
+    std::vector<uint32_t> loop_states_;       // interned loop stacks: index, then its counters
+    std::vector<uint32_t> loop_state_table_;  // open addressing: id
     uint32_t loop_state_count_ = 0;
-    // Per repetition node (by program offset): positions after it known to fail, as a range.
-    struct FailedRange {
-        int32_t lo, hi;
-        uint32_t loop_state;
-    };
-    std::vector<FailedRange> failed_ranges_;
 };

@@ -14,6 +14,8 @@
 // Every error is raised through Parser::fail, which carries the code and the cursor position.
 #include <cstdio>
 #include <cstring>
+#include <utility>
+#include <vector>
 
 #include "runtime/regex/regexpr.h"
 #include "runtime/values/string_functions.h"
@@ -117,7 +119,7 @@ class Parser {
         int flags = 0;
         alternation(false, &flags);
         starts_quantified_ = flags & kSpStart;
-        return size_;
+        return static_cast<int32_t>(size_);
     }
     bool has_backref() const { return has_backref_; }
     bool starts_quantified() const { return starts_quantified_; }
@@ -125,18 +127,25 @@ class Parser {
   private:
     [[noreturn]] void fail(int32_t code) { throw CRegExprException(code, static_cast<int32_t>(cur_ - text_)); }
 
+    // Sizes are counted in 64 bits and checked as they grow, so the sizing pass stops at the limit.
+    void grow(int64_t n) {
+        if (size_ + n > kMaxProgramSize)
+            fail(kErrorProgramTooLarge);
+    }
     void emit_byte(uint8_t b) {
+        grow(1);
         if (prog_)
             prog_[size_] = b;
         ++size_;
     }
     void emit32(int32_t v) {
+        grow(4);
         if (prog_)
             write32(prog_ + size_, v);
         size_ += 4;
     }
     int32_t node(uint8_t kind) {
-        int32_t at = size_;
+        int32_t at = static_cast<int32_t>(size_);
         emit_byte(kind);
         emit32(0);
         return at;
@@ -144,6 +153,7 @@ class Parser {
     // Inserts a node header and `extra` operand bytes in front of the node at `at`.
     void insert(uint8_t kind, int32_t at, int32_t extra) {
         int32_t n = kNodeHeader + extra;
+        grow(n);
         if (prog_) {
             std::memmove(prog_ + at + n, prog_ + at, static_cast<size_t>(size_ - at));
             std::memset(prog_ + at, 0, static_cast<size_t>(n));
@@ -771,7 +781,7 @@ class Parser {
     const unsigned char* text_;
     const unsigned char* cur_;
     uint8_t* prog_;
-    int32_t size_ = 0;
+    int64_t size_ = 0;
     int32_t mods_;
     int groups_ = 0;
     bool line_sep_defined_;
@@ -799,93 +809,99 @@ bool braces_kind(uint8_t k) {
     return k == kBraces || k == kBracesLazy;
 }
 
-// Marks in `set` every byte that can begin a match of the sequence starting at p. stop is a loop
-// node whose body is being walked (reaching it again means the body matched nothing). A walk
-// deeper than a fixed bound marks everything: it only filters start positions.
-void first_chars(const uint8_t* prog, int32_t p, int32_t stop, uint8_t* set, const uint8_t* sep, int depth) {
-    if (depth > 200) {
-        std::memset(set, 0xFF, 32);
-        return;
-    }
-    while (p != 0 && p != stop) {
-        uint8_t k = prog[p];
-        const uint8_t* op = prog + p + kNodeHeader;
-        switch (k) {
-            case kEnd:
-            case kAny:
-            case kAnyButLineSep:
-            case kBackref:
-            case kBackrefCi:
-                std::memset(set, 0xFF, 32);
-                return;
-            case kInputEnd:
-            case kLineEnd:
-                // A line end (compiled under m, also from an inline group) can also begin at
-                // a separator byte.
-                set_bit(set, 0);
-                if (k == kLineEnd) {
-                    for (int c = 0; c < 256; ++c) {
-                        if (has_bit(sep, static_cast<unsigned>(c)))
-                            set_bit(set, static_cast<unsigned>(c));
-                    }
-                }
-                return;
-            case kExactly:
-                set_bit(set, op[0]);
-                return;
-            case kExactlyCi:
-                set_bit(set, op[0]);
-                set_bit(set, other_case(op[0]));
-                return;
-            case kDigit:
-            case kNotDigit:
-                for (int c = 0; c < 256; ++c) {
-                    if ((c >= '0' && c <= '9') == (k == kDigit))
-                        set_bit(set, static_cast<unsigned>(c));
-                }
-                return;
-            case kAnyOf3:
-                for (int i = 0; i < 3; ++i)
-                    set_bit(set, op[i]);
-                return;
-            case kNoneOf3:
-                for (int c = 0; c < 256; ++c) {
-                    if (c != op[0] && c != op[1] && c != op[2])
-                        set_bit(set, static_cast<unsigned>(c));
-                }
-                return;
-            case kAnyOfSet:
+// Marks in `set` the bytes that one simple or single-byte node can begin with; false for a node
+// that begins with nothing of its own (zero-width nodes, branches, loops, repetitions).
+bool mark_node(const uint8_t* prog, int32_t p, uint8_t* set, const uint8_t* sep) {
+    uint8_t k = prog[p];
+    const uint8_t* op = prog + p + kNodeHeader;
+    switch (k) {
+        case kEnd:
+        case kAny:
+        case kAnyButLineSep:
+        case kBackref:
+        case kBackrefCi:
+            std::memset(set, 0xFF, 32);
+            return true;
+        case kInputEnd:
+        case kLineEnd:
+            // A line end (compiled under m, also from an inline group) can also begin at a
+            // separator byte.
+            set_bit(set, 0);
+            if (k == kLineEnd) {
                 for (int i = 0; i < 32; ++i)
-                    set[i] = static_cast<uint8_t>(set[i] | op[i]);
-                return;
-            case kBranch:
+                    set[i] = static_cast<uint8_t>(set[i] | sep[i]);
+            }
+            return true;
+        case kExactly:
+            set_bit(set, op[0]);
+            return true;
+        case kExactlyCi:
+            set_bit(set, op[0]);
+            set_bit(set, other_case(op[0]));
+            return true;
+        case kDigit:
+        case kNotDigit:
+            for (int c = 0; c < 256; ++c) {
+                if ((c >= '0' && c <= '9') == (k == kDigit))
+                    set_bit(set, static_cast<unsigned>(c));
+            }
+            return true;
+        case kAnyOf3:
+            for (int i = 0; i < 3; ++i)
+                set_bit(set, op[i]);
+            return true;
+        case kNoneOf3:
+            for (int c = 0; c < 256; ++c) {
+                if (c != op[0] && c != op[1] && c != op[2])
+                    set_bit(set, static_cast<unsigned>(c));
+            }
+            return true;
+        case kAnyOfSet:
+            for (int i = 0; i < 32; ++i)
+                set[i] = static_cast<uint8_t>(set[i] | op[i]);
+            return true;
+        default:
+            return false;
+    }
+}
+
+// Marks in `set` every byte that can begin a match of the program. Sequences wait on a work list
+// with the loop node that ends them (reaching it again means a loop body matched nothing); each
+// node is walked once, so the walk is linear in the program however the alternatives join again.
+void first_chars(const uint8_t* prog, int32_t size, uint8_t* set, const uint8_t* sep) {
+    std::vector<int32_t> walked(static_cast<size_t>(size), -1);  // the stop each node was walked with
+    std::vector<std::pair<int32_t, int32_t>> work{{1, 0}};
+    while (!work.empty()) {
+        int32_t p = work.back().first;
+        int32_t stop = work.back().second;
+        work.pop_back();
+        while (p != 0 && p != stop && walked[static_cast<size_t>(p)] != stop) {
+            walked[static_cast<size_t>(p)] = stop;
+            uint8_t k = prog[p];
+            const uint8_t* op = prog + p + kNodeHeader;
+            if (mark_node(prog, p, set, sep))
+                break;
+            if (k == kBranch) {
                 if (prog[next_node(prog, p)] != kBranch) {
-                    p = p + kNodeHeader;
+                    p += kNodeHeader;
                     continue;
                 }
-                for (int32_t b = p; b != 0 && prog[b] == kBranch; b = next_node(prog, b)) {
-                    first_chars(prog, b + kNodeHeader, stop, set, sep, depth + 1);
-                }
-                return;
-            case kLoop:
-            case kLoopLazy: {
-                int32_t body = p + read32(op + 8);
-                first_chars(prog, body, p, set, sep, depth + 1);
-                if (read32(op) > 0)
-                    return;
+                for (int32_t b = p; b != 0 && prog[b] == kBranch; b = next_node(prog, b))
+                    work.emplace_back(b + kNodeHeader, stop);
                 break;
             }
-            default:
-                if (repetition(k)) {
-                    int32_t operand = p + kNodeHeader + (braces_kind(k) ? 8 : 0);
-                    first_chars(prog, operand, 0, set, sep, depth + 1);
-                    bool zero_min = k == kStar || k == kStarLazy || (braces_kind(k) && read32(op) == 0);
-                    if (!zero_min)
-                        return;
-                }
-                break;  // zero-width nodes pass on
+            if (k == kLoop || k == kLoopLazy) {
+                work.emplace_back(p + read32(op + 8), p);
+                if (read32(op) > 0)
+                    break;
+            } else if (repetition(k)) {
+                mark_node(prog, p + kNodeHeader + (braces_kind(k) ? 8 : 0), set, sep);
+                bool zero_min = k == kStar || k == kStarLazy || (braces_kind(k) && read32(op) == 0);
+                if (!zero_min)
+                    break;
+            }
+            p = next_node(prog, p);  // zero-width nodes pass on
         }
-        p = next_node(prog, p);
     }
 }
 
@@ -966,7 +982,7 @@ void CRegExpr::compute_search_aids() {
     must_found_ = -1;
     first_next_[0] = first_next_[1] = -1;
     line_anchored_ = false;
-    first_chars(program_, 1, 0, first_set_, line_sep_set_, 0);
+    first_chars(program_, program_size_, first_set_, line_sep_set_);
     first_count_ = 0;
     first_a_ = first_b_ = 0;
     for (int c = 255; c >= 0; --c) {

@@ -17,12 +17,17 @@
 // Searches of an input that have backtracked far more than the input is long (with a pattern
 // without back-references, so that the future of a state depends only on the node, the position
 // and the loop stack) start keeping the states that failed: entering a node with alternatives
-// pushes a record that, when the search backs out of it, marks (node, position, loop stack) as
+// leaves a record that, when the search backs out of it, marks (node, position, loop stack) as
 // failed; entering a marked state fails at once. A repetition also keeps, as one range, the
 // positions after it from which the rest failed, and skips them when backing off again. Success
 // leaves nothing marked, so the set stays true for later searches of the same input. The matching
-// order is unchanged, and patterns such as (a|a)*b take linear time. The set is bounded; a search
-// that would outgrow it ends without a match.
+// order is unchanged, and patterns such as (a|a)*b take linear time.
+//
+// Limits (documented in the header). The set and the stack have fixed memory bounds. A full
+// stack drops its oldest records and the try starts again from its start position: the states
+// marked meanwhile lead the new try past what already failed, so it gets further each time.
+// Where the set does not bound the work (back-references, a full set) a step budget does; a
+// search that passes a limit raises its error instead of answering.
 #include <algorithm>
 #include <cstring>
 
@@ -35,23 +40,23 @@ namespace {
 enum EntryKind : uint8_t {
     kUndoGroup,     // aux = group, pos = old start, a = old end
     kUndoIndex,     // a = old loop index
-    kUndoCount,     // aux = level, a = old counter
-    kChoiceBranch,  // pc = next branch, pos
+    kUndoCount,     // aux = level, pc = old loop node, a = old counter
+    kChoiceBranch,  // pc = next branch, pos, a = first branch of the run whose failure it marks, or 0
     kChoiceGreedy,  // pc = repetition, pos = its start, a = next count to try
     kChoiceLazy,    // pc = repetition, pos = its start, a = count last tried
     kReached,       // a = the count a repetition reached; right below its choice
     kChoiceExit,    // pc = greedy loop node, pos: pop the level and match the rest
     kChoiceBody,    // pc = lazy loop node, pos: one more pass of the body
-    kMemoFail,      // pc, pos, a = loop state: the search backs out of this state, it failed
+    kMemoFail,      // pc, pos: the search backs out of this state (loop stack as now), it failed
 };
+static_assert(kMemoFail == 9, "the header's inline memo check pushes this kind");
 
 constexpr int32_t kStarMax = 2147483647;
 constexpr uint64_t kEmptySlot = ~0ull;
 constexpr uint32_t kNoLoopState = 0xFFFFFFFFu;
-constexpr uint32_t kMaxLoopStates = 4095;
-constexpr int32_t kMaxMemoNode = 1 << 20;
-constexpr size_t kMaxBitmaps = 16;
-constexpr size_t kMaxMemoEntries = size_t{1} << 20;  // a table of at most 16 MB
+constexpr uint32_t kNoSlot = 0xFFFFFFFFu;
+constexpr int64_t kNoLimit = INT64_MAX;
+constexpr int32_t kLoopWidth = kLoopLevels + 1;
 
 int32_t read32(const uint8_t* p) {
     return static_cast<int32_t>(static_cast<uint32_t>(p[0]) | static_cast<uint32_t>(p[1]) << 8 |
@@ -102,6 +107,7 @@ void CRegExpr::set_input(const RtString& input) {
 void CRegExpr::input_reset() {
     must_found_ = -1;
     first_next_[0] = first_next_[1] = -1;
+    first_from_[0] = first_from_[1] = -1;
     memo_stale_ = true;
     for (int i = 0; i < kGroups; ++i)
         start_[i] = end_[i] = -1;
@@ -166,15 +172,19 @@ bool CRegExpr::exec(int32_t offset) {
     loop_index_ = 0;
     // Failed states stay failed for every search of the same input with the same program, so the
     // set is kept from one search to the next.
-    if (memo_stale_) {
+    // A set that filled up starts afresh, so that this search is limited as on a fresh engine.
+    if (memo_stale_ || memo_full_) {
         memo_reset();
         backtracks_ = 0;
         memo_threshold_ = memo_after_ >= 0 ? memo_after_ : 8 * static_cast<int64_t>(in_end_ + 1) + 100000;
         memo_on_ = memo_threshold_ <= 0 && !has_backref_;
         memo_stale_ = false;
     }
-    if (memo_full_)
-        return false;
+    steps_ = 0;
+    restarted_ = false;
+    step_budget_ = base_steps_ + 8 * static_cast<int64_t>(in_end_ - from + 1) * program_size_;
+    // Until failed states are remembered (never with back-references) the budget bounds the work.
+    step_check_ = memo_on_ ? kNoLimit : step_budget_;
     return search(from);
 }
 
@@ -197,8 +207,6 @@ bool CRegExpr::search(int32_t from) {
                 return false;
             if (run(static_cast<int32_t>(p - in_)))
                 return true;
-            if (memo_full_)
-                return false;
             ++p;
         }
         return false;
@@ -206,13 +214,15 @@ bool CRegExpr::search(int32_t from) {
     // One or two possible first bytes are looked for with memchr; the end of the input is tried
     // too when the first-character set holds 0.
     if (first_count_ <= 2 && !has_bit(first_set_, 0)) {
-        // The next occurrences found by an earlier search of this input stay valid while they
-        // lie at or after the start of this one.
+        // The next occurrences found by an earlier search of this input stay valid for a search
+        // that starts between where that one looked from and them.
         const unsigned char* end = in_ + in_end_;
-        const unsigned char* next_a = first_next_[0] >= from ? in_ + first_next_[0] : in_ + from;
-        const unsigned char* next_b = first_count_ != 2        ? end
-                                      : first_next_[1] >= from ? in_ + first_next_[1]
-                                                               : in_ + from;
+        auto known = [&](int i) {
+            bool valid = first_from_[i] >= 0 && first_from_[i] <= from && from <= first_next_[i];
+            return valid ? in_ + first_next_[i] : in_ + from;
+        };
+        const unsigned char* next_a = known(0);
+        const unsigned char* next_b = first_count_ != 2 ? end : known(1);
         for (;;) {
             if (next_a != end && *next_a != first_a_) {
                 next_a =
@@ -226,15 +236,15 @@ bool CRegExpr::search(int32_t from) {
                 if (next_b == nullptr)
                     next_b = end;
             }
+            const unsigned char* p = next_a < next_b ? next_a : next_b;
+            // No first byte lies between p and the next occurrences.
             first_next_[0] = static_cast<int32_t>(next_a - in_);
             first_next_[1] = static_cast<int32_t>(next_b - in_);
-            const unsigned char* p = next_a < next_b ? next_a : next_b;
+            first_from_[0] = first_from_[1] = static_cast<int32_t>(p - in_);
             if (p == end)
                 return false;
             if (run(static_cast<int32_t>(p - in_)))
                 return true;
-            if (memo_full_)
-                return false;
             if (p == next_a)
                 ++next_a;
             if (p == next_b)
@@ -248,8 +258,6 @@ bool CRegExpr::search(int32_t from) {
             continue;
         if (run(p))
             return true;
-        if (memo_full_)
-            return false;
     }
     return false;
 }
@@ -264,19 +272,36 @@ bool CRegExpr::line_start_at(int32_t pos) const {
     return !(b == 13 && in_[pos] == 10) && has_bit(line_sep_set_, b);
 }
 
+namespace {
+
+// Copies n bytes and tells whether one of them is 0. Each piece is looked at while the copy
+// still has it in the cache.
+bool copy_finds_nul(char* to, const char* from, size_t n) {
+    constexpr size_t kPiece = size_t{1} << 15;
+    for (size_t done = 0; done < n; done += kPiece) {
+        size_t piece = std::min(kPiece, n - done);
+        std::memcpy(to + done, from + done, piece);
+        if (std::memchr(to + done, 0, piece) != nullptr)
+            return true;
+    }
+    return false;
+}
+
+}  // namespace
+
 // The text is searched where it is, not copied: its bytes stay unchanged and alive during the
 // call. Afterwards no input is stored (a later exec needs set_input).
+//
+// The text is first searched as if it had no NUL before its end, which spares a pass over it:
+// every byte is checked on the way, the text between matches as it is copied and the matched
+// bytes right after their search. A NUL found starts the replacement again with the searchable
+// text ending there.
 RtString CRegExpr::replace_all(const RtString& input, const RtString& replacement) {
     const char* src = input.data != nullptr ? input.data : "";
     size_t whole = input.length > 0 ? static_cast<size_t>(input.length) : 0;
     input_.clear();
     in_ = reinterpret_cast<const unsigned char*>(src);
-    const char* nul = static_cast<const char*>(std::memchr(src, 0, whole));
-    in_end_ = static_cast<int32_t>(nul != nullptr ? nul - src : static_cast<ptrdiff_t>(whole));
     has_input_ = true;
-    input_reset();
-    for (int i = 0; i < kGroups; ++i)
-        start_[i] = end_[i] = -1;
     struct Unborrow {
         CRegExpr* engine;
         ~Unborrow() {
@@ -293,26 +318,64 @@ RtString CRegExpr::replace_all(const RtString& input, const RtString& replacemen
         size_t capacity = 0;
         explicit Buffer(size_t size) : bytes(rt_alloc(size + 1)), capacity(size) {}
         ~Buffer() { rt_free(bytes); }
-        void append(const char* from, size_t n) {
+        void reserve(size_t n) {
             if (used + n > capacity) {
                 capacity = used + n + (used + n) / 2 + 16;
                 bytes = rt_realloc(bytes, capacity + 1);
             }
+        }
+        void append(const char* from, size_t n) {
+            reserve(n);
             if (n > 0)
                 std::memcpy(bytes + used, from, n);
             used += n;
         }
+        // The same; true (and nothing counted) when the bytes hold a NUL.
+        bool append_finds_nul(const char* from, size_t n) {
+            reserve(n);
+            if (copy_finds_nul(bytes + used, from, n))
+                return true;
+            used += n;
+            return false;
+        }
     } out(whole + 16);
-    size_t q = 0;
     size_t rlen = replacement.length > 0 ? static_cast<size_t>(replacement.length) : 0;
-    if (exec(1)) {
-        do {
-            out.append(src + q, static_cast<size_t>(start_[0]) - q);
-            out.append(replacement.data, rlen);
-            q = static_cast<size_t>(end_[0]);
-        } while (exec_next());
+    // The terminator of an RtString ends the text unless a NUL comes first.
+    bool assume_no_nul = src[whole] == 0;
+    for (;;) {
+        const char* nul = assume_no_nul ? nullptr : static_cast<const char*>(std::memchr(src, 0, whole));
+        in_end_ = static_cast<int32_t>(nul != nullptr ? nul - src : static_cast<ptrdiff_t>(whole));
+        input_reset();
+        out.used = 0;
+        size_t q = 0;
+        bool nul_found = false;
+        if (exec(1)) {
+            do {
+                size_t s = static_cast<size_t>(start_[0]);
+                size_t e = static_cast<size_t>(end_[0]);
+                if (assume_no_nul) {
+                    nul_found = out.append_finds_nul(src + q, s - q) || std::memchr(src + s, 0, e - s) != nullptr;
+                    if (nul_found)
+                        break;
+                } else {
+                    out.append(src + q, s - q);
+                }
+                out.append(replacement.data, rlen);
+                q = e;
+            } while (exec_next());
+        }
+        if (!nul_found) {
+            // A search of an anchored program after the start reads nothing, so where the text
+            // ends cannot change its failure.
+            if (!assume_no_nul || (anchored_ && q > 0)) {
+                out.append(src + q, whole - q);
+                break;
+            }
+            if (!out.append_finds_nul(src + q, whole - q))
+                break;
+        }
+        assume_no_nul = false;
     }
-    out.append(src + q, whole - q);
     out.bytes[out.used] = 0;
     RtString result;
     result.adopt(out.bytes, static_cast<int32_t>(out.used));
@@ -322,95 +385,180 @@ RtString CRegExpr::replace_all(const RtString& input, const RtString& replacemen
 
 // ---- the visited set ----
 
+// Everything goes, memory included, so that the bound counts what is held.
 void CRegExpr::memo_reset() {
     memo_on_ = false;
     memo_full_ = false;
-    if (memo_used_ > 0)
-        std::fill(memo_.begin(), memo_.end(), kEmptySlot);
+    std::vector<uint64_t>().swap(memo_);
     memo_used_ = 0;
-    memo_slot_.clear();
-    memo_bits_.clear();
+    std::vector<uint64_t>().swap(slot_keys_);
+    std::vector<Slot>().swap(slots_);
+    std::vector<uint32_t>().swap(slot_table_);
+    std::vector<std::vector<uint64_t>>().swap(memo_bits_);
+    memo_bitmap_bytes_ = 0;
+    std::fill(std::begin(recent_pc_), std::end(recent_pc_), 0);
+    std::vector<uint32_t>().swap(loop_states_);
+    std::vector<uint32_t>().swap(loop_state_table_);
     loop_state_count_ = 0;
-    loop_states_.clear();
-    std::fill(loop_state_table_.begin(), loop_state_table_.end(), 0u);
-    failed_ranges_.clear();
+    memo_bytes_ = 0;
 }
 
-// The loop stack as a small number, the same for equal stacks; kNoLoopState once too many
-// different stacks were seen.
-// A counter at or above the minimum of a loop without a maximum behaves the same whatever its
-// value, so it counts as the minimum.
+void CRegExpr::set_limits(size_t stack_bytes, size_t memo_bytes, int64_t base_steps) {
+    stack_.set_max_bytes(std::min(stack_bytes, kMaxStackBytes));
+    memo_max_bytes_ = std::min(memo_bytes, kMaxMemoBytes);
+    base_steps_ = std::min(base_steps, kBaseSteps);
+}
+
+// The budget applies from now on in this search: the set no longer bounds its work.
+void CRegExpr::limit_in_force() {
+    step_check_ = step_budget_;
+}
+
+// From now on failed states bound the work, while there is room for them.
+void CRegExpr::memo_turns_on() {
+    memo_on_ = true;
+    if (!memo_full_)
+        step_check_ = kNoLimit;
+}
+
+// Counts bytes against the memo's bound; false when they do not fit.
+bool CRegExpr::memo_afford(size_t bytes) {
+    if (memo_bytes_ + bytes > memo_max_bytes_)
+        return false;
+    memo_bytes_ += bytes;
+    return true;
+}
+
+// Room for n elements in v, within the memo's bound.
+template <class T>
+bool CRegExpr::memo_reserve(std::vector<T>& v, size_t n) {
+    if (n <= v.capacity())
+        return true;
+    size_t cap = std::max<size_t>({n, v.capacity() * 2, 64});
+    if (!memo_afford((cap - v.capacity()) * sizeof(T)))
+        return false;
+    v.reserve(cap);
+    return true;
+}
+
+// Enters id (the highest so far) with its hash into an id table of open addressing (0 = empty),
+// which grows to stay at most half full; hash_of gives the hash of an earlier id. False when the
+// memory for a larger table is not there.
+template <class HashOf>
+bool CRegExpr::add_id(std::vector<uint32_t>& table, uint32_t id, uint64_t hash, HashOf hash_of) {
+    if (2 * static_cast<size_t>(id) > table.size()) {
+        size_t size = std::max<size_t>(1024, table.size() * 2);
+        if (!memo_afford(size * sizeof(uint32_t)))
+            return false;
+        memo_bytes_ -= table.size() * sizeof(uint32_t);
+        table.assign(size, 0u);
+        for (size_t old = 1; old < id; ++old) {
+            size_t i = hash_of(old) & (size - 1);
+            while (table[i] != 0)
+                i = (i + 1) & (size - 1);
+            table[i] = static_cast<uint32_t>(old);
+        }
+    }
+    size_t i = hash & (table.size() - 1);
+    while (table[i] != 0)
+        i = (i + 1) & (table.size() - 1);
+    table[i] = id;
+    return true;
+}
+
+// The loop stack as a small number, the same for equal stacks; kNoLoopState when the memory for
+// another one is not there. A counter at or above the minimum of a loop without a maximum
+// behaves the same whatever its value, so it counts as the minimum.
 uint32_t CRegExpr::loop_state_id() {
     if (loop_index_ == 0)
         return 0;
-    uint32_t counts[kLoopLevels + 1];
+    uint32_t counts[kLoopWidth];
     for (int32_t i = 1; i <= loop_index_; ++i) {
         const uint8_t* op = program_ + loop_node_[i] + kNodeHeader;
         int32_t min = read32(op);
         bool unbounded = read32(op + 4) >= kStarMax - 1;
         counts[i] = static_cast<uint32_t>(unbounded && loop_count_[i] > min ? min : loop_count_[i]);
     }
-    uint64_t h = static_cast<uint64_t>(loop_index_);
-    for (int32_t i = 1; i <= loop_index_; ++i)
-        h = mix(h * 31 + counts[i]);
-    if (loop_state_table_.empty())
-        loop_state_table_.assign(2 * (kMaxLoopStates + 1), 0u);
+    counts[0] = static_cast<uint32_t>(loop_index_);
+    auto hash = [](const uint32_t* c) {
+        uint64_t h = c[0];
+        for (uint32_t i = 1; i <= c[0]; ++i)
+            h = mix(h * 31 + c[i]);
+        return h;
+    };
+    auto same = [&](uint32_t id) {
+        const uint32_t* s = &loop_states_[static_cast<size_t>(id - 1) * kLoopWidth];
+        return std::equal(s, s + counts[0] + 1, counts);
+    };
     size_t mask = loop_state_table_.size() - 1;
-    constexpr int32_t kWidth = kLoopLevels + 1;
-    for (size_t i = h & mask;; i = (i + 1) & mask) {
-        uint32_t id = loop_state_table_[i];
-        if (id == 0) {
-            if (loop_state_count_ >= kMaxLoopStates)
-                return kNoLoopState;
-            id = ++loop_state_count_;
-            loop_state_table_[i] = id;
-            loop_states_.resize(static_cast<size_t>(id) * kWidth, 0u);
-            uint32_t* s = &loop_states_[static_cast<size_t>(id - 1) * kWidth];
-            s[0] = static_cast<uint32_t>(loop_index_);
-            for (int32_t j = 1; j <= loop_index_; ++j)
-                s[j] = counts[j];
-            return id;
-        }
-        const uint32_t* s = &loop_states_[static_cast<size_t>(id - 1) * kWidth];
-        bool same = s[0] == static_cast<uint32_t>(loop_index_);
-        for (int32_t j = 1; same && j <= loop_index_; ++j)
-            same = s[j] == counts[j];
-        if (same)
-            return id;
-    }
-}
-
-// Failed states. With no counted loop active, the first nodes that fail get a bitmap over the
-// positions each (at most kMaxBitmaps bits per input byte); other states go to a hash set of at
-// most kMaxMemoEntries keys (position, node, loop stack).
-uint64_t* CRegExpr::memo_bit(int32_t pc, int32_t pos, bool create, uint64_t* bit) {
-    if (memo_slot_.empty())
-        memo_slot_.assign(static_cast<size_t>(program_size_), -1);
-    int8_t& slot = memo_slot_[static_cast<size_t>(pc)];
-    if (slot == -1 && create) {
-        if (memo_bits_.size() < kMaxBitmaps) {
-            slot = static_cast<int8_t>(memo_bits_.size());
-            memo_bits_.emplace_back(static_cast<size_t>(in_end_) / 64 + 1, 0);
-        } else {
-            slot = -2;
+    if (!loop_state_table_.empty()) {
+        for (size_t i = hash(counts) & mask;; i = (i + 1) & mask) {
+            uint32_t id = loop_state_table_[i];
+            if (id == 0)
+                break;
+            if (same(id))
+                return id;
         }
     }
-    *bit = uint64_t{1} << (pos % 64);
-    return slot >= 0 ? &memo_bits_[static_cast<size_t>(slot)][static_cast<size_t>(pos) / 64] : nullptr;
+    // A new one.
+    if (loop_state_count_ >= kNoLoopState - 1 ||
+        !memo_reserve(loop_states_, (static_cast<size_t>(loop_state_count_) + 1) * kLoopWidth) ||
+        !add_id(loop_state_table_, loop_state_count_ + 1, hash(counts),
+                [&](size_t id) { return hash(&loop_states_[(id - 1) * kLoopWidth]); }))
+        return kNoLoopState;
+    loop_states_.insert(loop_states_.end(), counts, counts + kLoopWidth);
+    return ++loop_state_count_;
 }
 
-bool CRegExpr::memo_failed(int32_t pc, int32_t pos, uint32_t ls) {
+uint32_t CRegExpr::current_slot_slow(int32_t pc, bool create) {
+    uint32_t ls = loop_state_id();
+    return ls == kNoLoopState ? kNoSlot : slot_of(pc, ls, create);
+}
+
+// The slot of a node under a loop stack; created when asked (kNoSlot when it does not fit, or
+// when not asked and there is none). Those with no loop active are remembered by node.
+uint32_t CRegExpr::slot_of(int32_t pc, uint32_t ls, bool create) {
+    size_t recent = static_cast<size_t>(pc) & 63;
+    uint64_t key = static_cast<uint64_t>(pc) << 32 | ls;
+    size_t mask = slot_table_.size() - 1;
+    if (!slot_table_.empty()) {
+        for (size_t at = mix(key) & mask;; at = (at + 1) & mask) {
+            uint32_t id = slot_table_[at];
+            if (id == 0)
+                break;
+            if (slot_keys_[id - 1] == key) {
+                if (ls == 0) {
+                    recent_pc_[recent] = pc;
+                    recent_slot_[recent] = id - 1;
+                }
+                return id - 1;
+            }
+        }
+    }
+    if (!create)
+        return kNoSlot;
+    size_t n = slots_.size();
+    if (n >= kNoSlot - 1 || !memo_reserve(slot_keys_, n + 1) || !memo_reserve(slots_, n + 1))
+        return kNoSlot;
+    if (!add_id(slot_table_, static_cast<uint32_t>(n + 1), mix(key),
+                [&](size_t id) { return mix(slot_keys_[id - 1]); }))
+        return kNoSlot;
+    slot_keys_.push_back(key);
+    slots_.push_back(Slot{-1, 0, 1, 0});
     if (ls == 0) {
-        uint64_t bit = 0;
-        uint64_t* word = memo_bit(pc, pos, false, &bit);
-        if (word != nullptr)
-            return (*word & bit) != 0;
-        if (memo_slot_[static_cast<size_t>(pc)] == -1)
-            return false;
+        recent_pc_[recent] = pc;
+        recent_slot_[recent] = static_cast<uint32_t>(n);
     }
-    if (ls == kNoLoopState || pc >= kMaxMemoNode || memo_.empty())
+    return static_cast<uint32_t>(n);
+}
+
+bool CRegExpr::memo_failed(uint32_t slot, int32_t pos) {
+    const Slot& s = slots_[slot];
+    if (s.bitmap >= 0 && (memo_bits_[static_cast<size_t>(s.bitmap)][static_cast<size_t>(pos) / 64] >> (pos % 64)) & 1)
+        return true;
+    if (s.hashed == 0)
         return false;
-    uint64_t key = static_cast<uint64_t>(static_cast<uint32_t>(pos)) << 32 | static_cast<uint64_t>(pc) << 12 | ls;
+    uint64_t key = static_cast<uint64_t>(slot) << 32 | static_cast<uint32_t>(pos);
     size_t mask = memo_.size() - 1;
     for (size_t i = mix(key) & mask;; i = (i + 1) & mask) {
         if (memo_[i] == key)
@@ -420,27 +568,42 @@ bool CRegExpr::memo_failed(int32_t pc, int32_t pos, uint32_t ls) {
     }
 }
 
-void CRegExpr::memo_mark(int32_t pc, int32_t pos, uint32_t ls) {
-    if (ls == 0) {
-        uint64_t bit = 0;
-        uint64_t* word = memo_bit(pc, pos, true, &bit);
-        if (word != nullptr) {
-            *word |= bit;
-            return;
-        }
-    }
-    if (ls == kNoLoopState || pc >= kMaxMemoNode)
+// Failed positions go into the slot's bitmap (given to a slot once it has many positions, or
+// at once for short inputs, while bitmaps take at most three quarters of the bound) or into the
+// hash set. What does not fit is not remembered, and the step budget takes over.
+void CRegExpr::memo_mark(int32_t pc, int32_t pos) {
+    uint32_t slot = current_slot(pc, true);
+    if (slot == kNoSlot) {
+        memo_full_ = true;
+        limit_in_force();
         return;
-    uint64_t key = static_cast<uint64_t>(static_cast<uint32_t>(pos)) << 32 | static_cast<uint64_t>(pc) << 12 | ls;
+    }
+    size_t words = static_cast<size_t>(in_end_) / 64 + 1;
+    if (slots_[slot].bitmap < 0 && (words <= 64 || slots_[slot].hashed >= words / 16) &&
+        memo_bitmap_bytes_ + words * 8 <= memo_max_bytes_ / 4 * 3 && memo_reserve(memo_bits_, memo_bits_.size() + 1) &&
+        memo_afford(words * 8 + 32)) {
+        memo_bitmap_bytes_ += words * 8;
+        slots_[slot].bitmap = static_cast<int32_t>(memo_bits_.size());
+        memo_bits_.emplace_back(words, 0);
+    }
+    ++memo_marks_;
+    Slot& s = slots_[slot];
+    if (s.bitmap >= 0) {
+        memo_bits_[static_cast<size_t>(s.bitmap)][static_cast<size_t>(pos) / 64] |= uint64_t{1} << (pos % 64);
+        return;
+    }
+    uint64_t key = static_cast<uint64_t>(slot) << 32 | static_cast<uint32_t>(pos);
     if (memo_used_ * 2 >= memo_.size()) {
-        if (memo_used_ >= kMaxMemoEntries) {
+        size_t size = memo_.empty() ? 4096 : memo_.size() * 2;
+        if (!memo_afford(size * sizeof(uint64_t))) {
             memo_full_ = true;
+            limit_in_force();
             return;
         }
         std::vector<uint64_t> old;
         old.swap(memo_);
-        memo_.assign(old.empty() ? 4096 : old.size() * 2, kEmptySlot);
-        size_t mask = memo_.size() - 1;
+        memo_.assign(size, kEmptySlot);
+        size_t mask = size - 1;
         for (uint64_t k : old) {
             if (k == kEmptySlot)
                 continue;
@@ -449,6 +612,7 @@ void CRegExpr::memo_mark(int32_t pc, int32_t pos, uint32_t ls) {
                 i = (i + 1) & mask;
             memo_[i] = k;
         }
+        memo_bytes_ -= old.size() * sizeof(uint64_t);
     }
     size_t mask = memo_.size() - 1;
     for (size_t i = mix(key) & mask;; i = (i + 1) & mask) {
@@ -457,19 +621,21 @@ void CRegExpr::memo_mark(int32_t pc, int32_t pos, uint32_t ls) {
         if (memo_[i] == kEmptySlot) {
             memo_[i] = key;
             ++memo_used_;
+            ++s.hashed;
             return;
         }
     }
 }
 
 // On entering a node with alternatives while failed states are kept: true if the state is known
-// to fail; otherwise a record is pushed that marks it failed once the search backs out of it.
-bool CRegExpr::memo_enter(int32_t pc, int32_t pos) {
-    uint32_t ls = loop_state_id();
-    if (memo_failed(pc, pos, ls))
+// to fail; otherwise, when mark is set, a record is pushed that marks it failed once the search
+// backs out of it.
+bool CRegExpr::memo_enter_slow(int32_t pc, int32_t pos, bool mark) {
+    uint32_t slot = current_slot(pc, false);
+    if (slot != kNoSlot && memo_failed(slot, pos))
         return true;
-    if (!stack_.push(Entry{kMemoFail, 0, pc, pos, static_cast<int32_t>(ls)}))
-        memo_full_ = true;
+    if (mark)
+        push_entry(kMemoFail, 0, pc, pos, 0);
     return false;
 }
 
@@ -548,29 +714,69 @@ int32_t CRegExpr::count_simple(int32_t node, int32_t pos, int32_t max, int32_t* 
     }
 }
 
+void CRegExpr::Stack::drop_oldest() {
+    size_t drop = blocks_.size() / 4;
+    std::rotate(blocks_.begin(), blocks_.begin() + static_cast<ptrdiff_t>(drop), blocks_.end());
+    size_ -= drop * kBlock;
+    floor_ = 0;
+}
+
+// A full stack drops its oldest records where failed states are remembered (or can be from now
+// on), and the try starts again once the newest are used up; otherwise the search ends with its
+// error.
+void CRegExpr::push_on_full_stack(const Entry& e) {
+    if (has_backref_)
+        fail(kErrorStackFull);
+    memo_turns_on();
+    stack_.drop_oldest();
+    dropped_ = true;
+    // A repetition's choice whose count record was dropped goes too.
+    uint8_t bottom = stack_.at(0).head & 15;
+    if (bottom == kChoiceGreedy || bottom == kChoiceLazy)
+        stack_.set_floor(1);
+    stack_.push(e);
+}
+
 bool CRegExpr::run(int32_t start) {
     const uint8_t* prog = program_;
     const unsigned char* in = in_;
     stack_.clear();
+    dropped_ = false;
+    uint64_t marks_at_start = memo_marks_;
     int32_t pc = 1;
     int32_t pos = start;
     bool failed = false;
-    // A full stack ends the search without a match, as a full set of failed states does.
+    int64_t steps = steps_;
     auto push = [this](uint8_t kind, uint8_t aux, int32_t pc_, int32_t pos_, int32_t a) {
-        if (!stack_.push(Entry{kind, aux, pc_, pos_, a}))
-            memo_full_ = true;
+        push_entry(kind, aux, pc_, pos_, a);
     };
     // Group g changes: its old start and end are kept unless the newest entry keeps them already
     // (no choice point lies between, so both are undone together).
     auto save_group = [&](int g) {
         if (!stack_.empty()) {
             const Entry& t = stack_.top();
-            if (t.kind == kUndoGroup && t.aux == g)
+            if ((t.head & 15) == kUndoGroup && ((t.head >> 4) & 15) == static_cast<uint32_t>(g))
                 return;
         }
         push(kUndoGroup, static_cast<uint8_t>(g), 0, start_[g], end_[g]);
     };
+    // The alternative after branch b that can match at pos (later branches that begin with a byte
+    // other than the next one are left out), or 0.
+    auto next_branch = [&](int32_t b) {
+        int32_t alt = next_of(prog, b);
+        while (prog[alt] == kBranch && prog[alt + kNodeHeader] == kExactly && prog[alt + 2 * kNodeHeader] != in[pos])
+            alt = next_of(prog, alt);
+        return prog[alt] == kBranch ? alt : 0;
+    };
     start_[0] = start;
+    // Counts passed over without a choice point (their next byte cannot begin the rest) are work
+    // as backtracks are.
+    auto wasted = [&](int64_t n) {
+        steps += n;
+        backtracks_ += n;
+        if (backtracks_ > memo_threshold_ && !memo_on_ && !has_backref_)
+            memo_turns_on();
+    };
 
     // Picks the count of a repetition to try from count c on (downwards when greedy, upwards when
     // lazy), pushes the choice of the counts after it, and moves pc and pos behind the repetition.
@@ -591,35 +797,32 @@ bool CRegExpr::run(int32_t start) {
             unit = g < kGroups && start_[g] >= 0 && end_[g] >= start_[g] ? end_[g] - start_[g] : 1;
         }
         bool ranges = memo_on_ && unit == 1 && max >= kStarMax - 1;
-        uint32_t ls = ranges ? loop_state_id() : 0;
-        FailedRange* fr = nullptr;
-        if (ranges && ls != kNoLoopState) {
-            if (failed_ranges_.size() < static_cast<size_t>(program_size_)) {
-                failed_ranges_.assign(static_cast<size_t>(program_size_), FailedRange{1, 0, 0});
-            }
-            fr = &failed_ranges_[static_cast<size_t>(node)];
-            if (fr->lo > fr->hi || fr->loop_state != ls)
-                fr = nullptr;
-        }
+        uint32_t slot = ranges ? current_slot(node, true) : kNoSlot;
+        if (slot == kNoSlot)
+            ranges = false;
+        const Slot* fr = ranges && slots_[slot].range_lo <= slots_[slot].range_hi ? &slots_[slot] : nullptr;
+        int64_t tried = 0;
         if (!lazy) {
-            for (; c >= min; --c) {
+            for (; c >= min; --c, ++tried) {
                 int32_t q = from + c * unit;
-                if (fr != nullptr && q >= fr->lo && q <= fr->hi) {
-                    c = fr->lo - from;
+                if (fr != nullptr && q >= fr->range_lo && q <= fr->range_hi) {
+                    c = fr->range_lo - from;
                     continue;
                 }
                 if (follow < 0 || in[q] == follow)
                     break;
             }
+            wasted(tried);
             if (c < min) {
-                if (ranges && ls != kNoLoopState && !failed_ranges_.empty()) {
-                    FailedRange& r = failed_ranges_[static_cast<size_t>(node)];
+                if (ranges) {
+                    Slot& r = slots_[slot];
                     int32_t lo = from + min, hi = from + reached;
                     // Ranges of the same run (same end) are joined; a range stays one run.
-                    if (r.lo <= r.hi && r.loop_state == ls && r.hi == hi && lo <= r.hi + 1) {
-                        r.lo = std::min(r.lo, lo);
+                    if (r.range_lo <= r.range_hi && r.range_hi == hi && lo <= r.range_hi + 1) {
+                        r.range_lo = std::min(r.range_lo, lo);
                     } else {
-                        r = FailedRange{lo, hi, ls};
+                        r.range_lo = lo;
+                        r.range_hi = hi;
                     }
                 }
                 return false;
@@ -631,12 +834,13 @@ bool CRegExpr::run(int32_t start) {
                 push(kChoiceGreedy, 0, node, from, c - 1);
             }
         } else {
-            for (;; ++c) {
+            for (;; ++c, ++tried) {
                 if (c > reached) {
                     // one more repetition must match first
                     if (c > max || unit == 0)
                         return false;
                     int32_t u = 0;
+                    ++steps;
                     if (count_simple(operand, from + reached * unit, 1, &u) != 1)
                         return false;
                     reached = c;
@@ -645,6 +849,7 @@ bool CRegExpr::run(int32_t start) {
                 if (follow < 0 || in[q] == follow)
                     break;
             }
+            wasted(tried);
             if (c < max) {
                 push(kReached, 0, 0, 0, reached);
                 push(kChoiceLazy, 0, node, from, c);
@@ -654,7 +859,22 @@ bool CRegExpr::run(int32_t start) {
         pc = next;
         return true;
     };
+    // Leaves with the steps counted, or raises the limit's error.
+    // With the default setting a search that reaches the budget before it remembers failed states
+    // starts remembering them instead.
+    auto count_step = [&]() {
+        if (++steps > step_check_) {
+            if (!memo_on_ && !has_backref_ && memo_after_ < 0) {
+                memo_turns_on();
+                return;
+            }
+            steps_ = steps;
+            fail(kErrorStepBudget);
+        }
+    };
 
+    // Steps are counted where the walk can come back (alternatives, repetitions, loops, backtracks):
+    // between two of them it passes each node at most once.
     for (;;) {
         if (!failed) {
             if (pc == 0)
@@ -664,6 +884,7 @@ bool CRegExpr::run(int32_t start) {
             switch (k) {
                 case kEnd:
                     end_[0] = pos;
+                    steps_ = steps;
                     return true;
                 case kInputStart:
                     failed = pos != 0;
@@ -766,20 +987,20 @@ bool CRegExpr::run(int32_t start) {
                 case kBack:
                     break;
                 case kBranch: {
+                    count_step();
                     int32_t alt = next_of(prog, pc);
                     if (prog[alt] == kBranch) {
-                        if (memo_on_ && memo_enter(pc, pos)) {
+                        // The choice of the next alternative also marks the run failed when the
+                        // search backs out of its last one.
+                        if (memo_on_ && memo_enter(pc, pos, false)) {
                             failed = true;
                             break;
                         }
-                        // Later branches that begin with a byte other than the next one are
-                        // left out of the choice.
-                        while (prog[alt] == kBranch && prog[alt + kNodeHeader] == kExactly &&
-                               prog[alt + 2 * kNodeHeader] != in[pos]) {
-                            alt = next_of(prog, alt);
-                        }
-                        if (prog[alt] == kBranch)
-                            push(kChoiceBranch, 0, alt, pos, 0);
+                        alt = next_branch(pc);
+                        if (alt != 0)
+                            push(kChoiceBranch, 0, alt, pos, memo_on_ ? pc : 0);
+                        else if (memo_on_)
+                            push(kMemoFail, 0, pc, pos, 0);
                     }
                     pc += kNodeHeader;
                     continue;
@@ -790,6 +1011,7 @@ bool CRegExpr::run(int32_t start) {
                 case kStarLazy:
                 case kPlusLazy:
                 case kBracesLazy: {
+                    count_step();
                     if (memo_on_ && memo_enter(pc, pos)) {
                         failed = true;
                         break;
@@ -803,17 +1025,26 @@ bool CRegExpr::run(int32_t start) {
                     int32_t limit = lazy ? min : max;
                     // A known failed range after this node ends where the run of its operand
                     // ends: reaching its start, the count is known without reading on.
-                    const FailedRange* known = nullptr;
-                    if (memo_on_ && !lazy && max >= kStarMax - 1 && !failed_ranges_.empty()) {
-                        const FailedRange& r = failed_ranges_[static_cast<size_t>(pc)];
-                        if (r.lo <= r.hi && pos < r.lo && r.loop_state == loop_state_id())
-                            known = &r;
+                    const Slot* known = nullptr;
+                    if (memo_on_ && !lazy && max >= kStarMax - 1) {
+                        uint32_t slot = current_slot(pc, false);
+                        const Slot* r = slot != kNoSlot ? &slots_[slot] : nullptr;
+                        if (r != nullptr && r->range_lo <= r->range_hi && pos <= r->range_hi) {
+                            // Inside the range every count ends in it too.
+                            if (pos >= r->range_lo) {
+                                failed = true;
+                                break;
+                            }
+                            known = r;
+                        }
                     }
+                    int32_t known_hi = known != nullptr ? known->range_hi : 0;
                     if (known != nullptr)
-                        limit = known->lo - pos;
+                        limit = known->range_lo - pos;
                     int32_t count = count_simple(operand, pos, limit, &unit);
+                    steps += count;
                     if (known != nullptr && unit == 1 && count == limit)
-                        count = known->hi - pos;
+                        count = known_hi - pos;
                     if (unit == 0) {
                         // An empty captured text: repeating it changes nothing, so it is taken
                         // zero times and the repetition matches the empty string.
@@ -829,12 +1060,14 @@ bool CRegExpr::run(int32_t start) {
                         fail(1014);
                     push(kUndoIndex, 0, 0, 0, loop_index_);
                     ++loop_index_;
-                    push(kUndoCount, static_cast<uint8_t>(loop_index_), 0, 0, loop_count_[loop_index_]);
+                    push(kUndoCount, static_cast<uint8_t>(loop_index_), loop_node_[loop_index_], 0,
+                         loop_count_[loop_index_]);
                     loop_count_[loop_index_] = 0;
                     loop_node_[loop_index_] = next_of(prog, pc);
                     break;
                 case kLoop:
                 case kLoopLazy: {
+                    count_step();
                     if (loop_index_ == 0)
                         fail(1015);
                     if (memo_on_ && memo_enter(pc, pos)) {
@@ -848,7 +1081,7 @@ bool CRegExpr::run(int32_t start) {
                     if (c < min || (k == kLoop && c < max)) {
                         if (c >= min)
                             push(kChoiceExit, 0, pc, pos, 0);
-                        push(kUndoCount, static_cast<uint8_t>(loop_index_), 0, 0, c);
+                        push(kUndoCount, static_cast<uint8_t>(loop_index_), loop_node_[loop_index_], 0, c);
                         loop_count_[loop_index_] = c + 1;
                         pc = body;
                         continue;
@@ -875,67 +1108,90 @@ bool CRegExpr::run(int32_t start) {
             }
             if (!failed)
                 pc = next_of(prog, pc);
-            if (memo_full_)
-                return false;
             continue;
         }
 
-        // Backtrack to the newest choice point, undoing changes on the way.
-        if (memo_full_)
-            return false;
+        // Backtrack to the newest choice point, undoing changes on the way. When the records
+        // left after dropping the oldest are used up, the try starts again: the states marked
+        // failed meanwhile take it further than before (if none were, the budget takes over).
         for (;;) {
-            if (stack_.empty())
-                return false;
+            if (stack_.empty()) {
+                if (!dropped_) {
+                    steps_ = steps;
+                    return false;
+                }
+                if (memo_marks_ == marks_at_start)
+                    limit_in_force();
+                marks_at_start = memo_marks_;
+                stack_.clear();
+                dropped_ = false;
+                restarted_ = true;
+                for (int g = 1; g < kGroups; ++g)
+                    start_[g] = end_[g] = -1;
+                start_[0] = start;
+                loop_index_ = 0;
+                pc = 1;
+                pos = start;
+                break;
+            }
             Entry e = stack_.pop();
-            switch (e.kind) {
+            uint8_t kind = e.head & 15;
+            uint8_t aux = (e.head >> 4) & 15;
+            int32_t epc = static_cast<int32_t>(e.head >> 8);
+            switch (kind) {
                 case kUndoGroup:
-                    start_[e.aux] = e.pos;
-                    end_[e.aux] = e.a;
+                    start_[aux] = e.pos;
+                    end_[aux] = e.a;
                     continue;
                 case kUndoIndex:
                     loop_index_ = e.a;
                     continue;
                 case kUndoCount:
-                    loop_count_[e.aux] = e.a;
+                    loop_count_[aux] = e.a;
+                    loop_node_[aux] = epc;
                     continue;
                 case kMemoFail:
-                    memo_mark(e.pc, e.pos, static_cast<uint32_t>(e.a));
-                    if (memo_full_)
-                        return false;
+                    memo_mark(epc, e.pos);
                     continue;
                 default:
                     break;
             }
+            count_step();
             if (++backtracks_ > memo_threshold_ && !memo_on_ && !has_backref_)
-                memo_on_ = true;
-            failed = false;
-            if (e.kind == kChoiceBranch) {
-                pc = e.pc;
+                memo_turns_on();
+            if (kind == kChoiceBranch) {
+                pc = epc;
                 pos = e.pos;
-            } else if (e.kind == kChoiceGreedy) {
+                // The run's failure is marked when its last alternative fails too.
+                int32_t alt = next_branch(pc);
+                if (alt != 0)
+                    push(kChoiceBranch, 0, alt, pos, e.a);
+                else if (e.a != 0)
+                    push(kMemoFail, 0, e.a, pos, 0);
+                // This alternative's own operand, not a new choice among the rest.
+                pc += kNodeHeader;
+            } else if (kind == kChoiceGreedy) {
                 int32_t reached = stack_.pop().a;
-                if (!repeat(e.pc, e.pos, e.a, reached)) {
-                    failed = true;
+                if (!repeat(epc, e.pos, e.a, reached))
                     continue;
-                }
-            } else if (e.kind == kChoiceLazy) {
+            } else if (kind == kChoiceLazy) {
                 int32_t reached = stack_.pop().a;
-                if (!repeat(e.pc, e.pos, e.a + 1, reached)) {
-                    failed = true;
+                if (!repeat(epc, e.pos, e.a + 1, reached))
                     continue;
-                }
-            } else if (e.kind == kChoiceExit) {
+            } else if (kind == kChoiceExit) {
                 pos = e.pos;
                 push(kUndoIndex, 0, 0, 0, loop_index_);
                 --loop_index_;
-                pc = next_of(prog, e.pc);
+                pc = next_of(prog, epc);
             } else {  // kChoiceBody
                 pos = e.pos;
-                push(kUndoCount, static_cast<uint8_t>(loop_index_), 0, 0, loop_count_[loop_index_]);
+                push(kUndoCount, static_cast<uint8_t>(loop_index_), loop_node_[loop_index_], 0,
+                     loop_count_[loop_index_]);
                 ++loop_count_[loop_index_];
-                pc = e.pc + read32(prog + e.pc + kNodeHeader + 8);
+                pc = epc + read32(prog + epc + kNodeHeader + 8);
             }
             break;
         }
+        failed = false;
     }
 }

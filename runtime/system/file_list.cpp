@@ -2,7 +2,9 @@
 
 #include <commctrl.h>
 
+#include <cwchar>
 #include <set>
+#include <string>
 #include <tuple>
 #include <vector>
 
@@ -23,13 +25,62 @@ constexpr int32_t kMaxFolderPath = MAX_PATH - 2;
 
 // A path that ends in a backslash (the start folder's does) already holds the one the platform
 // would append: it is not counted against the limit.
-bool folder_path_fits(const RtString& folder) {
-    int32_t length = folder.length;
-    if (length > 0 && folder.data[length - 1] == '\\') {
+bool folder_path_fits(const std::wstring& folder) {
+    size_t length = folder.size();
+    if (length > 0 && folder[length - 1] == L'\\') {
         --length;
     }
-    return length <= kMaxFolderPath;
+    return length <= static_cast<size_t>(kMaxFolderPath);
 }
+
+// The search runs on the platform's own (wide) names, so that every file and folder is reached by
+// its real name; the list gets each name in the code page (listed_name).
+std::wstring widen(const RtString& text) {
+    std::wstring wide(static_cast<size_t>(text.length), L'\0');
+    int n = MultiByteToWideChar(CP_ACP, 0, text.c_str(), text.length, &wide[0], text.length);
+    wide.resize(n > 0 ? static_cast<size_t>(n) : 0);
+    return wide;
+}
+
+// The name in the code page with no best-fit look-alikes; false when that is not the name exactly (a
+// character became "?", or the code page gives another name back).
+bool to_code_page(const wchar_t* name, RtString* out) {
+    size_t length = wcslen(name);
+    std::string bytes(length, '\0');
+    bool exact = true;
+    for (size_t i = 0; i < length && exact; ++i) {
+        exact = name[i] < 0x80;
+        bytes[i] = static_cast<char>(name[i]);
+    }
+    bool ascii = exact;
+    if (!ascii) {
+        int size = WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, name, static_cast<int>(length), nullptr, 0,
+                                       nullptr, nullptr);
+        bytes.assign(static_cast<size_t>(size > 0 ? size : 0), '\0');
+        BOOL replaced = FALSE;
+        WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, name, static_cast<int>(length), &bytes[0], size, nullptr,
+                            &replaced);
+        exact = !replaced;
+    }
+    out->assign_range(bytes.data(), 0, static_cast<int32_t>(bytes.size()));
+    return ascii || (exact && widen(*out) == std::wstring(name, length));
+}
+
+// parent + "\\" + name with one backslash between; parent + "\\" for an empty name.
+std::wstring join_wide(const std::wstring& parent, const std::wstring& name) {
+    std::wstring path = parent;
+    if (path.empty() || path.back() != L'\\') {
+        path.push_back(L'\\');
+    }
+    return path.append(name);
+}
+
+// A folder of the search: its path as the platform names it, for the lookups, and as the list
+// names it, for the entries.
+struct Folder {
+    std::wstring path;
+    RtString listed;
+};
 
 // A folder's identity: volume serial number and file index.
 using FolderId = std::tuple<DWORD, DWORD, DWORD>;
@@ -38,23 +89,24 @@ using FolderId = std::tuple<DWORD, DWORD, DWORD>;
 // folder costs as much as listing it, so folders are identified only from the first link on: then
 // every folder listed so far, and each one entered afterwards.
 struct FolderSearch {
-    std::deque<RtString> folders;  // full paths in depth-first pre-order
+    std::deque<Folder> folders;  // in depth-first pre-order
     std::set<FolderId> visited;
     bool tracking = false;
 };
 
 struct Subfolder {
-    RtString name;
+    std::wstring name;
+    RtString listed;
     bool is_link;
 };
 
-bool is_dot_entry(const char* name) {
-    return name[0] == '.' && (name[1] == 0 || (name[1] == '.' && name[2] == 0));
+bool is_dot_entry(const wchar_t* name) {
+    return name[0] == L'.' && (name[1] == 0 || (name[1] == L'.' && name[2] == 0));
 }
 
 // False when the folder cannot be opened; it is then not tracked.
-bool folder_id(const char* path, FolderId* id) {
-    HANDLE folder = CreateFileA(path, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+bool folder_id(const wchar_t* path, FolderId* id) {
+    HANDLE folder = CreateFileW(path, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
                                 FILE_FLAG_BACKUP_SEMANTICS, nullptr);
     if (folder == INVALID_HANDLE_VALUE) {
         return false;
@@ -71,9 +123,9 @@ bool folder_id(const char* path, FolderId* id) {
 
 void start_tracking(FolderSearch& search) {
     search.tracking = true;
-    for (const RtString& folder : search.folders) {
+    for (const Folder& folder : search.folders) {
         FolderId id;
-        if (folder_id(folder.c_str(), &id)) {
+        if (folder_id(folder.path.c_str(), &id)) {
             search.visited.insert(id);
         }
     }
@@ -82,19 +134,19 @@ void start_tracking(FolderSearch& search) {
 // True when the current folder was visited before; from then on it counts as visited.
 bool seen_before(FolderSearch& search) {
     FolderId id;
-    return folder_id(".", &id) && !search.visited.insert(id).second;
+    return folder_id(L".", &id) && !search.visited.insert(id).second;
 }
 
 // Appends parent\name and, depth first, every folder below it to the search's folder list.
 // Subfolders are listed completely before the first is entered. A folder that cannot be made
 // current, whose path is too long, or that was visited already (a link or junction back up the
 // tree) is left out together with everything below it. The current folder is left changed.
-void collect_directories(FolderSearch& search, const RtString& parent, const RtString& name, bool is_link) {
-    RtString folder = join_path(parent, name);
-    if (!folder_path_fits(folder) || !SetCurrentDirectoryA(folder.c_str())) {
+void collect_directories(FolderSearch& search, const Folder& parent, const Subfolder& name) {
+    Folder folder = {join_wide(parent.path, name.name), join_path(parent.listed, name.listed)};
+    if (!folder_path_fits(folder.path) || !SetCurrentDirectoryW(folder.path.c_str())) {
         return;
     }
-    if (is_link && !search.tracking) {
+    if (name.is_link && !search.tracking) {
         start_tracking(search);
     }
     if (search.tracking && seen_before(search)) {
@@ -103,49 +155,57 @@ void collect_directories(FolderSearch& search, const RtString& parent, const RtS
     search.folders.push_back(folder);
 
     std::vector<Subfolder> subfolders;
-    WIN32_FIND_DATAA found;
-    HANDLE listing = FindFirstFileA("*.*", &found);
+    WIN32_FIND_DATAW found;
+    HANDLE listing = FindFirstFileW(L"*.*", &found);
     if (listing != INVALID_HANDLE_VALUE) {
         do {
             if ((found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0 && !is_dot_entry(found.cFileName)) {
                 bool link = (found.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
-                subfolders.push_back({RtString(found.cFileName), link});
+                subfolders.push_back({found.cFileName, listed_name(found.cFileName, found.cAlternateFileName), link});
             }
-        } while (FindNextFileA(listing, &found));
+        } while (FindNextFileW(listing, &found));
         FindClose(listing);
     }
     for (const Subfolder& subfolder : subfolders) {
-        collect_directories(search, folder, subfolder.name, subfolder.is_link);
+        collect_directories(search, folder, subfolder);
     }
 }
 
 // Appends the matches of pattern (relative to the current folder): files as prefix\name
 // (with_path) or bare names, folders skipped (with_path) or in brackets.
-void add_folder_files(const RtString& pattern, const RtString& prefix, bool with_path) {
-    WIN32_FIND_DATAA found;
-    HANDLE search = FindFirstFileA(pattern.c_str(), &found);
+void add_folder_files(const std::wstring& pattern, const RtString& prefix, bool with_path) {
+    WIN32_FIND_DATAW found;
+    HANDLE search = FindFirstFileW(pattern.c_str(), &found);
     if (search == INVALID_HANDLE_VALUE) {
         return;
     }
     do {
         bool is_folder = (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
         if (!is_folder) {
-            file_list.push_back(with_path ? join_path(prefix, RtString(found.cFileName)) : RtString(found.cFileName));
+            RtString name = listed_name(found.cFileName, found.cAlternateFileName);
+            file_list.push_back(with_path ? join_path(prefix, name) : name);
         } else if (!with_path) {
             RtString entry("[");
-            entry.append_cstring(found.cFileName);
+            entry.append(listed_name(found.cFileName, found.cAlternateFileName));
             entry.append_char(']');
             file_list.push_back(entry);
         }
-    } while (FindNextFileA(search, &found));
+    } while (FindNextFileW(search, &found));
     FindClose(search);
 }
 
 // The current folder; "" when it does not fit the platform's buffer.
-RtString current_folder() {
-    char buffer[MAX_PATH + 32] = {};
-    DWORD n = GetCurrentDirectoryA(sizeof buffer, buffer);
-    return n < sizeof buffer ? RtString(buffer) : RtString();
+std::wstring current_folder() {
+    wchar_t buffer[MAX_PATH + 32] = {};
+    DWORD n = GetCurrentDirectoryW(MAX_PATH + 32, buffer);
+    return n < MAX_PATH + 32 ? std::wstring(buffer) : std::wstring();
+}
+
+// The short form of a path; "" when it has none.
+std::wstring short_form(const std::wstring& path) {
+    wchar_t buffer[MAX_PATH + 32] = {};
+    DWORD n = GetShortPathNameW(path.c_str(), buffer, MAX_PATH + 32);
+    return n > 0 && n < MAX_PATH + 32 ? std::wstring(buffer) : std::wstring();
 }
 
 // A pattern without a folder or drive part matches the same names looked up below a folder's path
@@ -161,24 +221,26 @@ bool is_plain_name(const RtString& pattern) {
 }
 
 void search_all_folders(const RtString& pattern) {
-    RtString start = current_folder();
-    if (start.length == 0) {
+    std::wstring start = current_folder();
+    if (start.empty()) {
         return;
     }
     FolderSearch search;
     // The start folder is entered as start + "\": the folder list holds it with a trailing backslash.
-    collect_directories(search, start, RtString(), false);
+    std::wstring start_short = short_form(start);
+    collect_directories(search, {start, listed_name(start.c_str(), start_short.c_str())}, {L"", RtString(), false});
     bool plain = is_plain_name(pattern);
-    for (const RtString& folder : search.folders) {
-        RtString lookup = plain ? join_path(folder, pattern) : RtString();
-        if (plain && lookup.length < MAX_PATH) {
-            add_folder_files(lookup, folder, true);
-        } else if (SetCurrentDirectoryA(folder.c_str())) {
+    std::wstring wide_pattern = widen(pattern);
+    for (const Folder& folder : search.folders) {
+        std::wstring lookup = plain ? join_wide(folder.path, wide_pattern) : std::wstring();
+        if (plain && lookup.size() < MAX_PATH) {
+            add_folder_files(lookup, folder.listed, true);
+        } else if (SetCurrentDirectoryW(folder.path.c_str())) {
             // A folder that has gone since it was listed must not get the previous folder's files.
-            add_folder_files(pattern, folder, true);
+            add_folder_files(wide_pattern, folder.listed, true);
         }
     }
-    SetCurrentDirectoryA(start.c_str());
+    SetCurrentDirectoryW(start.c_str());
 }
 
 // The main thread shares the current folder: it must not run while the search changes it. It is
@@ -212,6 +274,15 @@ void fill_through_main_thread(HWND control, UINT message) {
 
 }  // namespace
 
+RtString listed_name(const wchar_t* name, const wchar_t* short_name) {
+    RtString listed;
+    if (to_code_page(name, &listed) || short_name == nullptr || short_name[0] == 0) {
+        return listed;
+    }
+    to_code_page(short_name, &listed);
+    return listed;
+}
+
 void init_file_search() {
     g_switches.filemode = 2;
     io_result = 0;
@@ -230,7 +301,7 @@ void exit_file_search() {
 void add_files(const RtString& pattern, int32_t all_subfolders) {
     bool suspended = suspend_main_thread();
     if (all_subfolders == 0) {
-        add_folder_files(pattern, RtString(), false);
+        add_folder_files(widen(pattern), RtString(), false);
     } else {
         search_all_folders(pattern);
     }

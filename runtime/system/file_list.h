@@ -17,6 +17,12 @@ void exit_file_search();
 // suspended meanwhile.
 void add_files(const RtString& pattern, int32_t all_subfolders);
 
+// The name under which the list holds a file or folder that the search found: the name itself when
+// the code page holds it exactly; else its short name, which names the same file in the code page;
+// else (a volume without short names) the name with "?" for each character the code page lacks, a
+// name no file can have, never a best-fit look-alike that may name another file.
+RtString listed_name(const wchar_t* name, const wchar_t* short_name);
+
 // last_index + 1 after copying the list into the control; 0 for an empty list; error 280 for a
 // control of another class.
 int32_t copy_list_to_control(HWND control);

@@ -8,17 +8,21 @@
 #include <algorithm>
 #include <fstream>
 #include <iterator>
+#include <memory>
+#include <set>
 #include <string>
 #include <vector>
 
 #include "app/feed.h"
 #include "tests/app/picture_walk.h"
 #include "tests/support/process_runner.h"
+#include "tests/support/window_helpers.h"
 
 namespace {
 
 const char kRoot[] = "C:\\gallery e2e\\";
 const char kLog[] = "C:\\gallery e2e\\log\\";
+const char kSecondLog[] = "C:\\gallery e2e\\log2\\";
 const char kPictures[] = "C:\\gallery e2e\\Bilder";
 // Keys below the classes root (Wine keeps no per-user view of it).
 const char kBrowserKey[] = "Applications\\firefox.exe";
@@ -87,12 +91,15 @@ const struct {
     {"c.jpeg", "file:///C:/gallery%20e2e/Bilder/c.jpeg"},
     {"d.gif", "file:///C:/gallery%20e2e/Bilder/d.gif"},
     {"e.PNG", "file:///C:/gallery%20e2e/Bilder/e.PNG"},
-    {"Mein Urlaub\\Stra\xDF" "e & Meer.jpg", "file:///C:/gallery%20e2e/Bilder/Mein%20Urlaub/Stra%DFe%20%26%20Meer.jpg"},
+    {"Mein Urlaub\\Stra\xDF"
+     "e & Meer.jpg",
+     "file:///C:/gallery%20e2e/Bilder/Mein%20Urlaub/Stra%DFe%20%26%20Meer.jpg"},
     {"Mein Urlaub\\\xC4rger+\xD6lfleck's~1.png",
      "file:///C:/gallery%20e2e/Bilder/Mein%20Urlaub/%C4rger%2B%D6lfleck%27s%7E1.png"},
     {"Mein Urlaub\\tief\\100% #1.jpg", "file:///C:/gallery%20e2e/Bilder/Mein%20Urlaub/tief/100%25%20%231.jpg"},
-    {"Mein Urlaub\\tief\\Gr\xFC\xDF" "e.GIF", "file:///C:/gallery%20e2e/Bilder/Mein%20Urlaub/tief/Gr%FC%DFe.GIF"},
-    {"Mein Urlaub\\tief\\k<l>m?.jpg", "file:///C:/gallery%20e2e/Bilder/Mein%20Urlaub/tief/k%3Cl%3Em%3F.jpg"},
+    {"Mein Urlaub\\tief\\Gr\xFC\xDF"
+     "e.GIF",
+     "file:///C:/gallery%20e2e/Bilder/Mein%20Urlaub/tief/Gr%FC%DFe.GIF"},
     {"zweiter\\x.Jpg", "file:///C:/gallery%20e2e/Bilder/zweiter/x.Jpg"},
 };
 
@@ -119,7 +126,7 @@ std::string expected_feed(const std::vector<std::string>& pictures) {
 // A hook in every GUI thread of the desktop that counts the external calls the gallery builder's
 // worker has its main thread make (a line each in external_calls.txt of the stand-in's log).
 class ExternalCallCounter {
-public:
+  public:
     ExternalCallCounter() {
         library_ = LoadLibraryA((test_folder() + "request_hook.dll").c_str());
         auto procedure = reinterpret_cast<HOOKPROC>(GetProcAddress(library_, "request_hook"));
@@ -138,16 +145,17 @@ public:
         return lines == "<missing>" ? 0 : static_cast<size_t>(std::count(lines.begin(), lines.end(), '\n'));
     }
 
-private:
+  private:
     HMODULE library_ = nullptr;
     HHOOK hook_ = nullptr;
 };
 
 class GalleryEndToEnd : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         remove_tree(std::string(kRoot).substr(0, std::string(kRoot).size() - 1));
         make_folders(kLog);
+        make_folders(kSecondLog);
         make_picture_tree();
         RegDeleteTreeA(HKEY_CLASSES_ROOT, kBrowserKey);
         // The shell's default action for a page: the stand-in in shell mode, in place of Wine's own.
@@ -157,6 +165,10 @@ protected:
     }
 
     void TearDown() override {
+        for (const char* name : {"feed.rss", "gallery.htm"}) {
+            DeleteFileA((temp_folder() + name).c_str());
+            RemoveDirectoryA((temp_folder() + name).c_str());
+        }
         RegDeleteTreeA(HKEY_CLASSES_ROOT, kBrowserKey);
         set_default_value(kHtmlCommandKey, saved_html_command_);
         remove_browsers();
@@ -185,11 +197,20 @@ protected:
     void make_picture_tree() {
         const std::string root = kPictures;
         const char* files[] = {
-            "a.jpg", "B.JPG", "c.jpeg", "d.gif", "e.PNG", "readme.txt", "f.bmp", "noext",
-            "Mein Urlaub\\Stra\xDF" "e & Meer.jpg",
+            "a.jpg",
+            "B.JPG",
+            "c.jpeg",
+            "d.gif",
+            "e.PNG",
+            "readme.txt",
+            "f.bmp",
+            "noext",
+            "Mein Urlaub\\Stra\xDF"
+            "e & Meer.jpg",
             "Mein Urlaub\\\xC4rger+\xD6lfleck's~1.png",
             "Mein Urlaub\\tief\\100% #1.jpg",
-            "Mein Urlaub\\tief\\Gr\xFC\xDF" "e.GIF",
+            "Mein Urlaub\\tief\\Gr\xFC\xDF"
+            "e.GIF",
             "zweiter\\x.Jpg",
             "zweiter\\notes.doc",
         };
@@ -199,28 +220,35 @@ protected:
         for (const char* file : files) {
             write_bytes(root + "\\" + file, std::string("picture ") + file);
         }
-        // Full-width "<", ">" and "?": the ANSI listing gives them as "<", ">" and "?".
-        std::wstring wide_root(root.begin(), root.end());
-        HANDLE file = CreateFileW((wide_root + L"\\Mein Urlaub\\tief\\k\xFF1Cl\xFF1Em\xFF1F.jpg").c_str(), GENERIC_WRITE,
-                                  0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-        ASSERT_NE(file, INVALID_HANDLE_VALUE);
-        CloseHandle(file);
     }
 
-    // viewer: the stand-in's viewer title ("none": no viewer; "": its usual one).
-    ProcessResult run_gallery(const std::string& arguments, const std::string& working_folder = "",
-                              DWORD timeout_ms = 60000, const std::string& viewer = "") {
+    // The stand-in writes to log; viewer is its viewer title ("none": no viewer; "": its usual one).
+    static ProcessOptions gallery_options(const std::string& log = kLog, const std::string& viewer = "") {
         ProcessOptions options;
-        options.environment = {{"RT_STANDIN_LOG", kLog}, {"RT_STANDIN_VIEWER", viewer}};
+        options.environment = {{"RT_STANDIN_LOG", log}, {"RT_STANDIN_VIEWER", viewer}};
+        options.timeout_ms = 60000;
+        return options;
+    }
+
+    static std::string gallery_command(const std::string& arguments) {
+        return "\"" + gallery_folder() + "gallery.exe\"" + (arguments.empty() ? "" : " " + arguments);
+    }
+
+    ProcessResult run_gallery(const std::string& arguments,
+                              const std::string& working_folder = "",
+                              DWORD timeout_ms = 60000,
+                              const std::string& viewer = "") {
+        ProcessOptions options = gallery_options(kLog, viewer);
         options.working_folder = working_folder;
         options.timeout_ms = timeout_ms;
-        return run_program("\"" + gallery_folder() + "gallery.exe\"" + (arguments.empty() ? "" : " " + arguments),
-                           options);
+        return run_program(gallery_command(arguments), options);
     }
 
     std::string saved_html_command_;
 
-    static std::string log_file(const char* name) { return read_file_bytes(std::string(kLog) + name); }
+    static std::string log_file(const char* name, const char* log = kLog) {
+        return read_file_bytes(std::string(log) + name);
+    }
 
     // Milliseconds from the moment the stand-in showed its page window until now; -1 without one.
     static double ms_since_page_shown() {
@@ -235,13 +263,25 @@ protected:
         return static_cast<double>(now.QuadPart - std::stoll(shown)) * 1000.0 / static_cast<double>(frequency.QuadPart);
     }
 
-    // Both documents are gone and the page window got the four close messages in order.
-    static void expect_clean_end(const ProcessResult& r) {
+    // Both documents are gone and the page window was asked to close, with nothing that would end
+    // the whole browser.
+    static void expect_clean_end(const ProcessResult& r, const char* log = kLog) {
         EXPECT_FALSE(r.timed_out);
         EXPECT_EQ(r.exit_code, 0u);
         EXPECT_FALSE(exists(temp_folder() + "feed.rss"));
         EXPECT_FALSE(exists(temp_folder() + "gallery.htm"));
-        EXPECT_EQ(log_file("messages.txt"), "0x0010 1 1\r\n0x0011 1 1\r\n0x0012 1 1\r\n0x0016 1 1\r\n");
+        EXPECT_EQ(log_file("messages.txt", log), "0x0010 1 1\r\n");
+    }
+
+    static void wait_for_log_file(const char* name, DWORD timeout_ms = 15000) {
+        for (DWORD start = GetTickCount(); log_file(name) == "<missing>" && GetTickCount() - start < timeout_ms;) {
+            Sleep(50);
+        }
+    }
+
+    // The browser's command line: its path quoted, then the page.
+    static std::string command_line(const std::string& browser) {
+        return "\"" + browser + "\" -new-window " + temp_folder() + "gallery.htm";
     }
 };
 
@@ -256,11 +296,10 @@ TEST_F(GalleryEndToEnd, RegistryBrowserGetsThePageAndTheFeedAndIsClosedAfterTheV
     expect_clean_end(r);
     EXPECT_EQ(ExternalCallCounter::calls(), 0u) << "the Program Files folder was looked up";
 
-    std::string page = temp_folder() + "gallery.htm";
     // The registry's command is taken in small letters; its short form keeps the drive letter so.
     std::string lowered = kRegistryBrowser;
     CharLowerA(lowered.data());
-    EXPECT_EQ(log_file("commandline.txt"), short_path(lowered) + " -new-window " + page);
+    EXPECT_EQ(log_file("commandline.txt"), command_line(short_path(lowered)));
 
     std::string viewer = gallery_folder() + "viewer\\piclens.js";
     std::string viewer_url = "file:///" + std::string(code_path(RtString(viewer.c_str())).c_str());
@@ -293,7 +332,7 @@ TEST_F(GalleryEndToEnd, ABareRegistryPathIsTakenAndACoolirisWindowIsTheViewerToo
     expect_clean_end(r);
     std::string lowered = kRegistryBrowser;
     CharLowerA(lowered.data());
-    EXPECT_EQ(log_file("commandline.txt"), short_path(lowered) + " -new-window " + temp_folder() + "gallery.htm");
+    EXPECT_EQ(log_file("commandline.txt"), command_line(short_path(lowered)));
     EXPECT_GE(waited, 1800) << "the page window was closed while the viewer was open";
     EXPECT_LT(waited, 6000) << "the viewer went unnoticed until the viewer wait ran out";
 }
@@ -316,8 +355,7 @@ TEST_F(GalleryEndToEnd, WithoutARegistryBrowserTheProgramFilesFirefoxIsStarted) 
     expect_clean_end(r);
     // The special-folder lookup: the folder's item list, its path, and freeing the list.
     EXPECT_EQ(ExternalCallCounter::calls(), 3u);
-    EXPECT_EQ(log_file("commandline.txt"),
-              short_path(kFallbackBrowser) + " -new-window " + temp_folder() + "gallery.htm");
+    EXPECT_EQ(log_file("commandline.txt"), command_line(short_path(kFallbackBrowser)));
     EXPECT_EQ(log_file("feed.rss"), expected_feed({std::string(kPictures) + "\\zweiter\\x.Jpg"}));
 }
 
@@ -328,20 +366,23 @@ TEST_F(GalleryEndToEnd, ABrowserOf1000BytesCountsAsMissing) {
     install_browser(kFallbackBrowser);
     ProcessResult r = run_gallery("\"" + std::string(kPictures) + "\\leer\"");
     expect_clean_end(r);
-    EXPECT_EQ(log_file("commandline.txt").find(short_path(kFallbackBrowser) + " -new-window "), 0u);
+    EXPECT_EQ(log_file("commandline.txt"), command_line(short_path(kFallbackBrowser)));
 }
 
 TEST_F(GalleryEndToEnd, ABrowserOf1001BytesCountsAsPresent) {
     // The registry's file is too small to be a real browser but large enough to be taken: the
-    // launch fails, the fallback is not used, and the windows this test opens itself stand in.
+    // launch fails, the fallback is not used, and the windows this test opens itself stand in, once
+    // the page has been written (windows from before the launch are not the run's).
     make_folders("C:\\Program Files\\Tiny");
     write_bytes(kTinyBrowser, std::string(1001, 'x'));
     register_browser(kTinyBrowser);
     install_browser(kFallbackBrowser);
-    ProcessOptions options;
-    options.environment = {{"RT_STANDIN_LOG", kLog}};
-    RunningProgram windows("standin_browser.exe --manual", options);
-    ProcessResult r = run_gallery("\"" + std::string(kPictures) + "\\leer\"");
+    RunningProgram gallery(gallery_command("\"" + std::string(kPictures) + "\\leer\""), gallery_options());
+    for (DWORD start = GetTickCount(); !exists(temp_folder() + "gallery.htm") && GetTickCount() - start < 30000;) {
+        Sleep(20);
+    }
+    RunningProgram windows("standin_browser.exe --manual", gallery_options());
+    ProcessResult r = gallery.finish(60000);
     expect_clean_end(r);
     EXPECT_EQ(log_file("commandline.txt"), "<missing>") << "a browser was started";
     EXPECT_EQ(log_file("shell.txt"), "<missing>") << "the shell was asked";
@@ -377,6 +418,160 @@ TEST_F(GalleryEndToEnd, WithoutAnyBrowserTheShellOpensTheProgramsOwnPageAndTheWa
     EXPECT_EQ(log_file("commandline.txt"), "<missing>");
     EXPECT_FALSE(exists(temp_folder() + "feed.rss"));
     EXPECT_FALSE(exists(temp_folder() + "gallery.htm"));
+}
+
+// A close message for a window that is not this run's page: to a window titled like it that was
+// open before the run (it was taken as the page window), or, once the user had closed the page
+// window, to a folder window titled like it (the session-end messages too, which end a browser).
+TEST_F(GalleryEndToEnd, OnlyThePageWindowOfThisRunIsAskedToClose) {
+    const struct {
+        const char* what;
+        bool decoy_before_the_run;
+        const char* page_messages;
+    } cases[] = {
+        {"a window titled like the page, open before the run", true, "0x0010 1 1\r\n"},
+        {"the page window closed by the user, a folder window titled like it", false, "<missing>"},
+    };
+    install_browser(kRegistryBrowser);
+    register_browser(kRegistryBrowser);
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        DeleteFileA((std::string(kLog) + "messages.txt").c_str());
+        DeleteFileA((std::string(kLog) + "decoy.txt").c_str());
+        ProcessOptions options = gallery_options();
+        // The page window comes late, as from a browser that was running already.
+        options.environment.push_back({"RT_STANDIN_PAGE_DELAY", "1000"});
+        std::unique_ptr<RunningProgram> decoy;
+        if (c.decoy_before_the_run) {
+            decoy = std::make_unique<RunningProgram>("standin_browser.exe --decoy VIEW GALLERY - Urlaub", options);
+            ASSERT_NE(wait_for_window("VIEW GALLERY - Urlaub"), nullptr);
+        } else {
+            options.environment.push_back({"RT_STANDIN_AFTER_VIEWER", "decoy"});
+        }
+        ProcessResult r = run_program(gallery_command("\"" + std::string(kPictures) + "\\leer\""), options);
+        EXPECT_EQ(r.exit_code, 0u);
+        EXPECT_FALSE(exists(temp_folder() + "gallery.htm"));
+        EXPECT_EQ(log_file("messages.txt"), c.page_messages);
+        EXPECT_EQ(log_file("decoy.txt"), "<missing>");
+        if (decoy) {
+            PostMessageA(wait_for_window("VIEW GALLERY - Urlaub"), WM_CLOSE, 0, 0);
+            decoy->finish(10000);
+        }
+        wait_for_log_file("ended.txt");  // the stand-in browser is gone, its file may be replaced
+        DeleteFileA((std::string(kLog) + "ended.txt").c_str());
+    }
+}
+
+// Two runs started together: the second waits until the first has removed its files, so each
+// browser reads its own run's feed, and neither run deletes or closes the other's.
+TEST_F(GalleryEndToEnd, TwoRunsAtOnceEachShowTheirOwnPictures) {
+    install_browser(kRegistryBrowser);
+    register_browser(kRegistryBrowser);
+    const std::string folders[] = {std::string(kPictures) + "\\zweiter", std::string(kPictures) + "\\Mein Urlaub"};
+    RunningProgram first(gallery_command("\"" + folders[0] + "\""), gallery_options(kLog));
+    Sleep(50);
+    RunningProgram second(gallery_command("\"" + folders[1] + "\""), gallery_options(kSecondLog));
+    ProcessResult results[] = {first.finish(60000), second.finish(60000)};
+    const char* logs[] = {kLog, kSecondLog};
+    for (int run = 0; run < 2; ++run) {
+        SCOPED_TRACE(folders[run]);
+        expect_clean_end(results[run], logs[run]);
+        EXPECT_EQ(log_file("feed.rss", logs[run]), expected_feed(walk_pictures(folders[run])));
+    }
+}
+
+// An old feed or page that cannot be overwritten (locked by another program, or a folder in its
+// place): the run reports it (a box at error level 0, which ends the run), removes what it wrote
+// and starts no browser on the old files.
+TEST_F(GalleryEndToEnd, AFileThatCannotBeWrittenIsReportedAndNoBrowserStarts) {
+    const struct {
+        const char* file;
+        bool locked;  // else a folder of that name
+    } cases[] = {{"feed.rss", true}, {"gallery.htm", true}, {"feed.rss", false}, {"gallery.htm", false}};
+    install_browser(kRegistryBrowser);
+    register_browser(kRegistryBrowser);
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string(c.file) + (c.locked ? " locked" : " a folder"));
+        std::string old_file = temp_folder() + c.file;
+        HANDLE lock = nullptr;
+        if (c.locked) {
+            write_bytes(old_file, "old gallery");
+            lock = CreateFileA(old_file.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+            ASSERT_NE(lock, INVALID_HANDLE_VALUE);
+        } else {
+            ASSERT_TRUE(CreateDirectoryA(old_file.c_str(), nullptr));
+        }
+        RunningProgram gallery(gallery_command("\"" + std::string(kPictures) + "\\zweiter\""), gallery_options());
+        HWND box = wait_for_process_window(gallery.process_id(), "#32770", 30000);
+        EXPECT_EQ(window_text(box), "Datei kann nicht erzeugt werden: " + old_file);
+        click_button(box, IDOK);
+        ProcessResult r = gallery.finish(30000);
+        EXPECT_EQ(r.exit_code, 0u);
+        EXPECT_EQ(log_file("commandline.txt"), "<missing>") << "a browser was started";
+        for (const char* name : {"feed.rss", "gallery.htm"}) {
+            EXPECT_EQ(exists(temp_folder() + name), name == std::string(c.file)) << name;
+        }
+        if (lock != nullptr) {
+            CloseHandle(lock);
+            EXPECT_EQ(read_file_bytes(old_file), "old gallery");
+        }
+        DeleteFileA(old_file.c_str());
+        RemoveDirectoryA(old_file.c_str());
+    }
+}
+
+std::wstring widen(const std::string& text) {
+    std::wstring wide(text.size(), L'\0');
+    wide.resize(static_cast<size_t>(MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), &wide[0],
+                                                        static_cast<int>(wide.size()))));
+    return wide;
+}
+
+// The file a feed URL names, as its long wide path ("" when it names none): the bytes behind
+// "file:///" with every %XX decoded and "/" as "\".
+std::wstring file_of_url(const std::string& url) {
+    std::string path;
+    for (size_t i = std::string("file:///").size(); i < url.size(); ++i) {
+        if (url[i] == '%' && i + 2 < url.size()) {
+            path.push_back(static_cast<char>(std::stoi(url.substr(i + 1, 2), nullptr, 16)));
+            i += 2;
+        } else {
+            path.push_back(url[i] == '/' ? '\\' : url[i]);
+        }
+    }
+    wchar_t long_path[MAX_PATH * 2] = {};
+    DWORD n = GetLongPathNameW(widen(path).c_str(), long_path, MAX_PATH * 2);
+    return n > 0 && n < MAX_PATH * 2 ? long_path : L"";
+}
+
+// Pictures whose names the code page lacks: a fullwidth "a" beside a real a.jpg (its look-alike
+// would show a.jpg twice), Cyrillic letters and fullwidth "<", ">", "?" (their look-alikes name no
+// file), and a folder with a fullwidth letter. Each is shown, under its short name.
+TEST_F(GalleryEndToEnd, PicturesWithNamesOutsideTheCodePageAreEachShown) {
+    install_browser(kRegistryBrowser);
+    register_browser(kRegistryBrowser);
+    const std::wstring folder = widen(std::string(kPictures) + "\\Namen\\");
+    make_folders(std::string(kPictures) + "\\Namen");
+    ASSERT_TRUE(CreateDirectoryW((folder + L"\xFF26oto").c_str(), nullptr));
+    const std::wstring names[] = {L"a.jpg", L"\xFF41.jpg", L"\x0416\x0443\x043A.jpg", L"k\xFF1Cl\xFF1Em\xFF1F.png",
+                                  L"\xFF26oto\\f.gif"};
+    std::multiset<std::wstring> expected;
+    for (const std::wstring& name : names) {
+        HANDLE file = CreateFileW((folder + name).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0, nullptr);
+        ASSERT_NE(file, INVALID_HANDLE_VALUE);
+        CloseHandle(file);
+        expected.insert(folder + name);
+    }
+    ProcessResult r = run_gallery("\"" + std::string(kPictures) + "\\Namen\"");
+    expect_clean_end(r);
+    std::string feed = log_file("feed.rss");
+    std::multiset<std::wstring> shown;
+    const std::string content = "<media:content  url=\"";
+    for (size_t at = feed.find(content); at != std::string::npos; at = feed.find(content, at + 1)) {
+        size_t begin = at + content.size();
+        shown.insert(file_of_url(feed.substr(begin, feed.find('"', begin) - begin)));
+    }
+    EXPECT_TRUE(shown == expected) << feed;
 }
 
 }  // namespace

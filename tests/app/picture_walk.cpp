@@ -55,23 +55,35 @@ void make_folders(const std::string& path) {
     CreateDirectoryA(path.c_str(), nullptr);
 }
 
-void remove_tree(const std::string& folder) {
-    WIN32_FIND_DATAA data;
-    HANDLE search = FindFirstFileA((folder + "\\*").c_str(), &data);
+namespace {
+
+// By the wide names: a name outside the code page has no ANSI form to delete it by.
+void remove_wide_tree(const std::wstring& folder) {
+    WIN32_FIND_DATAW data;
+    HANDLE search = FindFirstFileW((folder + L"\\*").c_str(), &data);
     if (search != INVALID_HANDLE_VALUE) {
         do {
-            std::string name = data.cFileName;
-            if (name == "." || name == "..") {
+            std::wstring name = data.cFileName;
+            if (name == L"." || name == L"..") {
                 continue;
             }
-            std::string path = folder + "\\" + name;
+            std::wstring path = folder + L"\\" + name;
             if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-                remove_tree(path);
+                remove_wide_tree(path);
             } else {
-                DeleteFileA(path.c_str());
+                DeleteFileW(path.c_str());
             }
-        } while (FindNextFileA(search, &data));
+        } while (FindNextFileW(search, &data));
         FindClose(search);
     }
-    RemoveDirectoryA(folder.c_str());
+    RemoveDirectoryW(folder.c_str());
+}
+
+}  // namespace
+
+void remove_tree(const std::string& folder) {
+    std::wstring wide(folder.size(), L'\0');
+    wide.resize(static_cast<size_t>(MultiByteToWideChar(CP_ACP, 0, folder.data(), static_cast<int>(folder.size()),
+                                                        &wide[0], static_cast<int>(wide.size()))));
+    remove_wide_tree(wide);
 }

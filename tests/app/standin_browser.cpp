@@ -1,14 +1,20 @@
 // A stand-in for the browser in the gallery builder's end-to-end tests. It records its command
-// line, copies the page and the feed it was given (they are deleted later), shows a page window
-// titled like a browser showing the page, then a viewer window, closes the viewer, and records the
-// close messages its page window receives. Everything goes to the folder named by RT_STANDIN_LOG.
-// RT_STANDIN_VIEWER names the viewer window's title ("none": no viewer ever appears).
+// line, copies the page it was given and, as its viewer closes, the feed beside it (both are
+// deleted later), shows a page window titled like a browser showing the page, then a viewer
+// window, closes the viewer, and records the close messages its page window receives (WM_CLOSE
+// closes it). Everything goes to the folder named by RT_STANDIN_LOG. RT_STANDIN_VIEWER names the
+// viewer window's title ("none": no viewer ever appears). RT_STANDIN_PAGE_DELAY holds the page
+// window back that many milliseconds. With RT_STANDIN_AFTER_VIEWER=decoy the page window goes with
+// the viewer, as when the user closes the browser, and a folder window titled
+// "View Gallery - Ordner" takes its place.
 //   standin_browser.exe ... -new-window PAGE   as the gallery builder starts a browser
 //   standin_browser.exe --manual               only the windows (the test starts it itself)
 //   standin_browser.exe --shell FILE           as the shell opens a page: record and end
+//   standin_browser.exe --decoy TITLE          only a window titled TITLE, recording to decoy.txt
 #include <windows.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <string>
 
 namespace {
@@ -19,7 +25,10 @@ constexpr UINT_PTR kGiveUp = 3;
 
 std::string g_log_folder;
 std::string g_viewer_title = "PicLens Lite - 1 / 3";
+bool g_decoy_after_viewer = false;
 HWND g_viewer = nullptr;
+HWND g_page = nullptr;
+std::string g_page_path;
 HINSTANCE g_instance = nullptr;
 
 void write_file(const std::string& name, const std::string& bytes, bool append = false) {
@@ -57,29 +66,67 @@ LRESULT CALLBACK viewer_proc(HWND window, UINT message, WPARAM wparam, LPARAM lp
     return DefWindowProcA(window, message, wparam, lparam);
 }
 
+void record_close_message(const char* log, UINT message, WPARAM wparam, LPARAM lparam) {
+    char line[64];
+    std::snprintf(line, sizeof line, "0x%04X %u %ld\r\n", message, static_cast<unsigned>(wparam),
+                  static_cast<long>(lparam));
+    write_file(log, line, true);
+}
+
+HWND make_window(const char* class_name, const char* title, int x) {
+    return CreateWindowExA(0, class_name, title, WS_OVERLAPPEDWINDOW | WS_VISIBLE, x, x, 400, 300, nullptr, nullptr,
+                           g_instance, nullptr);
+}
+
+// The page's path is the text after " -new-window "; "" without one.
+std::string page_path(const std::string& command_line) {
+    const std::string option = " -new-window ";
+    size_t at = command_line.find(option);
+    return at == std::string::npos ? "" : command_line.substr(at + option.size());
+}
+
+// The feed beside the page, as the viewer reads it: at the end of the show, its latest read.
+void record_feed() {
+    if (!g_page_path.empty()) {
+        write_file("feed.rss", read_file(g_page_path.substr(0, g_page_path.find_last_of('\\') + 1) + "feed.rss"));
+    }
+}
+
+// A window that only looks like the page by its title: any close message it gets is a fault.
+LRESULT CALLBACK decoy_proc(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
+    if (is_close_message(message)) {
+        record_close_message("decoy.txt", message, wparam, lparam);
+    }
+    if (message == WM_DESTROY || (message == WM_TIMER && wparam == kGiveUp)) {
+        PostQuitMessage(0);
+        return 0;
+    }
+    return DefWindowProcA(window, message, wparam, lparam);
+}
+
 LRESULT CALLBACK page_proc(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
     if (is_close_message(message)) {
-        char line[64];
-        std::snprintf(line, sizeof line, "0x%04X %u %ld\r\n", message, static_cast<unsigned>(wparam),
-                      static_cast<long>(lparam));
-        write_file("messages.txt", line, true);
-        if (message == WM_QUERYENDSESSION) {
-            return TRUE;
+        record_close_message("messages.txt", message, wparam, lparam);
+        if (message == WM_CLOSE) {
+            DestroyWindow(window);
         }
-        if (message == WM_ENDSESSION) {
-            DestroyWindow(window);  // the last of the four
-        }
-        return 0;
+        return message == WM_QUERYENDSESSION ? TRUE : 0;
     }
     switch (message) {
         case WM_TIMER:
             if (wparam == kShowViewer) {
                 KillTimer(window, kShowViewer);
-                g_viewer = CreateWindowExA(0, "StandInViewer", g_viewer_title.c_str(), WS_OVERLAPPEDWINDOW | WS_VISIBLE,
-                                           50, 50, 300, 200, nullptr, nullptr, g_instance, nullptr);
+                g_viewer = make_window("StandInViewer", g_viewer_title.c_str(), 50);
                 SetTimer(window, kCloseViewer, 1200, nullptr);
             } else if (wparam == kCloseViewer) {
                 KillTimer(window, kCloseViewer);
+                record_feed();
+                if (g_decoy_after_viewer) {
+                    // The page window is gone before the viewer: the gallery builder must find it gone.
+                    SetTimer(make_window("StandInDecoy", "View Gallery - Ordner", 100), kGiveUp, 1500, nullptr);
+                    g_page = nullptr;
+                    DestroyWindow(window);
+                }
                 DestroyWindow(g_viewer);
                 g_viewer = nullptr;
             } else if (wparam == kGiveUp) {
@@ -87,24 +134,24 @@ LRESULT CALLBACK page_proc(HWND window, UINT message, WPARAM wparam, LPARAM lpar
             }
             return 0;
         case WM_DESTROY:
-            PostQuitMessage(0);
+            if (g_page == window) {
+                PostQuitMessage(0);
+            }
             return 0;
         default:
             return DefWindowProcA(window, message, wparam, lparam);
     }
 }
 
-// The page's path is the text after " -new-window "; the feed lies beside it.
-void record_documents(const std::string& command_line) {
-    const std::string option = " -new-window ";
-    size_t at = command_line.find(option);
-    if (at == std::string::npos) {
-        return;
+void show_page() {
+    g_page = make_window("StandInBrowser", "view gallery - Stand-in Browser", 0);
+    LARGE_INTEGER shown;
+    QueryPerformanceCounter(&shown);
+    write_file("page_shown.txt", std::to_string(shown.QuadPart));
+    if (g_viewer_title != "none") {
+        SetTimer(g_page, kShowViewer, 600, nullptr);
     }
-    std::string page = command_line.substr(at + option.size());
-    write_file("page.htm", read_file(page));
-    std::string folder = page.substr(0, page.find_last_of('\\') + 1);
-    write_file("feed.rss", read_file(folder + "feed.rss"));
+    SetTimer(g_page, kGiveUp, 120000, nullptr);
 }
 
 }  // namespace
@@ -122,39 +169,54 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
     }
     // The moment of the launch, for the benchmark (the counter is the same in every process).
     write_file("started.txt", std::to_string(started.QuadPart));
+    char after_viewer[16] = {};
+    GetEnvironmentVariableA("RT_STANDIN_AFTER_VIEWER", after_viewer, sizeof after_viewer);
+    g_decoy_after_viewer = std::string(after_viewer) == "decoy";
     std::string command_line = GetCommandLineA();
     bool shell = command_line.find(" --shell ") != std::string::npos;
     bool manual = command_line.find(" --manual") != std::string::npos;
-    write_file(shell ? "shell.txt" : (manual ? "manual.txt" : "commandline.txt"), command_line);
+    size_t decoy = command_line.find(" --decoy ");
+    if (decoy == std::string::npos) {
+        write_file(shell ? "shell.txt" : (manual ? "manual.txt" : "commandline.txt"), command_line);
+    }
     if (shell) {
         return 0;
     }
-    if (!manual) {
-        record_documents(command_line);
+    if (!manual && decoy == std::string::npos) {
+        g_page_path = page_path(command_line);
+        write_file("page.htm", read_file(g_page_path));
     }
 
-    WNDCLASSA page_class = {};
-    page_class.lpfnWndProc = page_proc;
-    page_class.hInstance = instance;
-    page_class.lpszClassName = "StandInBrowser";
-    RegisterClassA(&page_class);
-    WNDCLASSA viewer_class = {};
-    viewer_class.lpfnWndProc = viewer_proc;
-    viewer_class.hInstance = instance;
-    viewer_class.lpszClassName = "StandInViewer";
-    RegisterClassA(&viewer_class);
-
-    HWND page = CreateWindowExA(0, "StandInBrowser", "view gallery - Stand-in Browser", WS_OVERLAPPEDWINDOW | WS_VISIBLE,
-                                0, 0, 400, 300, nullptr, nullptr, instance, nullptr);
-    LARGE_INTEGER shown;
-    QueryPerformanceCounter(&shown);
-    write_file("page_shown.txt", std::to_string(shown.QuadPart));
-    if (g_viewer_title != "none") {
-        SetTimer(page, kShowViewer, 600, nullptr);
+    const struct {
+        const char* name;
+        WNDPROC procedure;
+    } classes[] = {{"StandInBrowser", page_proc}, {"StandInViewer", viewer_proc}, {"StandInDecoy", decoy_proc}};
+    for (const auto& c : classes) {
+        WNDCLASSA window_class = {};
+        window_class.lpfnWndProc = c.procedure;
+        window_class.hInstance = instance;
+        window_class.lpszClassName = c.name;
+        RegisterClassA(&window_class);
     }
-    SetTimer(page, kGiveUp, 120000, nullptr);
+
+    char delay[16] = {};
+    GetEnvironmentVariableA("RT_STANDIN_PAGE_DELAY", delay, sizeof delay);
+    UINT_PTR page_timer = 0;
+    if (decoy != std::string::npos) {
+        SetTimer(make_window("StandInDecoy", command_line.substr(decoy + 9).c_str(), 200), kGiveUp, 120000, nullptr);
+    } else if (std::atoi(delay) > 0) {
+        // As a browser that is running already: the new process is idle at once, the window comes later.
+        page_timer = SetTimer(nullptr, 0, static_cast<UINT>(std::atoi(delay)), nullptr);
+    } else {
+        show_page();
+    }
     MSG msg;
     while (GetMessageA(&msg, nullptr, 0, 0) > 0) {
+        if (msg.message == WM_TIMER && msg.hwnd == nullptr && msg.wParam == page_timer) {
+            KillTimer(nullptr, page_timer);
+            show_page();
+            continue;
+        }
         TranslateMessage(&msg);
         DispatchMessageA(&msg);
     }

@@ -3,14 +3,19 @@
 // as text, string_replace with the regex switch, and regressions of the mended faults.
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "runtime/regex/regexpr.h"
 #include "runtime/settings/switch_vars.h"
 #include "runtime/values/string_functions.h"
 
 namespace {
+
+using regex::kMaxMemoBytes;
+using regex::kMaxStackBytes;
 
 RtString bytes(const std::string& s) {
     return RtString(s.data(), 0, static_cast<int32_t>(s.size()));
@@ -40,6 +45,23 @@ std::string first_match(const std::string& pattern, const std::string& input, in
         return "none";
     return std::to_string(re.match_pos(0)) + "," + std::to_string(re.match_len(0)) + "/" +
            std::to_string(re.match_pos(1)) + "," + std::to_string(re.match_len(1));
+}
+
+// The first match from offset k on the engine's stored input, as "position,length", or "none" or
+// "error N".
+std::string match_at(CRegExpr& re, int32_t k) {
+    try {
+        return re.exec(k) ? std::to_string(re.match_pos(0)) + "," + std::to_string(re.match_len(0)) : "none";
+    } catch (const CRegExprException& e) {
+        return "error " + std::to_string(e.code);
+    }
+}
+
+std::string repeated(const std::string& piece, int times) {
+    std::string out;
+    for (int i = 0; i < times; ++i)
+        out += piece;
+    return out;
 }
 
 int32_t error_of(const std::string& pattern, const std::string& input, int32_t* position = nullptr) {
@@ -109,6 +131,8 @@ TEST(RegexReplace, Table) {
         {"(?g-g)a+b*", "aabb", "X", "XXbb"},
         {"(a|b)*?c", "abc", "X", "X"},
         {"x", std::string("axb\0x", 5), "Y", std::string("aYb\0x", 5)},
+        // The text is first searched as if it had no NUL; one found starts again with the end there.
+        {"b$", std::string("ab\0b", 4), "Y", std::string("aY\0b", 4)},
     };
     for (const ReplaceRow& row : rows) {
         EXPECT_EQ(replace(row.pattern, row.input, row.replacement), row.expected) << "pattern " << row.pattern;
@@ -210,6 +234,12 @@ TEST(RegexErrors, RunTimeErrors) {
     EXPECT_THROW(re.get_modifier(7), CRegExprException);
     EXPECT_EQ(re.last_error(), 1013);
     EXPECT_THROW(re.set_modifier(0, true), CRegExprException);
+    // A null expression after a compiled one crashed.
+    re.set_expression("a");
+    re.compile();
+    re.set_expression(nullptr);
+    EXPECT_EQ(match_at(re, 1), "error 100");
+    EXPECT_EQ(re.last_error(), 100);
 }
 
 TEST(RegexDump, NodePrograms) {
@@ -267,6 +297,12 @@ TEST(RegexStringReplace, RegexSwitchUsesTheEngine) {
     EXPECT_EQ(text(string_replace(RtString("a(b"), RtString("(b"), RtString("#"))), "a(b");
     EXPECT_EQ(text(string_replace(RtString("a"), RtString(nested_counted_loops(11).c_str()), RtString("#"))), "a");
     EXPECT_EQ(text(string_replace(RtString("a"), RtString(nested_counted_loops(10).c_str()), RtString("#"))), "#");
+    const std::string budget_input = std::string(24, 'a') + "bc";  // the step budget's error
+    EXPECT_EQ(text(string_replace(bytes(budget_input), RtString("(a|a)*~1c"), RtString("#"))), budget_input);
+    // Remembering failed states from the middle of a search lost this match.
+    EXPECT_EQ(text(string_replace(bytes(std::string(22, 'x') + "cbba"), RtString("(x+x+)+y|([ab]b?){2}(a)+?"),
+                                  RtString("#"))),
+              std::string(22, 'x') + "c#");
     g_switches.regex = 0;
     EXPECT_EQ(text(string_replace(RtString("a1b"), RtString("~d+"), RtString("#"))), "a1b");
 }
@@ -347,8 +383,95 @@ TEST(RegexFaults, CountedLoopStackFollowsBacktracking) {
         xy += "xy";
     EXPECT_EQ(first_match("(x(ab)*?y)*", xy), "1,24/23,2");
     EXPECT_EQ(first_match("((a|b){1,2}?c){2}", "abcbc"), "1,5/4,2");
+    // A counted loop entered after a lazy one had handed its level on took that level's loop node
+    // for good: the failed states of the first were keyed with the second's bounds.
+    EXPECT_EQ(first_match("(..){2,3}?(c){0,}?[ab]$", std::string(2000, 'c') + "acacccccccaaa"), "2007,7/2011,2");
+    EXPECT_EQ(first_match("(a){1,2}?(b)+?", "aaab", 0), "2,3/3,1");
+    EXPECT_EQ(first_match("(.){1,2}?(c)*?$", "aaaa", 0), "3,2/4,1");
+    EXPECT_EQ(first_match("([ab]b?){2}(a)+?", "bba", 0), "1,3/2,1");
     EXPECT_EQ(error_of(nested_counted_loops(11), "a"), 1014);
     EXPECT_EQ(first_match(nested_counted_loops(10), "a"), "1,1/1,1");
+}
+
+// A search depended on earlier ones: the next first bytes found by a search from a higher offset
+// were reused by one from a lower offset. Every search on one engine, in any order, finds what a
+// fresh engine finds.
+TEST(RegexFaults, SearchesOfOneInputAreIndependent) {
+    const struct {
+        const char* pattern;
+        const char* input;
+        std::vector<int32_t> offsets;  // searched first, then every offset down and up again
+    } rows[] = {
+        {"[ab]", "axxb", {3, 1, 5, 1}}, {"a|b", "bxxaxb", {4, 2}},   {"x*y", "xyaxxy", {5, 1}},
+        {"(?i)q", "QxqxQ", {4, 2}},     {"(a|b)c", "acxbc", {3, 1}}, {"(a|a)*b", "aacab", {4, 1}},
+    };
+    for (const auto& row : rows) {
+        CRegExpr re;
+        re.set_expression(row.pattern);
+        re.set_input(RtString(row.input));
+        std::vector<int32_t> offsets = row.offsets;
+        int32_t last = static_cast<int32_t>(std::strlen(row.input)) + 1;
+        for (int32_t k = last; k >= 1; --k)
+            offsets.push_back(k);
+        for (int32_t k = 1; k <= last; ++k)
+            offsets.push_back(k);
+        for (int32_t k : offsets) {
+            CRegExpr fresh;
+            fresh.set_expression(row.pattern);
+            fresh.set_input(RtString(row.input));
+            EXPECT_EQ(match_at(re, k), match_at(fresh, k)) << row.pattern << " in " << row.input << " at " << k;
+        }
+    }
+}
+
+// Limits: each search gives the right answer or raises the limit's own error, in bounded time and
+// memory, and a limit reached leaves nothing behind that changes a later search.
+TEST(RegexFaults, LimitsAnswerOrSaySo) {
+    // A full failed-state set answered "no match", then for every later search of the input.
+    const std::string stars = "(a|a)(a|a)" + repeated("a*", 40) + "b";
+    const std::string as = std::string(50000, 'a') + "caab";
+    CRegExpr re;
+    re.set_expression(stars.c_str());
+    re.set_input(bytes(as));
+    EXPECT_EQ(match_at(re, 1), "50002,3");
+    EXPECT_EQ(match_at(re, 50002), "50002,3");
+    re.set_limits(kMaxStackBytes, 1 << 16);
+    re.set_input(bytes(as.substr(45000)));
+    std::string limited = match_at(re, 1);
+    EXPECT_TRUE(limited == "5002,3" || limited == "error 1016") << limited;
+    EXPECT_EQ(match_at(re, 5002), "5002,3");
+
+    // Without back-references a full stack drops its oldest records and the try starts again.
+    re.set_limits(1 << 20, kMaxMemoBytes);
+    re.set_expression("(a|a)*b");
+    re.set_input(bytes(std::string(100000, 'a') + "cb"));
+    EXPECT_EQ(match_at(re, 1), "100002,1");
+    EXPECT_TRUE(re.last_restarted());
+    EXPECT_LE(re.memory_bytes(), size_t{1} << 21);
+    re.set_expression("((a)|b)*c~2");
+    EXPECT_EQ(match_at(re, 1), "error 1017");
+
+    const struct {
+        std::string pattern;
+        std::string input;
+        const char* expected;
+    } rows[] = {
+        // Exponential compile: the first-character walk followed both ways of every optional.
+        {repeated("^?~b?(?#c)?", 40) + "a", "xxa", "3,1"},
+        // Back-references are bounded by the step budget only (doubled every two a's more).
+        {"(a|a)*~1c", std::string(24, 'a') + "bc", "error 1016"},
+        // More loop stacks than the set used to keep, and program offsets past its key's width.
+        {"^(a|a){4200}b", std::string(4199, 'a') + "cb", "none"},
+        {"a*" + repeated(".?", 100000) + "c", std::string(200, 'a') + "bc", "1,202"},
+        // The program's size wrapped in 32 bits and the emitting pass wrote past its buffer.
+        {repeated(".?", 900000), "a", "error 130"},
+    };
+    for (const auto& row : rows) {
+        CRegExpr fresh;
+        fresh.set_expression(row.pattern.c_str());
+        fresh.set_input(bytes(row.input));
+        EXPECT_EQ(match_at(fresh, 1), row.expected) << row.pattern.substr(0, 40);
+    }
 }
 
 }  // namespace

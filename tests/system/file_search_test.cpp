@@ -251,6 +251,77 @@ TEST_F(FileSearch, FoldersBeyondThePathLimitAreLeftOut) {
     EXPECT_EQ(search_from(at(longest), "*.jpg", 1), std::vector<std::string>{at(longest) + "\\f.jpg"});
 }
 
+std::wstring wide(const std::string& text) {
+    std::wstring result(text.size(), L'\0');
+    int n = MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), &result[0],
+                                static_cast<int>(result.size()));
+    result.resize(static_cast<size_t>(n));
+    return result;
+}
+
+// The long path of the file an entry names; "" when it names none.
+std::wstring file_named_by(const std::string& entry) {
+    wchar_t path[MAX_PATH * 2] = {};
+    DWORD n = GetLongPathNameW(wide(entry).c_str(), path, MAX_PATH * 2);
+    return n > 0 && n < MAX_PATH * 2 ? path : L"";
+}
+
+TEST(ListedName, ExactNamesStayShortNamesStandInAndNoLookAlikes) {
+    ASSERT_EQ(GetACP(), 1252u);
+    const struct {
+        const wchar_t* name;
+        const wchar_t* short_name;
+        const char* listed;
+    } rows[] = {
+        {L"plain.jpg", L"", "plain.jpg"},
+        {L"Stra\xDF"
+         L"e \x20AC.jpg",
+         L"STRAE_~1.JPG",
+         "Stra\xDF"
+         "e \x80.jpg"},
+        {L"\xFF41.jpg", L"_~~~~4HK.JPG", "_~~~~4HK.JPG"},
+        {L"k\xFF1Cl\xFF1Em\xFF1F.jpg", L"K_L_~J5J.JPG", "K_L_~J5J.JPG"},
+        // Without a short name: a fullwidth "a" must not become the "a" of another file's name.
+        {L"\xFF41.jpg", L"", "?.jpg"},
+        {L"\x0416\x0443\x043A.jpg", nullptr, "???.jpg"},
+    };
+    for (const auto& row : rows) {
+        EXPECT_STREQ(listed_name(row.name, row.short_name).c_str(), row.listed) << row.listed;
+    }
+}
+
+// Names the code page lacks (fullwidth look-alikes of "a", "<", ">", "?", Cyrillic), on files and on
+// a folder: every entry names the very file it was found as.
+TEST_F(FileSearch, NamesOutsideTheCodePageAreListedByTheirShortNames) {
+    files({"N\\a.jpg",
+           "N\\Gr\xFC\xDF"
+           "e\\g.jpg"});
+    const std::wstring created[] = {L"\xFF41.jpg", L"\x0416\x0443\x043A.jpg", L"k\xFF1Cl\xFF1Em\xFF1F.jpg",
+                                    L"\xFF26oto\\f.jpg"};
+    std::set<std::wstring> expected = {wide(at("N\\a.jpg")), wide(at("N\\Gr\xFC\xDF"
+                                                                     "e\\g.jpg"))};
+    ASSERT_TRUE(CreateDirectoryW(wide(at("N\\")).append(L"\xFF26oto").c_str(), nullptr));
+    for (const std::wstring& name : created) {
+        std::wstring path = wide(at("N\\")) + name;
+        HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0, nullptr);
+        ASSERT_NE(file, INVALID_HANDLE_VALUE);
+        CloseHandle(file);
+        expected.insert(path);
+    }
+    std::vector<std::string> list = search_from(at("N"), "*.jpg", 1);
+    std::set<std::wstring> named;
+    for (const std::string& entry : list) {
+        named.insert(file_named_by(entry));
+    }
+    EXPECT_EQ(list.size(), expected.size()) << ::testing::PrintToString(list);
+    EXPECT_TRUE(named == expected) << ::testing::PrintToString(list);
+    EXPECT_NE(std::find(list.begin(), list.end(),
+                        at("N\\Gr\xFC\xDF"
+                           "e\\g.jpg")),
+              list.end())
+        << "an exact name is kept";
+}
+
 // Controls made on this thread; the list-box and combo-box way through the main thread is
 // tested with a whole program (system_process_test).
 class ListControls : public ::testing::Test {

@@ -1,10 +1,14 @@
-// Differential fuzz target: replace_all of CRegExpr against PCRE2 on the dialects' common subset.
+// Differential fuzz target: CRegExpr against PCRE2 on the dialects' common subset.
 // An input is a pattern in the tilde dialect, a NUL byte and a subject. The pattern is translated
 // to PCRE2 syntax (tilde escapes to backslash ones, classes member by member); a pattern outside
 // the common subset is skipped. PCRE2 runs with dot-all, dollar end-only, CR/LF/CRLF newlines (line starts and ends
 // spelled out as lookarounds) and ASCII case rules, and the engine's replace loop is emulated with single matches at
-// explicit offsets. The engine runs twice, once remembering failed states from its first step, and both results must
-// equal PCRE2's.
+// explicit offsets. replace_all must equal PCRE2's, with the engine's default settings and remembering failed states
+// from its first step; exec at offsets drawn from the input and exec_next chains on one engine must find what PCRE2
+// finds from the same offsets. On every input (also outside the subset) remembering failed states from the first step
+// and never must give the same result where neither meets a limit; how many inputs were compared so is printed at
+// exit. Limits raise their errors instead of answering (the budget is lowered so that they come soon); a pattern that
+// runs long anyway is a finding of libFuzzer's -timeout.
 #define PCRE2_CODE_UNIT_WIDTH 8
 #include <pcre2.h>
 
@@ -300,71 +304,150 @@ class Translator {
     std::vector<bool> saved_multi_line_;
 };
 
-// The engine's replace loop with PCRE2 single anchored matches at explicit offsets (so PCRE2's own
-// advance over CR LF after a failed start plays no part): each search tries the start positions
-// from the end of the last match, one byte further after an empty one. False when PCRE2 gives up.
-bool pcre_replace(pcre2_code* code, const std::string& subject, const std::string& repl, std::string* out) {
+// PCRE2's first match at or after byte `from`, by single anchored matches at each start (so PCRE2's
+// own advance over CR LF after a failed start plays no part): 1 with its bounds, 0 for none, -1
+// when PCRE2 gives up (its match limit).
+int pcre_search(pcre2_code* code, const std::string& subject, size_t from, size_t* start, size_t* end) {
     pcre2_match_data* md = pcre2_match_data_create_from_pattern(code, nullptr);
     // A low match limit: inputs on which PCRE2 backtracks that much are skipped, not waited for.
     pcre2_match_context* mc = pcre2_match_context_create(nullptr);
     pcre2_set_match_limit(mc, 20000);
     size_t len = std::strlen(subject.c_str());
-    size_t q = 0, from = 0;
-    bool ok = true;
-    while (ok && from <= len) {
-        bool found = false;
-        for (size_t p = from; p <= len; ++p) {
-            int rc = pcre2_match(code, reinterpret_cast<PCRE2_SPTR>(subject.data()), len, p, PCRE2_ANCHORED, md, mc);
-            if (rc == PCRE2_ERROR_NOMATCH)
-                continue;
-            if (rc < 0) {
-                ok = false;
-                break;
-            }
-            found = true;
-            break;
+    int result = 0;
+    for (size_t p = from; p <= len; ++p) {
+        int rc = pcre2_match(code, reinterpret_cast<PCRE2_SPTR>(subject.data()), len, p, PCRE2_ANCHORED, md, mc);
+        if (rc == PCRE2_ERROR_NOMATCH)
+            continue;
+        if (rc < 0) {
+            result = -1;
+        } else {
+            PCRE2_SIZE* ov = pcre2_get_ovector_pointer(md);
+            *start = ov[0];
+            *end = ov[1];
+            result = 1;
         }
-        if (!ok || !found)
-            break;
-        PCRE2_SIZE* ov = pcre2_get_ovector_pointer(md);
-        out->append(subject, q, ov[0] - q);
-        *out += repl;
-        q = ov[1];
-        from = ov[1] + (ov[0] == ov[1] ? 1 : 0);
+        break;
     }
-    out->append(subject, q, std::string::npos);
     pcre2_match_data_free(md);
     pcre2_match_context_free(mc);
-    return ok;
+    return result;
 }
 
-// The engine's result, or false when it raises a run-time error or gives up.
+// The engine's replace loop with PCRE2's searches: each search starts at the end of the last
+// match, one byte further after an empty one. False when PCRE2 gives up.
+bool pcre_replace(pcre2_code* code, const std::string& subject, const std::string& repl, std::string* out) {
+    size_t len = std::strlen(subject.c_str());
+    size_t q = 0, from = 0, start = 0, end = 0;
+    int rc = 0;
+    while (from <= len && (rc = pcre_search(code, subject, from, &start, &end)) == 1) {
+        out->append(subject, q, start - q);
+        *out += repl;
+        q = end;
+        from = end + (start == end ? 1 : 0);
+    }
+    out->append(subject, q, std::string::npos);
+    return rc >= 0;
+}
+
+constexpr int64_t kMemoNever = INT64_MAX;
+constexpr int64_t kBaseSteps = 1 << 16;  // a smaller budget, so that blow-ups end soon
+
+bool is_limit(int32_t code) {
+    return code == regex::kErrorStepBudget || code == regex::kErrorStackFull;
+}
+
+// The engine's result, or false when it raises a limit's error or a compile error (outside the
+// subset) or 1014 (too deep).
 bool engine_replace(const std::string& pattern,
                     const std::string& subject,
                     const std::string& repl,
-                    bool remember_from_start,
+                    int64_t memo_after,
                     std::string* out) {
     CRegExpr engine;
     engine.set_expression(pattern.c_str());
-    if (remember_from_start)
-        engine.set_memo_after(0);
+    engine.set_memo_after(memo_after);
+    engine.set_limits(regex::kMaxStackBytes, regex::kMaxMemoBytes, kBaseSteps);
     RtString s(subject.data(), 0, static_cast<int32_t>(subject.size()));
     RtString r(repl.c_str());
     try {
         RtString result = engine.replace_all(s, r);
-        if (engine.memo_gave_up())
-            return false;
         out->assign(result.data, static_cast<size_t>(result.length));
         return true;
     } catch (const CRegExprException& e) {
-        if (e.code < 1000 || e.code == 1014)
-            return false;  // outside the subset, or too deep
+        if (e.code < 1000 || e.code == 1014 || is_limit(e.code))
+            return false;
         std::fprintf(stderr, "unexpected run-time error %d\n", e.code);
         std::abort();
     }
 }
 
+[[noreturn]] void report(const char* what,
+                         const std::string& pattern,
+                         const std::string& translated,
+                         const std::string& subject,
+                         const std::string& ours,
+                         const std::string& theirs) {
+    std::fprintf(stderr, "%s\npattern  %s\npcre2    %s\nsubject  %s\nengine   %s\nother    %s\n", what, pattern.c_str(),
+                 translated.c_str(), subject.c_str(), ours.c_str(), theirs.c_str());
+    std::abort();
+}
+
+std::string span(bool found, size_t start, size_t end) {
+    return found ? std::to_string(start) + "," + std::to_string(end) : "none";
+}
+
+// exec at a sequence of offsets drawn from the input, each followed by a short exec_next chain,
+// all on one engine, against PCRE2's search from the same offset.
+void check_offsets(const std::string& pattern,
+                   const std::string& translated,
+                   pcre2_code* code,
+                   const std::string& subject,
+                   uint32_t seed) {
+    CRegExpr engine;
+    engine.set_expression(pattern.c_str());
+    engine.set_limits(regex::kMaxStackBytes, regex::kMaxMemoBytes, kBaseSteps);
+    engine.set_input(RtString(subject.data(), 0, static_cast<int32_t>(subject.size())));
+    int32_t len = static_cast<int32_t>(std::strlen(subject.c_str()));
+    for (int i = 0; i < 8; ++i) {
+        seed = seed * 1103515245u + 12345u;
+        int32_t k = 1 + static_cast<int32_t>((seed >> 8) % static_cast<uint32_t>(len + 2));
+        for (int chain = 0; chain < 4; ++chain) {
+            bool found = false;
+            try {
+                found = chain == 0 ? engine.exec(k) : engine.exec_next();
+            } catch (const CRegExprException& e) {
+                if (!is_limit(e.code))
+                    report(("run-time error " + std::to_string(e.code)).c_str(), pattern, translated, subject, "", "");
+                return;
+            }
+            size_t start = 0, end = 0;
+            int rc = k > len + 1 ? 0 : pcre_search(code, subject, static_cast<size_t>(k - 1), &start, &end);
+            if (rc < 0)
+                return;
+            size_t ours_start = found ? static_cast<size_t>(engine.match_pos(0) - 1) : 0;
+            size_t ours_end = found ? ours_start + static_cast<size_t>(engine.match_len(0)) : 0;
+            if (found != (rc == 1) || (found && (ours_start != start || ours_end != end)))
+                report(("search from " + std::to_string(k) + (chain > 0 ? " (exec_next)" : "")).c_str(), pattern,
+                       translated, subject, span(found, ours_start, ours_end), span(rc == 1, start, end));
+            if (!found)
+                break;
+            k = static_cast<int32_t>(ours_end) + 1 + (ours_start == ours_end ? 1 : 0);
+        }
+    }
+}
+
+size_t g_memo_compared = 0;
+
+void print_count() {
+    std::fprintf(stderr, "memo on from the first step compared with memo off: %zu inputs\n", g_memo_compared);
+}
+
 }  // namespace
+
+extern "C" int LLVMFuzzerInitialize(int*, char***) {
+    std::atexit(print_count);
+    return 0;
+}
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const char* text = reinterpret_cast<const char*>(data);
@@ -379,15 +462,29 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         if (c == 0 || c == 11)
             c = 'a';  // no NUL inside; VT is white space only for PCRE2
     }
+    uint32_t seed = 2166136261u;
+    for (size_t i = 0; i < size; ++i)
+        seed = (seed ^ data[i]) * 16777619u;
+
+    // Remembering failed states may not change an answer: from the first step and never.
+    std::string remembered, unremembered;
+    bool remembered_ok = engine_replace(pattern, subject, "<>", 0, &remembered);
+    bool unremembered_ok = engine_replace(pattern, subject, "<>", kMemoNever, &unremembered);
+    if (remembered_ok && unremembered_ok) {
+        ++g_memo_compared;
+        if (remembered != unremembered)
+            report("memo on and off differ", pattern, "", subject, remembered, unremembered);
+    }
+
     std::string translated;
     bool backref = false;
     if (!Translator(pattern).run(&translated, &backref))
         return 0;
-    if (backref && subject.size() > 16)
-        subject.resize(16);  // plain backtracking: keep it short
+    if (backref && subject.size() > 64)
+        subject.resize(64);  // plain backtracking: keep it short
 
     std::string ours;
-    if (!engine_replace(pattern, subject, "<>", false, &ours))
+    if (!engine_replace(pattern, subject, "<>", -1, &ours))
         return 0;
 
     int err = 0;
@@ -401,17 +498,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         return 0;
     std::string theirs;
     bool pcre_ok = pcre_replace(code, subject, "<>", &theirs);
+    if (pcre_ok && ours != theirs)
+        report("replace_all differs", pattern, translated, subject, ours, theirs);
+    if (pcre_ok && remembered_ok && !backref && remembered != ours)
+        report("memo from the first step differs", pattern, translated, subject, remembered, ours);
+    if (pcre_ok)
+        check_offsets(pattern, translated, code, subject, seed);
     pcre2_code_free(code);
-    if (!pcre_ok)
-        return 0;
-
-    std::string remembered;
-    bool remembered_ok = engine_replace(pattern, subject, "<>", true, &remembered);
-    if (ours != theirs || (remembered_ok && remembered != ours)) {
-        std::fprintf(stderr, "pattern  %s\npcre2    %s\nsubject  %s\nengine   %s\nremember %s\npcre2    %s\n",
-                     pattern.c_str(), translated.c_str(), subject.c_str(), ours.c_str(),
-                     remembered_ok ? remembered.c_str() : "(gave up)", theirs.c_str());
-        std::abort();
-    }
     return 0;
 }

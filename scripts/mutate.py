@@ -147,6 +147,8 @@ def main():
     parser.add_argument("--report", help="file for the survivors")
     parser.add_argument("--swap", action="append", default=[],
                         help="A=B: also replace the name A by B and B by A (repeatable)")
+    parser.add_argument("--pick", default="",
+                        help="only these mutants of the (sampled) list, by number: 3,7,86-150 (to resume a pass)")
     parser.add_argument("--list", action="store_true", help="only list the mutants")
     parser.add_argument("sources", nargs="+", help="FILE or FILE:FIRST-LAST (line range)")
     args = parser.parse_args()
@@ -167,10 +169,17 @@ def main():
         mutants = [m for m in mutants if m[5] in wanted]
     if args.sample and args.sample < len(mutants):
         mutants = sorted(random.Random(args.seed).sample(mutants, args.sample), key=lambda m: (m[0], m[1], m[2]))
+    numbered = list(enumerate(mutants, 1))
+    if args.pick:
+        picked = set()
+        for part in args.pick.split(","):
+            low, _, high = part.partition("-")
+            picked.update(range(int(low), int(high or low) + 1))
+        numbered = [(i, m) for i, m in numbered if i in picked]
     if args.list:
-        for path, number, col, old, new, name in mutants:
-            print(f"{path}:{number}:{col + 1}: {name}: {old} -> {new}")
-        print(f"{len(mutants)} mutants")
+        for index, (path, number, col, old, new, name) in numbered:
+            print(f"[{index}] {path}:{number}:{col + 1}: {name}: {old} -> {new}")
+        print(f"{len(numbered)} mutants")
         return 0
 
     build = ["cmake", "--build", args.build, "-j2"] + sum((["--target", t] for t in args.target), [])
@@ -183,7 +192,7 @@ def main():
     killed, survived, stillborn = 0, [], 0
     started = time.time()
     try:
-        for index, (path, number, col, old, new, name) in enumerate(mutants, 1):
+        for index, (path, number, col, old, new, name) in numbered:
             lines = originals[path].split("\n")
             line = lines[number - 1]
             lines[number - 1] = line[:col] + new + line[col + len(old):]

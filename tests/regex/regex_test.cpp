@@ -157,6 +157,16 @@ TEST(RegexReplace, Table) {
         {"(?i)~x41~Q", "aq", "X", "X"},
         {"[~t~x41-~x43]", "\tBD", "X", "XXD"},
         {"[~]x]", "]x", "X", "XX"},
+        {"~xAa~x{bB}", "\xAA\xBB", "X", "X"},
+        {"(?i)~xFF", "\x9F\xFF", "X", "XX"},
+        {"(?i)~x9F", "\x9F\xFF", "X", "XX"},
+        {"~t+~x41*", "\t\tAAb", "X", "Xb"},
+        {"\x01", "a\x01", "X", "aX"},
+        // A '-' after a shorthand or a range is a member; a shorthand cannot end a range.
+        {"[~d--/]", "1.-/", "X", "X.XX"},
+        {"[a-~d]", "-5b", "X", "XXb"},
+        // Under r, the Russian alphabet's bounds in reverse name both cases with their yo.
+        {"[\xE0-\xDF]", "\xC0\xFF\xA8\xB8" "A", "X", "XXXXA"},
     };
     for (const ReplaceRow& row : rows) {
         EXPECT_EQ(replace(row.pattern, row.input, row.replacement), row.expected) << "pattern " << row.pattern;
@@ -258,6 +268,9 @@ TEST(RegexMatch, ModifiersAndLineSeparatorsSetOnTheEngine) {
     EXPECT_EQ(match_at(re, 2), "4,1");
     re.set_input(RtString("a\r\nb"));
     EXPECT_EQ(match_at(re, 2), "none");
+    re.set_line_separators("\r");  // a line that ends in CR LF starts after the LF
+    re.set_input(RtString("\r\nb"));
+    EXPECT_EQ(match_at(re, 1), "3,1");
     EXPECT_THROW(re.set_modifier(7, true), CRegExprException);
 }
 
@@ -289,6 +302,13 @@ TEST(RegexMatch, PositionsAndTextsAfterSearches) {
     ASSERT_TRUE(re.exec(1) && re.exec_next());
     re.set_input(RtString("q"));
     EXPECT_TRUE(re.exec(1));
+    // Nor where an old expression's first bytes were found in the same input.
+    CRegExpr two;
+    two.set_expression("a|b");
+    two.set_input(RtString("bxa"));
+    ASSERT_TRUE(two.exec(1));
+    two.set_expression("x|y");
+    EXPECT_EQ(match_at(two, 1), "2,1");
 }
 
 struct ErrorRow {

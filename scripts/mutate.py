@@ -15,6 +15,7 @@ writes the survivors (file, line, the change) for a reader to judge which are eq
 import argparse
 import os
 import random
+import signal
 import re
 import subprocess
 import sys
@@ -188,6 +189,13 @@ def main():
     for judge in args.judge:
         if run(judge, args.timeout) != 0:
             sys.exit(f"mutate: the judge fails without a mutant: {judge}")
+
+    # A pass started in the background ignores SIGINT; either signal still ends it through the
+    # clean-up below, which puts the sources back.
+    def stop(signum, frame):
+        raise KeyboardInterrupt
+    signal.signal(signal.SIGINT, stop)
+    signal.signal(signal.SIGTERM, stop)
 
     killed, survived, stillborn = 0, [], 0
     started = time.time()

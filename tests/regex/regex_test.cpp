@@ -167,6 +167,11 @@ TEST(RegexReplace, Table) {
         {"[a-~d]", "-5b", "X", "XXb"},
         // Under r, the Russian alphabet's bounds in reverse name both cases with their yo.
         {"[\xE0-\xDF]", "\xC0\xFF\xA8\xB8" "A", "X", "XXXXA"},
+        // Single bytes and runs of the small classes, also at the end of the text.
+        {"x~D", "x0x9xa", "Y", "x0x9Y"},
+        {"x[^abc]", "xaxbxcxd", "Y", "xaxbxcY"},
+        {"x[^abc]+", "xdeb", "Y", "Yb"},
+        {"a~x00", "a", "X", "a"},
     };
     for (const ReplaceRow& row : rows) {
         EXPECT_EQ(replace(row.pattern, row.input, row.replacement), row.expected) << "pattern " << row.pattern;
@@ -527,22 +532,28 @@ TEST(RegexFaults, SearchesOfOneInputAreIndependent) {
     } rows[] = {
         {"[ab]", "axxb", {3, 1, 5, 1}}, {"a|b", "bxxaxb", {4, 2}},   {"x*y", "xyaxxy", {5, 1}},
         {"(?i)q", "QxqxQ", {4, 2}},     {"(a|b)c", "acxbc", {3, 1}}, {"(a|a)*b", "aacab", {4, 1}},
+        {"a*c", "axcaay", {4, 1}},  // a run that failed later on does not stretch an earlier one
     };
-    for (const auto& row : rows) {
-        CRegExpr re;
-        re.set_expression(row.pattern);
-        re.set_input(RtString(row.input));
-        std::vector<int32_t> offsets = row.offsets;
-        int32_t last = static_cast<int32_t>(std::strlen(row.input)) + 1;
-        for (int32_t k = last; k >= 1; --k)
-            offsets.push_back(k);
-        for (int32_t k = 1; k <= last; ++k)
-            offsets.push_back(k);
-        for (int32_t k : offsets) {
-            CRegExpr fresh;
-            fresh.set_expression(row.pattern);
-            fresh.set_input(RtString(row.input));
-            EXPECT_EQ(match_at(re, k), match_at(fresh, k)) << row.pattern << " in " << row.input << " at " << k;
+    // Once with the failed-state memory from the first step, whose failed runs outlive a search.
+    for (int64_t memo_after : {-1, 0}) {
+        for (const auto& row : rows) {
+            CRegExpr re;
+            re.set_memo_after(memo_after);
+            re.set_expression(row.pattern);
+            re.set_input(RtString(row.input));
+            std::vector<int32_t> offsets = row.offsets;
+            int32_t last = static_cast<int32_t>(std::strlen(row.input)) + 1;
+            for (int32_t k = last; k >= 1; --k)
+                offsets.push_back(k);
+            for (int32_t k = 1; k <= last; ++k)
+                offsets.push_back(k);
+            for (int32_t k : offsets) {
+                CRegExpr fresh;
+                fresh.set_expression(row.pattern);
+                fresh.set_input(RtString(row.input));
+                EXPECT_EQ(match_at(re, k), match_at(fresh, k))
+                    << row.pattern << " in " << row.input << " at " << k << ", memory after " << memo_after;
+            }
         }
     }
 }

@@ -133,6 +133,45 @@ TEST(RegexReplace, Table) {
         {"x", std::string("axb\0x", 5), "Y", std::string("aYb\0x", 5)},
         // The text is first searched as if it had no NUL; one found starts again with the end there.
         {"b$", std::string("ab\0b", 4), "Y", std::string("aY\0b", 4)},
+        // Counted bounds, greedy and lazy, on simple and complex atoms.
+        {"a{2,}", "a aa aaaaa", "X", "a X X"},
+        {"a{2,3}", "aaaaaaa", "X", "XXa"},
+        {"a{2,3}?", "aaaaa", "X", "XXa"},
+        {"(ab){2,}", "ab abab ababab", "X", "ab X X"},
+        {"(ab){1,2}", "ababab", "X", "XX"},
+        {"(ab){2,3}?", "abababab", "X", "XX"},
+        {"xa??", "xa", "Y", "Ya"},
+        {"xa?", "xa", "Y", "Y"},
+        // Line rules: no line starts between CR and LF; without s a dot stops at every separator byte.
+        {"(?m)^", "a\r\nb", "X", "Xa\r\nXb"},
+        {"(?m-s).", "a\r\nb\rc\nd", "X", "X\r\nX\rX\nX"},
+        // Word bytes are ASCII letters, digits and the underscore.
+        {"~bx~b", "_x_ x x1 1x", "Y", "_x_ Y x1 1x"},
+        {"~w+", "a_1\xE9-", "X", "X\xE9-"},
+        {"~W+", "a\xE9-b", "X", "aXb"},
+        {"~S+", "a b\tc", "X", "X X\tX"},
+        {"~s", " \t\n\r\f\v", "X", "XXXXX\v"},
+        // Escapes, also under i and inside classes.
+        {"~t~x{FF}~a~e~f~n~r", "\t\xFF\a\x1B\f\n\r", "X", "X"},
+        {"~0~~~.~(", "0~.(", "X", "X"},
+        {"(?i)~x41~Q", "aq", "X", "X"},
+        {"[~t~x41-~x43]", "\tBD", "X", "XXD"},
+        {"[~]x]", "]x", "X", "XX"},
+        {"~xAa~x{bB}", "\xAA\xBB", "X", "X"},
+        {"(?i)~xFF", "\x9F\xFF", "X", "XX"},
+        {"(?i)~x9F", "\x9F\xFF", "X", "XX"},
+        {"~t+~x41*", "\t\tAAb", "X", "Xb"},
+        {"\x01", "a\x01", "X", "aX"},
+        // A '-' after a shorthand or a range is a member; a shorthand cannot end a range.
+        {"[~d--/]", "1.-/", "X", "X.XX"},
+        {"[a-~d]", "-5b", "X", "XXb"},
+        // Under r, the Russian alphabet's bounds in reverse name both cases with their yo.
+        {"[\xE0-\xDF]", "\xC0\xFF\xA8\xB8" "A", "X", "XXXXA"},
+        // Single bytes and runs of the small classes, also at the end of the text.
+        {"x~D", "x0x9xa", "Y", "x0x9Y"},
+        {"x[^abc]", "xaxbxcxd", "Y", "xaxbxcY"},
+        {"x[^abc]+", "xdeb", "Y", "Yb"},
+        {"a~x00", "a", "X", "a"},
     };
     for (const ReplaceRow& row : rows) {
         EXPECT_EQ(replace(row.pattern, row.input, row.replacement), row.expected) << "pattern " << row.pattern;
@@ -147,15 +186,97 @@ struct MatchRow {
 
 TEST(RegexMatch, Table) {
     const MatchRow rows[] = {
-        {"(ab|a)c", "abc", "1,3/1,2"},  {"(a|ab)c", "abc", "1,3/1,2"},   {"(a)|b", "b", "1,1/-1,-1"},
-        {"(a)?~1", "", "none"},         {"(a)?~1", "aa", "1,2/1,1"},     {"(a|b)*", "abba", "1,4/4,1"},
-        {"(a|b)+?", "abba", "1,1/1,1"}, {"(a*)?b", "aab", "1,3/1,2"},    {"^b", "ab", "none"},
-        {"b$", "ab\n", "none"},         {"~Aa|b~Z", "bab", "3,1/-1,-1"}, {"(?i)(a)~1", "aA", "1,2/1,1"},
-        {"[^~d]", "1", "none"},         {"(x(y))", "xy", "1,2/1,2"},
+        {"(ab|a)c", "abc", "1,3/1,2"},
+        {"(a|ab)c", "abc", "1,3/1,2"},
+        {"(a)|b", "b", "1,1/-1,-1"},
+        {"(a)?~1", "", "none"},
+        {"(a)?~1", "aa", "1,2/1,1"},
+        {"(a|b)*", "abba", "1,4/4,1"},
+        {"(a|b)+?", "abba", "1,1/1,1"},
+        {"(a*)?b", "aab", "1,3/1,2"},
+        {"^b", "ab", "none"},
+        {"b$", "ab\n", "none"},
+        {"~Aa|b~Z", "bab", "3,1/-1,-1"},
+        {"(?i)(a)~1", "aA", "1,2/1,1"},
+        {"[^~d]", "1", "none"},
+        {"(x(y))", "xy", "1,2/1,2"},
+        // Optional and lazy pieces pass the first-byte filter on to what follows them.
+        {"a?b", "xb", "2,1/-1,-1"},
+        {"a??b", "xb", "2,1/-1,-1"},
+        {"(ab)?c", "xc", "2,1/-1,-1"},
+        {"(ab)??c", "xabc", "2,3/2,2"},
+        {"a*?b", "xb", "2,1/-1,-1"},
+        {"a{0,2}?b", "xb", "2,1/-1,-1"},
+        {"(a){0,2}?b", "xb", "2,1/-1,-1"},
+        {"(a|)b", "xb", "2,1/2,0"},
+        {"x(ab)??", "xab", "1,1/-1,-1"},
+        {"(a)~1{2}", "aaab", "1,3/1,1"},
     };
     for (const MatchRow& row : rows) {
         EXPECT_EQ(first_match(row.pattern, row.input), row.expected) << "pattern " << row.pattern;
     }
+}
+
+// A group reports its last successful pass; a pass that failed later leaves nothing behind.
+TEST(RegexMatch, GroupsAfterBacktracking) {
+    const struct {
+        const char* pattern;
+        const char* input;
+        int32_t group;
+        const char* expected;
+    } rows[] = {
+        {"(a(b)c|ab)d", "abd", 2, "-1,-1"}, {"((a)|b)+", "ab", 2, "1,1"}, {"(a(b)?)+", "aba", 2, "2,1"},
+        {"(a|(b))+", "ba", 2, "1,1"},       {"(a)|(b)", "b", 2, "1,1"},   {"(a)*(b)", "aab", 1, "2,1"},
+    };
+    for (const auto& row : rows) {
+        CRegExpr re;
+        re.set_expression(row.pattern);
+        re.set_input(RtString(row.input));
+        ASSERT_TRUE(re.exec(1)) << row.pattern;
+        EXPECT_EQ(std::to_string(re.match_pos(row.group)) + "," + std::to_string(re.match_len(row.group)), row.expected)
+            << row.pattern << " group " << row.group;
+    }
+}
+
+// The modifiers by index (1 i, 2 r, 3 s, 4 g, 5 m, 6 x) and the line separators.
+TEST(RegexMatch, ModifiersAndLineSeparatorsSetOnTheEngine) {
+    const struct {
+        int32_t index;
+        bool on;
+        const char* pattern;
+        const char* input;
+        const char* expected;
+    } rows[] = {
+        {2, false, "[\xE0-\xFF]", "\xB8\xE9", "2,1"},
+        {3, false, "a.c", "a\nc", "none"},
+        {4, false, "a+", "aaa", "1,1"},
+        {5, true, "^b", "a\r\nb", "4,1"},
+        {6, true, " a b ", "xab", "2,2"},
+    };
+    for (const auto& row : rows) {
+        CRegExpr re;
+        re.set_expression(row.pattern);
+        re.set_modifier(row.index, row.on);
+        re.set_input(RtString(row.input));
+        EXPECT_EQ(match_at(re, 1), row.expected) << row.pattern << " modifier " << row.index;
+        EXPECT_EQ(re.get_modifier(row.index), row.on);
+    }
+    CRegExpr re;
+    re.set_expression("(?m)^b|a$");
+    re.set_input(RtString("xa;b"));
+    EXPECT_EQ(match_at(re, 1), "none");
+    re.set_line_separators(";");
+    EXPECT_EQ(match_at(re, 1), "2,1");
+    EXPECT_EQ(match_at(re, 3), "4,1");
+    re.set_line_separators("");  // no separators: ^ and $ are the input's start and end
+    re.set_input(RtString("b\r\na"));
+    EXPECT_EQ(match_at(re, 2), "4,1");
+    re.set_input(RtString("a\r\nb"));
+    EXPECT_EQ(match_at(re, 2), "none");
+    re.set_line_separators("\r");  // a line that ends in CR LF starts after the LF
+    re.set_input(RtString("\r\nb"));
+    EXPECT_EQ(match_at(re, 1), "3,1");
+    EXPECT_THROW(re.set_modifier(7, true), CRegExprException);
 }
 
 TEST(RegexMatch, PositionsAndTextsAfterSearches) {
@@ -186,6 +307,13 @@ TEST(RegexMatch, PositionsAndTextsAfterSearches) {
     ASSERT_TRUE(re.exec(1) && re.exec_next());
     re.set_input(RtString("q"));
     EXPECT_TRUE(re.exec(1));
+    // Nor where an old expression's first bytes were found in the same input.
+    CRegExpr two;
+    two.set_expression("a|b");
+    two.set_input(RtString("bxa"));
+    ASSERT_TRUE(two.exec(1));
+    two.set_expression("x|y");
+    EXPECT_EQ(match_at(two, 1), "2,1");
 }
 
 struct ErrorRow {
@@ -404,22 +532,28 @@ TEST(RegexFaults, SearchesOfOneInputAreIndependent) {
     } rows[] = {
         {"[ab]", "axxb", {3, 1, 5, 1}}, {"a|b", "bxxaxb", {4, 2}},   {"x*y", "xyaxxy", {5, 1}},
         {"(?i)q", "QxqxQ", {4, 2}},     {"(a|b)c", "acxbc", {3, 1}}, {"(a|a)*b", "aacab", {4, 1}},
+        {"a*c", "axcaay", {4, 1}},  // a run that failed later on does not stretch an earlier one
     };
-    for (const auto& row : rows) {
-        CRegExpr re;
-        re.set_expression(row.pattern);
-        re.set_input(RtString(row.input));
-        std::vector<int32_t> offsets = row.offsets;
-        int32_t last = static_cast<int32_t>(std::strlen(row.input)) + 1;
-        for (int32_t k = last; k >= 1; --k)
-            offsets.push_back(k);
-        for (int32_t k = 1; k <= last; ++k)
-            offsets.push_back(k);
-        for (int32_t k : offsets) {
-            CRegExpr fresh;
-            fresh.set_expression(row.pattern);
-            fresh.set_input(RtString(row.input));
-            EXPECT_EQ(match_at(re, k), match_at(fresh, k)) << row.pattern << " in " << row.input << " at " << k;
+    // Once with the failed-state memory from the first step, whose failed runs outlive a search.
+    for (int64_t memo_after : {-1, 0}) {
+        for (const auto& row : rows) {
+            CRegExpr re;
+            re.set_memo_after(memo_after);
+            re.set_expression(row.pattern);
+            re.set_input(RtString(row.input));
+            std::vector<int32_t> offsets = row.offsets;
+            int32_t last = static_cast<int32_t>(std::strlen(row.input)) + 1;
+            for (int32_t k = last; k >= 1; --k)
+                offsets.push_back(k);
+            for (int32_t k = 1; k <= last; ++k)
+                offsets.push_back(k);
+            for (int32_t k : offsets) {
+                CRegExpr fresh;
+                fresh.set_expression(row.pattern);
+                fresh.set_input(RtString(row.input));
+                EXPECT_EQ(match_at(re, k), match_at(fresh, k))
+                    << row.pattern << " in " << row.input << " at " << k << ", memory after " << memo_after;
+            }
         }
     }
 }

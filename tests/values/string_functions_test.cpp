@@ -370,6 +370,24 @@ TEST_F(StringFunctions, RegexSwitchOnGivesTheSourceWithoutAReport) {
         << "the switch is read on every call";
 }
 
+// Any non-zero value of the switch means "on"; a replacement many times longer than its match
+// outgrows the engine's first output buffer over and over.
+TEST_F(StringFunctions, RegexSwitchOnAtAnyNonZeroValue) {
+    for (int32_t on : {1, 2, -1, 255}) {
+        g_switches.regex = on;
+        EXPECT_EQ(bytes(string_replace(RtString("a1b22c333"), RtString("[0-9]+"), RtString("#"))), "a#b#c#") << on;
+    }
+    const std::string many(20000, 'x');
+    RtString grown = string_replace(rt(many + "z"), RtString("x"), RtString("<yyyyyyyy>"));
+    std::string expected;
+    for (size_t i = 0; i < many.size(); ++i) {
+        expected += "<yyyyyyyy>";
+    }
+    EXPECT_EQ(bytes(grown), expected + "z");
+    expect_terminated(grown);
+    EXPECT_TRUE(g_reports.empty());
+}
+
 TEST_F(StringFunctions, InitSetsRegexOff) {
     g_switches.regex = 5;
     init_string_functions();

@@ -227,8 +227,7 @@ class CRegExpr {
         size_t r = static_cast<size_t>(pc) & 63;
         if (loop_index_ == 0 && recent_pc_[r] == pc) {
             const Slot& s = slots_[recent_slot_[r]];
-            if (s.bitmap >= 0 &&
-                (memo_bits_[static_cast<size_t>(s.bitmap)][static_cast<size_t>(pos) / 64] >> (pos % 64)) & 1)
+            if (bitmap_failed(s, pos))
                 return true;
             if (s.hashed == 0) {
                 if (mark)
@@ -239,6 +238,11 @@ class CRegExpr {
         return memo_enter_slow(pc, pos, mark);
     }
     bool memo_enter_slow(int32_t pc, int32_t pos, bool mark);
+    // Whether the slot's bitmap (when it has one) marks pos failed.
+    bool bitmap_failed(const Slot& s, int32_t pos) const {
+        return s.bitmap >= 0 &&
+               (memo_bits_[static_cast<size_t>(s.bitmap)][static_cast<size_t>(pos) / 64] >> (pos % 64)) & 1;
+    }
     uint32_t slot_of(int32_t pc, uint32_t ls, bool create);
     // The slot of a node under the current loop stack (see slot_of); with no loop active, a
     // recently seen node's comes from a small cache.

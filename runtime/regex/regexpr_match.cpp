@@ -79,6 +79,28 @@ uint64_t mix(uint64_t x) {
     return x;
 }
 
+// The id tables (open addressing, 0 = empty, a power of two in size) probe one sequence from the
+// hash, for lookups and entries alike: the entry of the sequence that holds an id for which
+// `stop` is true, or else its first empty entry.
+template <class Stop>
+uint32_t& probe(std::vector<uint32_t>& table, uint64_t hash, Stop stop) {
+    size_t mask = table.size() - 1;
+    for (size_t i = hash & mask;; i = (i + 1) & mask) {
+        if (table[i] == 0 || stop(table[i]))
+            return table[i];
+    }
+}
+
+// The id whose `same` is true in the table, or 0.
+template <class Same>
+uint32_t find_id(std::vector<uint32_t>& table, uint64_t hash, Same same) {
+    return table.empty() ? 0 : probe(table, hash, same);
+}
+
+uint32_t& free_entry(std::vector<uint32_t>& table, uint64_t hash) {
+    return probe(table, hash, [](uint32_t) { return false; });
+}
+
 }  // namespace
 
 bool CRegExpr::line_sep_at(int32_t pos) const {
@@ -452,17 +474,10 @@ bool CRegExpr::add_id(std::vector<uint32_t>& table, uint32_t id, uint64_t hash, 
             return false;
         memo_bytes_ -= table.size() * sizeof(uint32_t);
         table.assign(size, 0u);
-        for (size_t old = 1; old < id; ++old) {
-            size_t i = hash_of(old) & (size - 1);
-            while (table[i] != 0)
-                i = (i + 1) & (size - 1);
-            table[i] = static_cast<uint32_t>(old);
-        }
+        for (size_t old = 1; old < id; ++old)
+            free_entry(table, hash_of(old)) = static_cast<uint32_t>(old);
     }
-    size_t i = hash & (table.size() - 1);
-    while (table[i] != 0)
-        i = (i + 1) & (table.size() - 1);
-    table[i] = id;
+    free_entry(table, hash) = id;
     return true;
 }
 
@@ -490,16 +505,8 @@ uint32_t CRegExpr::loop_state_id() {
         const uint32_t* s = &loop_states_[static_cast<size_t>(id - 1) * kLoopWidth];
         return std::equal(s, s + counts[0] + 1, counts);
     };
-    size_t mask = loop_state_table_.size() - 1;
-    if (!loop_state_table_.empty()) {
-        for (size_t i = hash(counts) & mask;; i = (i + 1) & mask) {
-            uint32_t id = loop_state_table_[i];
-            if (id == 0)
-                break;
-            if (same(id))
-                return id;
-        }
-    }
+    if (uint32_t id = find_id(loop_state_table_, hash(counts), same))
+        return id;
     // A new one.
     if (loop_state_count_ >= kNoLoopState - 1 ||
         !memo_reserve(loop_states_, (static_cast<size_t>(loop_state_count_) + 1) * kLoopWidth) ||
@@ -518,43 +525,31 @@ uint32_t CRegExpr::current_slot_slow(int32_t pc, bool create) {
 // The slot of a node under a loop stack; created when asked (kNoSlot when it does not fit, or
 // when not asked and there is none). Those with no loop active are remembered by node.
 uint32_t CRegExpr::slot_of(int32_t pc, uint32_t ls, bool create) {
-    size_t recent = static_cast<size_t>(pc) & 63;
     uint64_t key = static_cast<uint64_t>(pc) << 32 | ls;
-    size_t mask = slot_table_.size() - 1;
-    if (!slot_table_.empty()) {
-        for (size_t at = mix(key) & mask;; at = (at + 1) & mask) {
-            uint32_t id = slot_table_[at];
-            if (id == 0)
-                break;
-            if (slot_keys_[id - 1] == key) {
-                if (ls == 0) {
-                    recent_pc_[recent] = pc;
-                    recent_slot_[recent] = id - 1;
-                }
-                return id - 1;
-            }
-        }
+    uint32_t id = find_id(slot_table_, mix(key), [&](uint32_t other) { return slot_keys_[other - 1] == key; });
+    if (id == 0) {
+        if (!create)
+            return kNoSlot;
+        size_t n = slots_.size();
+        if (n >= kNoSlot - 1 || !memo_reserve(slot_keys_, n + 1) || !memo_reserve(slots_, n + 1))
+            return kNoSlot;
+        id = static_cast<uint32_t>(n + 1);
+        if (!add_id(slot_table_, id, mix(key), [&](size_t old) { return mix(slot_keys_[old - 1]); }))
+            return kNoSlot;
+        slot_keys_.push_back(key);
+        slots_.push_back(Slot{-1, 0, 1, 0});
     }
-    if (!create)
-        return kNoSlot;
-    size_t n = slots_.size();
-    if (n >= kNoSlot - 1 || !memo_reserve(slot_keys_, n + 1) || !memo_reserve(slots_, n + 1))
-        return kNoSlot;
-    if (!add_id(slot_table_, static_cast<uint32_t>(n + 1), mix(key),
-                [&](size_t id) { return mix(slot_keys_[id - 1]); }))
-        return kNoSlot;
-    slot_keys_.push_back(key);
-    slots_.push_back(Slot{-1, 0, 1, 0});
     if (ls == 0) {
+        size_t recent = static_cast<size_t>(pc) & 63;
         recent_pc_[recent] = pc;
-        recent_slot_[recent] = static_cast<uint32_t>(n);
+        recent_slot_[recent] = id - 1;
     }
-    return static_cast<uint32_t>(n);
+    return id - 1;
 }
 
 bool CRegExpr::memo_failed(uint32_t slot, int32_t pos) {
     const Slot& s = slots_[slot];
-    if (s.bitmap >= 0 && (memo_bits_[static_cast<size_t>(s.bitmap)][static_cast<size_t>(pos) / 64] >> (pos % 64)) & 1)
+    if (bitmap_failed(s, pos))
         return true;
     if (s.hashed == 0)
         return false;

@@ -371,8 +371,9 @@ TEST_F(GalleryEndToEnd, ABrowserOf1000BytesCountsAsMissing) {
 
 TEST_F(GalleryEndToEnd, ABrowserOf1001BytesCountsAsPresent) {
     // The registry's file is too small to be a real browser but large enough to be taken: the
-    // launch fails, the fallback is not used, and the windows this test opens itself stand in, once
-    // the page has been written (windows from before the launch are not the run's).
+    // launch fails, and neither the fallback nor the shell is used. The windows this test opens
+    // itself once the page has been written, titled like the page and the viewer, are another
+    // program's: they get no message, and the run waits on for its browser's (until the test ends it).
     make_folders("C:\\Program Files\\Tiny");
     write_bytes(kTinyBrowser, std::string(1001, 'x'));
     register_browser(kTinyBrowser);
@@ -382,10 +383,12 @@ TEST_F(GalleryEndToEnd, ABrowserOf1001BytesCountsAsPresent) {
         Sleep(20);
     }
     RunningProgram windows("standin_browser.exe --manual", gallery_options());
-    ProcessResult r = gallery.finish(60000);
-    expect_clean_end(r);
+    ProcessResult r = gallery.finish(8000);
+    EXPECT_TRUE(r.timed_out) << "the run ended without a window of its browser";
+    EXPECT_EQ(log_file("messages.txt"), "<missing>");
     EXPECT_EQ(log_file("commandline.txt"), "<missing>") << "a browser was started";
     EXPECT_EQ(log_file("shell.txt"), "<missing>") << "the shell was asked";
+    PostMessageA(wait_for_window("view gallery - Stand-in Browser"), WM_CLOSE, 0, 0);
     windows.finish(10000);
 }
 
@@ -396,10 +399,10 @@ TEST_F(GalleryEndToEnd, AnEmptyFolderGivesTheFiveLineFeed) {
     EXPECT_EQ(log_file("feed.rss"), std::string(kFeedHeader) + "</channel>\r\n</rss>\r\n");
 }
 
-TEST_F(GalleryEndToEnd, AFolderParameterThatNamesNoFolderScansTheCurrentFolder) {
+TEST_F(GalleryEndToEnd, WithoutAFolderParameterTheCurrentFolderIsScanned) {
     install_browser(kFallbackBrowser);
     std::string current = std::string(kPictures) + "\\Mein Urlaub\\tief";
-    ProcessResult r = run_gallery("\"C:\\no such folder\"", current);
+    ProcessResult r = run_gallery("", current);
     expect_clean_end(r);
     EXPECT_EQ(log_file("feed.rss"), expected_feed(walk_pictures(current)));
 }
@@ -420,42 +423,84 @@ TEST_F(GalleryEndToEnd, WithoutAnyBrowserTheShellOpensTheProgramsOwnPageAndTheWa
     EXPECT_FALSE(exists(temp_folder() + "gallery.htm"));
 }
 
-// A close message for a window that is not this run's page: to a window titled like it that was
-// open before the run (it was taken as the page window), or, once the user had closed the page
-// window, to a folder window titled like it (the session-end messages too, which end a browser).
+// Only this run's page window is asked to close, and the run ends soon after its viewer window
+// whatever other windows are titled. A window of another program, or one the browser had before,
+// gets no message: titled like the page before the run (it was taken as the page window) or while
+// a browser that was running already takes the page (its window comes late); a window the user
+// had that shows the page as a tab; a folder window titled like the page once the user closed the
+// page window (the session-end messages too, which end a browser). Titled like the viewer, in
+// another program or left by an earlier run in the browser, it kept the run waiting for ever.
 TEST_F(GalleryEndToEnd, OnlyThePageWindowOfThisRunIsAskedToClose) {
+    enum When { kNone, kBefore, kDuring, kByTheBrowser };  // a look-alike opened ..., or by the browser before
     const struct {
         const char* what;
-        bool decoy_before_the_run;
+        When when;
+        const char* look_alike;
+        const char* instance;  // a browser running already: "" none, "new" its new window, "tab" a tab
         const char* page_messages;
     } cases[] = {
-        {"a window titled like the page, open before the run", true, "0x0010 1 1\r\n"},
-        {"the page window closed by the user, a folder window titled like it", false, "<missing>"},
+        {"a window titled like the page, open before the run", kBefore, "VIEW GALLERY - Urlaub", "", "0x0010 1 1\r\n"},
+        {"the page window closed by the user, a folder window titled like it", kNone, "", "", "<missing>"},
+        {"a running browser takes the page, a look-alike comes first", kDuring, "View Gallery - Holiday 2024", "new",
+         "0x0010 1 1\r\n"},
+        {"the page a tab of a window the user had", kNone, "", "tab", "<missing>"},
+        {"a viewer look-alike of another program", kDuring, "PicLens - notes.txt", "", "0x0010 1 1\r\n"},
+        {"a show an earlier run left open in the browser", kByTheBrowser, "PicLens Lite - 2 / 5", "", "0x0010 1 1\r\n"},
     };
     install_browser(kRegistryBrowser);
     register_browser(kRegistryBrowser);
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
-        DeleteFileA((std::string(kLog) + "messages.txt").c_str());
-        DeleteFileA((std::string(kLog) + "decoy.txt").c_str());
+        for (const char* name : {"messages.txt", "decoy.txt", "commandline.txt", "instance.txt", "page_shown.txt"}) {
+            DeleteFileA((std::string(kLog) + name).c_str());
+        }
         ProcessOptions options = gallery_options();
+        options.timeout_ms = 30000;
         // The page window comes late, as from a browser that was running already.
-        options.environment.push_back({"RT_STANDIN_PAGE_DELAY", "1000"});
-        std::unique_ptr<RunningProgram> decoy;
-        if (c.decoy_before_the_run) {
-            decoy = std::make_unique<RunningProgram>("standin_browser.exe --decoy VIEW GALLERY - Urlaub", options);
-            ASSERT_NE(wait_for_window("VIEW GALLERY - Urlaub"), nullptr);
-        } else {
+        options.environment.push_back({"RT_STANDIN_PAGE_DELAY", c.when == kDuring ? "2000" : "1000"});
+        if (c.when == kNone && c.instance[0] == 0) {
             options.environment.push_back({"RT_STANDIN_AFTER_VIEWER", "decoy"});
         }
-        ProcessResult r = run_program(gallery_command("\"" + std::string(kPictures) + "\\leer\""), options);
+        std::unique_ptr<RunningProgram> instance;
+        if (c.instance[0] != 0) {
+            instance = std::make_unique<RunningProgram>(
+                "\"" + std::string(kRegistryBrowser) + "\" --instance " + c.instance, options);
+            for (DWORD start = GetTickCount(); FindWindowA("StandInInstance", nullptr) == nullptr;) {
+                ASSERT_LT(GetTickCount() - start, 15000u) << "the browser instance did not start";
+                Sleep(20);
+            }
+        }
+        std::unique_ptr<RunningProgram> decoy;
+        auto open_look_alike = [&](const std::string& program) {
+            decoy = std::make_unique<RunningProgram>(program + " --decoy " + c.look_alike, options);
+            ASSERT_NE(wait_for_window(c.look_alike), nullptr);
+        };
+        if (c.when == kBefore || c.when == kByTheBrowser) {
+            open_look_alike(c.when == kBefore ? "standin_browser.exe" : "\"" + std::string(kRegistryBrowser) + "\"");
+        }
+        RunningProgram gallery(gallery_command("\"" + std::string(kPictures) + "\\leer\""), options);
+        if (c.when == kDuring) {
+            wait_for_log_file("commandline.txt");
+            open_look_alike("standin_browser.exe");
+        }
+        ProcessResult r = gallery.finish(options.timeout_ms);
+        double waited = ms_since_page_shown();
+        EXPECT_FALSE(r.timed_out);
         EXPECT_EQ(r.exit_code, 0u);
         EXPECT_FALSE(exists(temp_folder() + "gallery.htm"));
+        EXPECT_LT(waited, 6000) << "the run did not end soon after its show";
         EXPECT_EQ(log_file("messages.txt"), c.page_messages);
         EXPECT_EQ(log_file("decoy.txt"), "<missing>");
+        EXPECT_EQ(exists(std::string(kLog) + "instance.txt"), c.instance[0] != 0) << "the page was not handed over";
         if (decoy) {
-            PostMessageA(wait_for_window("VIEW GALLERY - Urlaub"), WM_CLOSE, 0, 0);
+            PostMessageA(wait_for_window(c.look_alike), WM_CLOSE, 0, 0);
             decoy->finish(10000);
+        }
+        if (std::string(c.instance) == "tab") {
+            PostMessageA(wait_for_window("view gallery - Stand-in Browser"), WM_CLOSE, 0, 0);
+        }
+        if (instance) {
+            instance->finish(10000);
         }
         wait_for_log_file("ended.txt");  // the stand-in browser is gone, its file may be replaced
         DeleteFileA((std::string(kLog) + "ended.txt").c_str());
@@ -480,39 +525,61 @@ TEST_F(GalleryEndToEnd, TwoRunsAtOnceEachShowTheirOwnPictures) {
     }
 }
 
-// An old feed or page that cannot be overwritten (locked by another program, or a folder in its
-// place): the run reports it (a box at error level 0, which ends the run), removes what it wrote
-// and starts no browser on the old files.
-TEST_F(GalleryEndToEnd, AFileThatCannotBeWrittenIsReportedAndNoBrowserStarts) {
+// A run that cannot go on reports why (a box at error level 0, which ends the run), removes what it
+// wrote and starts no browser: an old feed or page that cannot be overwritten (locked by another
+// program, or a folder in its place), a folder parameter that names no folder (its pictures were
+// taken from the current folder), or the name of the runs' mutex taken by another kind of object
+// (the runs were not serialised).
+TEST_F(GalleryEndToEnd, ARunThatCannotGoOnIsReportedAndNoBrowserStarts) {
+    enum Obstacle { kLocked, kFolderInPlace, kNoSuchFolder, kSquattedMutex };
+    const std::string pictures = "\"" + std::string(kPictures) + "\\zweiter\"";
     const struct {
-        const char* file;
-        bool locked;  // else a folder of that name
-    } cases[] = {{"feed.rss", true}, {"gallery.htm", true}, {"feed.rss", false}, {"gallery.htm", false}};
+        Obstacle obstacle;
+        const char* file;  // the old file in the way, or nullptr
+        std::string arguments;
+        std::string box;
+    } cases[] = {
+        {kLocked, "feed.rss", pictures, "Datei kann nicht erzeugt werden: " + temp_folder() + "feed.rss"},
+        {kLocked, "gallery.htm", pictures, "Datei kann nicht erzeugt werden: " + temp_folder() + "gallery.htm"},
+        {kFolderInPlace, "feed.rss", pictures, "Datei kann nicht erzeugt werden: " + temp_folder() + "feed.rss"},
+        {kFolderInPlace, "gallery.htm", pictures, "Datei kann nicht erzeugt werden: " + temp_folder() + "gallery.htm"},
+        {kNoSuchFolder, nullptr, "\"C:\\no such folder\"", "Ordner nicht gefunden: C:\\no such folder"},
+        {kSquattedMutex, nullptr, pictures,
+         "Mutex kann nicht erzeugt werden: Global\\gallery-builder-temp-files (Name von einem anderen Objekt belegt)"},
+    };
     install_browser(kRegistryBrowser);
     register_browser(kRegistryBrowser);
     for (const auto& c : cases) {
-        SCOPED_TRACE(std::string(c.file) + (c.locked ? " locked" : " a folder"));
-        std::string old_file = temp_folder() + c.file;
-        HANDLE lock = nullptr;
-        if (c.locked) {
+        SCOPED_TRACE(c.box);
+        std::string old_file = c.file != nullptr ? temp_folder() + c.file : "";
+        HANDLE obstacle = nullptr;
+        if (c.obstacle == kLocked) {
             write_bytes(old_file, "old gallery");
-            lock = CreateFileA(old_file.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
-            ASSERT_NE(lock, INVALID_HANDLE_VALUE);
-        } else {
+            obstacle = CreateFileA(old_file.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+            ASSERT_NE(obstacle, INVALID_HANDLE_VALUE);
+        } else if (c.obstacle == kFolderInPlace) {
             ASSERT_TRUE(CreateDirectoryA(old_file.c_str(), nullptr));
+        } else if (c.obstacle == kSquattedMutex) {
+            obstacle = CreateEventA(nullptr, TRUE, FALSE, "Global\\gallery-builder-temp-files");
+            ASSERT_NE(obstacle, nullptr);
         }
-        RunningProgram gallery(gallery_command("\"" + std::string(kPictures) + "\\zweiter\""), gallery_options());
+        // The current folder holds pictures, so that a scan of it would show.
+        ProcessOptions options = gallery_options();
+        options.working_folder = kPictures;
+        RunningProgram gallery(gallery_command(c.arguments), options);
         HWND box = wait_for_process_window(gallery.process_id(), "#32770", 30000);
-        EXPECT_EQ(window_text(box), "Datei kann nicht erzeugt werden: " + old_file);
+        EXPECT_EQ(window_text(box), c.box);
         click_button(box, IDOK);
         ProcessResult r = gallery.finish(30000);
         EXPECT_EQ(r.exit_code, 0u);
         EXPECT_EQ(log_file("commandline.txt"), "<missing>") << "a browser was started";
         for (const char* name : {"feed.rss", "gallery.htm"}) {
-            EXPECT_EQ(exists(temp_folder() + name), name == std::string(c.file)) << name;
+            EXPECT_EQ(exists(temp_folder() + name), c.file != nullptr && name == std::string(c.file)) << name;
         }
-        if (lock != nullptr) {
-            CloseHandle(lock);
+        if (obstacle != nullptr) {
+            CloseHandle(obstacle);
+        }
+        if (c.obstacle == kLocked) {
             EXPECT_EQ(read_file_bytes(old_file), "old gallery");
         }
         DeleteFileA(old_file.c_str());

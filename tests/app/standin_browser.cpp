@@ -7,10 +7,16 @@
 // window back that many milliseconds. With RT_STANDIN_AFTER_VIEWER=decoy the page window goes with
 // the viewer, as when the user closes the browser, and a folder window titled
 // "View Gallery - Ordner" takes its place.
-//   standin_browser.exe ... -new-window PAGE   as the gallery builder starts a browser
+//   standin_browser.exe ... -new-window PAGE   as the gallery builder starts a browser; with an
+//                                              instance running it hands the page over and ends
 //   standin_browser.exe --manual               only the windows (the test starts it itself)
 //   standin_browser.exe --shell FILE           as the shell opens a page: record and end
 //   standin_browser.exe --decoy TITLE          only a window titled TITLE, recording to decoy.txt
+//   standin_browser.exe --instance [tab]       a browser that is running already: it takes a page
+//                                              handed over (recording instance.txt) and shows it in
+//                                              a new window, or with "tab" in its window titled
+//                                              "Inbox (3) - Stand-in", as a tab whose title the
+//                                              window takes; that window gets the viewer's title too
 #include <windows.h>
 
 #include <cstdio>
@@ -26,6 +32,8 @@ constexpr UINT_PTR kGiveUp = 3;
 std::string g_log_folder;
 std::string g_viewer_title = "PicLens Lite - 1 / 3";
 bool g_decoy_after_viewer = false;
+bool g_tab = false;
+UINT_PTR g_page_timer = 0;
 HWND g_viewer = nullptr;
 HWND g_page = nullptr;
 std::string g_page_path;
@@ -61,6 +69,9 @@ std::string read_file(const std::string& path) {
 bool is_close_message(UINT message) {
     return message == WM_CLOSE || message == WM_QUERYENDSESSION || message == WM_QUIT || message == WM_ENDSESSION;
 }
+
+const char kPageTitle[] = "view gallery - Stand-in Browser";
+const char kInstanceClass[] = "StandInInstance";
 
 LRESULT CALLBACK viewer_proc(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
     return DefWindowProcA(window, message, wparam, lparam);
@@ -116,12 +127,18 @@ LRESULT CALLBACK page_proc(HWND window, UINT message, WPARAM wparam, LPARAM lpar
         case WM_TIMER:
             if (wparam == kShowViewer) {
                 KillTimer(window, kShowViewer);
-                g_viewer = make_window("StandInViewer", g_viewer_title.c_str(), 50);
+                if (g_tab) {
+                    SetWindowTextA(window, g_viewer_title.c_str());
+                } else {
+                    g_viewer = make_window("StandInViewer", g_viewer_title.c_str(), 50);
+                }
                 SetTimer(window, kCloseViewer, 1200, nullptr);
             } else if (wparam == kCloseViewer) {
                 KillTimer(window, kCloseViewer);
                 record_feed();
-                if (g_decoy_after_viewer) {
+                if (g_tab) {
+                    SetWindowTextA(window, kPageTitle);
+                } else if (g_decoy_after_viewer) {
                     // The page window is gone before the viewer: the gallery builder must find it gone.
                     SetTimer(make_window("StandInDecoy", "View Gallery - Ordner", 100), kGiveUp, 1500, nullptr);
                     g_page = nullptr;
@@ -144,7 +161,11 @@ LRESULT CALLBACK page_proc(HWND window, UINT message, WPARAM wparam, LPARAM lpar
 }
 
 void show_page() {
-    g_page = make_window("StandInBrowser", "view gallery - Stand-in Browser", 0);
+    if (g_tab) {
+        SetWindowTextA(g_page, kPageTitle);
+    } else {
+        g_page = make_window("StandInBrowser", kPageTitle, 0);
+    }
     LARGE_INTEGER shown;
     QueryPerformanceCounter(&shown);
     write_file("page_shown.txt", std::to_string(shown.QuadPart));
@@ -152,6 +173,39 @@ void show_page() {
         SetTimer(g_page, kShowViewer, 600, nullptr);
     }
     SetTimer(g_page, kGiveUp, 120000, nullptr);
+}
+
+// The page window comes after RT_STANDIN_PAGE_DELAY milliseconds (as from a browser that is running
+// already: the new process is idle at once, the window comes later).
+void schedule_page() {
+    char delay[16] = {};
+    GetEnvironmentVariableA("RT_STANDIN_PAGE_DELAY", delay, sizeof delay);
+    if (std::atoi(delay) > 0) {
+        g_page_timer = SetTimer(nullptr, 0, static_cast<UINT>(std::atoi(delay)), nullptr);
+    } else {
+        show_page();
+    }
+}
+
+void open_page(const std::string& command_line) {
+    g_page_path = page_path(command_line);
+    write_file("page.htm", read_file(g_page_path));
+    schedule_page();
+}
+
+LRESULT CALLBACK instance_proc(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
+    if (message == WM_COPYDATA) {
+        const auto* data = reinterpret_cast<const COPYDATASTRUCT*>(lparam);
+        std::string command_line(static_cast<const char*>(data->lpData), data->cbData);
+        write_file("instance.txt", command_line);
+        open_page(command_line);
+        return TRUE;
+    }
+    if (message == WM_TIMER && wparam == kGiveUp) {
+        PostQuitMessage(0);
+        return 0;
+    }
+    return DefWindowProcA(window, message, wparam, lparam);
 }
 
 }  // namespace
@@ -176,21 +230,30 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
     bool shell = command_line.find(" --shell ") != std::string::npos;
     bool manual = command_line.find(" --manual") != std::string::npos;
     size_t decoy = command_line.find(" --decoy ");
-    if (decoy == std::string::npos) {
+    bool as_instance = command_line.find(" --instance") != std::string::npos;
+    g_tab = command_line.find(" --instance tab") != std::string::npos;
+    if (decoy == std::string::npos && !as_instance) {
         write_file(shell ? "shell.txt" : (manual ? "manual.txt" : "commandline.txt"), command_line);
     }
     if (shell) {
         return 0;
     }
-    if (!manual && decoy == std::string::npos) {
-        g_page_path = page_path(command_line);
-        write_file("page.htm", read_file(g_page_path));
+    bool launched = !manual && !as_instance && decoy == std::string::npos;
+    HWND running = launched ? FindWindowA(kInstanceClass, nullptr) : nullptr;
+    if (running != nullptr) {
+        COPYDATASTRUCT data = {0, static_cast<DWORD>(command_line.size()), command_line.data()};
+        DWORD_PTR answer = 0;
+        SendMessageTimeoutA(running, WM_COPYDATA, 0, reinterpret_cast<LPARAM>(&data), SMTO_ABORTIFHUNG, 10000, &answer);
+        return 0;
     }
 
     const struct {
         const char* name;
         WNDPROC procedure;
-    } classes[] = {{"StandInBrowser", page_proc}, {"StandInViewer", viewer_proc}, {"StandInDecoy", decoy_proc}};
+    } classes[] = {{"StandInBrowser", page_proc},
+                   {"StandInViewer", viewer_proc},
+                   {"StandInDecoy", decoy_proc},
+                   {kInstanceClass, instance_proc}};
     for (const auto& c : classes) {
         WNDCLASSA window_class = {};
         window_class.lpfnWndProc = c.procedure;
@@ -199,21 +262,23 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
         RegisterClassA(&window_class);
     }
 
-    char delay[16] = {};
-    GetEnvironmentVariableA("RT_STANDIN_PAGE_DELAY", delay, sizeof delay);
-    UINT_PTR page_timer = 0;
     if (decoy != std::string::npos) {
         SetTimer(make_window("StandInDecoy", command_line.substr(decoy + 9).c_str(), 200), kGiveUp, 120000, nullptr);
-    } else if (std::atoi(delay) > 0) {
-        // As a browser that is running already: the new process is idle at once, the window comes later.
-        page_timer = SetTimer(nullptr, 0, static_cast<UINT>(std::atoi(delay)), nullptr);
+    } else if (as_instance) {
+        SetTimer(CreateWindowExA(0, kInstanceClass, "", 0, 0, 0, 0, 0, nullptr, nullptr, instance, nullptr), kGiveUp,
+                 120000, nullptr);
+        if (g_tab) {
+            g_page = make_window("StandInBrowser", "Inbox (3) - Stand-in", 0);
+        }
+    } else if (launched) {
+        open_page(command_line);
     } else {
-        show_page();
+        schedule_page();
     }
     MSG msg;
     while (GetMessageA(&msg, nullptr, 0, 0) > 0) {
-        if (msg.message == WM_TIMER && msg.hwnd == nullptr && msg.wParam == page_timer) {
-            KillTimer(nullptr, page_timer);
+        if (msg.message == WM_TIMER && msg.hwnd == nullptr && msg.wParam == g_page_timer) {
+            KillTimer(nullptr, g_page_timer);
             show_page();
             continue;
         }

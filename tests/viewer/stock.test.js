@@ -8,7 +8,7 @@ const assert = require('node:assert/strict');
 const path = require('path');
 const fs = require('fs');
 const http = require('http');
-const {LAUNCH, VIEW, seen, pictureIs, pictureAt} = require('./browsers');
+const {LAUNCH, VIEW, recordPictureAddresses, seen, pictureIs, pictureAt} = require('./browsers');
 const pictures = require('./pictures');
 const {writeGallery, removeGallery} = require('./gallery');
 
@@ -235,19 +235,7 @@ for (const name of ['chromium', 'firefox']) {
             const local = walk.urls[0].replace('/Bilder/', '/Bilder/x/.\\../');
             const position = `${elsewhere.length + 1} / ${elsewhere.length + 1}`;
             try {
-                // Every address a picture element is given.
-                const page = await browser.open(walk.pageUrl, () => {
-                    const sources = window.__sources = [];
-                    const src = Object.getOwnPropertyDescriptor(HTMLImageElement.prototype, 'src');
-                    Object.defineProperty(HTMLImageElement.prototype, 'src', {
-                        configurable: true,
-                        get: src.get,
-                        set(value) {
-                            sources.push(String(value));
-                            src.set.call(this, value);
-                        },
-                    });
-                });
+                const page = await browser.open(walk.pageUrl, recordPictureAddresses);
                 await page.waitFor(titleIs, REFUSED);
                 const feed = MEDIA_FEED('', [...elsewhere, local].map(ITEM).join(''));
                 await page.evaluate(dropFeed, feed);
@@ -258,8 +246,8 @@ for (const name of ['chromium', 'firefox']) {
                 assert.deepEqual(requests, []);
                 const sources = await page.evaluate(() => window.__sources.filter(Boolean).map((source) => {
                     const url = new URL(source);
-                    return url.href !== source || url.host || /^\/[\/\\]/.test(url.pathname) ? `not as read: ${source}` :
-                        source;
+                    const asRead = url.href === source && !url.host && !/^\/[\/\\]/.test(url.pathname);
+                    return asRead ? source : `not as read: ${source}`;
                 }));
                 assert.deepEqual(sources.filter((source) => source.startsWith('not as read')), []);
                 assert.equal(sources[sources.length - 1], walk.urls[0]);

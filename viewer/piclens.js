@@ -172,8 +172,8 @@
     // does not begin with two slashes or backslashes, coded or not (on Windows that names a share on
     // the network, and the user's credentials go with the request). The picture element then gets
     // that parsed address, never the feed's text. Anything else is never fetched.
-    // No local path is longer than 32,767 characters, each at most 3 once coded: a longer address is
-    // refused before any other work.
+    // No local path is longer than 32,767 characters, each at most 3 once coded: a longer address (as
+    // the feed writes it, before its entities are read) is refused before any other work.
     var MAX_ADDRESS = 'file:///'.length + 3 * 32767;
     var MAX_NAME = 255;
     var SHARE_PATH = /^\/(?:[\/\\]|%2f|%5c)/i;
@@ -184,7 +184,7 @@
         }
         var url;
         try {
-            url = new URL(raw, base);
+            url = new URL(decodeEntities(raw), base);
         } catch (e) {
             return null;
         }

@@ -423,67 +423,63 @@ TEST_F(GalleryEndToEnd, WithoutAnyBrowserTheShellOpensTheProgramsOwnPageAndTheWa
     EXPECT_FALSE(exists(temp_folder() + "gallery.htm"));
 }
 
-// Only this run's page window is asked to close, and the run ends soon after its viewer window
-// whatever other windows are titled. A window of another program, or one the browser had before,
-// gets no message: titled like the page before the run (it was taken as the page window) or while
-// a browser that was running already takes the page (its window comes late); a window the user
-// had that shows the page as a tab; a folder window titled like the page once the user closed the
-// page window (the session-end messages too, which end a browser). Titled like the viewer, in
-// another program or left by an earlier run in the browser, it kept the run waiting for ever.
+// Only this run's page window is asked to close, and the run ends soon after its show whatever other
+// windows are titled. No message for a window titled like the page: another program's, before the run
+// or while a running browser takes the page; the user's, showing the page as a tab; a folder window
+// once the user closed the page window. Titled like the viewer, another program's window or a show an
+// earlier run left in the browser kept the run waiting for ever.
 TEST_F(GalleryEndToEnd, OnlyThePageWindowOfThisRunIsAskedToClose) {
-    enum When { kNone, kBefore, kDuring, kByTheBrowser };  // a look-alike opened ..., or by the browser before
+    const std::string browser = "\"" + std::string(kRegistryBrowser) + "\"";
     const struct {
         const char* what;
-        When when;
-        const char* look_alike;
-        const char* instance;  // a browser running already: "" none, "new" its new window, "tab" a tab
+        std::string look_alike;  // the command of a program with a window of that title, "" none
+        bool during;             // it opens once the browser has started, else before the run
+        const char* instance;    // a browser running already: "" none, "new" (a new window) or "tab"
         const char* page_messages;
     } cases[] = {
-        {"a window titled like the page, open before the run", kBefore, "VIEW GALLERY - Urlaub", "", "0x0010 1 1\r\n"},
-        {"the page window closed by the user, a folder window titled like it", kNone, "", "", "<missing>"},
-        {"a running browser takes the page, a look-alike comes first", kDuring, "View Gallery - Holiday 2024", "new",
+        {"a window titled like the page, open before the run", "standin_browser.exe --decoy VIEW GALLERY - Urlaub",
+         false, "", "0x0010 1 1\r\n"},
+        {"the page window closed by the user, a folder window titled like it", "", false, "", "<missing>"},
+        {"a running browser takes the page, a look-alike comes first",
+         "standin_browser.exe --decoy View Gallery - Holiday 2024", true, "new", "0x0010 1 1\r\n"},
+        {"the page a tab of a window the user had", "", false, "tab", "<missing>"},
+        {"a viewer look-alike of another program", "standin_browser.exe --decoy PicLens - notes.txt", true, "",
          "0x0010 1 1\r\n"},
-        {"the page a tab of a window the user had", kNone, "", "tab", "<missing>"},
-        {"a viewer look-alike of another program", kDuring, "PicLens - notes.txt", "", "0x0010 1 1\r\n"},
-        {"a show an earlier run left open in the browser", kByTheBrowser, "PicLens Lite - 2 / 5", "", "0x0010 1 1\r\n"},
+        {"a show an earlier run left open in the browser", browser + " --decoy PicLens Lite - 2 / 5", false, "",
+         "0x0010 1 1\r\n"},
     };
     install_browser(kRegistryBrowser);
     register_browser(kRegistryBrowser);
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
-        for (const char* name : {"messages.txt", "decoy.txt", "commandline.txt", "instance.txt", "page_shown.txt"}) {
+        for (const char* name : {"messages.txt", "decoy.txt", "commandline.txt", "instance.txt"}) {
             DeleteFileA((std::string(kLog) + name).c_str());
         }
         ProcessOptions options = gallery_options();
-        options.timeout_ms = 30000;
         // The page window comes late, as from a browser that was running already.
-        options.environment.push_back({"RT_STANDIN_PAGE_DELAY", c.when == kDuring ? "2000" : "1000"});
-        if (c.when == kNone && c.instance[0] == 0) {
+        options.environment.push_back({"RT_STANDIN_PAGE_DELAY", c.during ? "2000" : "1000"});
+        if (c.look_alike.empty() && c.instance[0] == 0) {
             options.environment.push_back({"RT_STANDIN_AFTER_VIEWER", "decoy"});
         }
         std::unique_ptr<RunningProgram> instance;
+        std::unique_ptr<RunningProgram> look_alike;
         if (c.instance[0] != 0) {
-            instance = std::make_unique<RunningProgram>(
-                "\"" + std::string(kRegistryBrowser) + "\" --instance " + c.instance, options);
-            for (DWORD start = GetTickCount(); FindWindowA("StandInInstance", nullptr) == nullptr;) {
-                ASSERT_LT(GetTickCount() - start, 15000u) << "the browser instance did not start";
-                Sleep(20);
-            }
+            instance = std::make_unique<RunningProgram>(browser + " --instance " + c.instance, options);
+            ASSERT_NE(wait_for_window("Inbox (3) - Stand-in"), nullptr);
         }
-        std::unique_ptr<RunningProgram> decoy;
-        auto open_look_alike = [&](const std::string& program) {
-            decoy = std::make_unique<RunningProgram>(program + " --decoy " + c.look_alike, options);
-            ASSERT_NE(wait_for_window(c.look_alike), nullptr);
+        auto open_look_alike = [&] {
+            look_alike = std::make_unique<RunningProgram>(c.look_alike, options);
+            ASSERT_NE(wait_for_window(c.look_alike.substr(c.look_alike.find("--decoy ") + 8)), nullptr);
         };
-        if (c.when == kBefore || c.when == kByTheBrowser) {
-            open_look_alike(c.when == kBefore ? "standin_browser.exe" : "\"" + std::string(kRegistryBrowser) + "\"");
+        if (!c.look_alike.empty() && !c.during) {
+            open_look_alike();
         }
         RunningProgram gallery(gallery_command("\"" + std::string(kPictures) + "\\leer\""), options);
-        if (c.when == kDuring) {
+        if (c.during) {
             wait_for_log_file("commandline.txt");
-            open_look_alike("standin_browser.exe");
+            open_look_alike();
         }
-        ProcessResult r = gallery.finish(options.timeout_ms);
+        ProcessResult r = gallery.finish(60000);
         double waited = ms_since_page_shown();
         EXPECT_FALSE(r.timed_out);
         EXPECT_EQ(r.exit_code, 0u);
@@ -492,17 +488,11 @@ TEST_F(GalleryEndToEnd, OnlyThePageWindowOfThisRunIsAskedToClose) {
         EXPECT_EQ(log_file("messages.txt"), c.page_messages);
         EXPECT_EQ(log_file("decoy.txt"), "<missing>");
         EXPECT_EQ(exists(std::string(kLog) + "instance.txt"), c.instance[0] != 0) << "the page was not handed over";
-        if (decoy) {
-            PostMessageA(wait_for_window(c.look_alike), WM_CLOSE, 0, 0);
-            decoy->finish(10000);
+        look_alike.reset();
+        instance.reset();
+        if (c.instance[0] == 0) {
+            wait_for_log_file("ended.txt");  // the stand-in browser is gone, its file may be replaced
         }
-        if (std::string(c.instance) == "tab") {
-            PostMessageA(wait_for_window("view gallery - Stand-in Browser"), WM_CLOSE, 0, 0);
-        }
-        if (instance) {
-            instance->finish(10000);
-        }
-        wait_for_log_file("ended.txt");  // the stand-in browser is gone, its file may be replaced
         DeleteFileA((std::string(kLog) + "ended.txt").c_str());
     }
 }
@@ -525,50 +515,44 @@ TEST_F(GalleryEndToEnd, TwoRunsAtOnceEachShowTheirOwnPictures) {
     }
 }
 
-// A run that cannot go on reports why (a box at error level 0, which ends the run), removes what it
-// wrote and starts no browser: an old feed or page that cannot be overwritten (locked by another
-// program, or a folder in its place), a folder parameter that names no folder (its pictures were
-// taken from the current folder), or the name of the runs' mutex taken by another kind of object
-// (the runs were not serialised).
-TEST_F(GalleryEndToEnd, ARunThatCannotGoOnIsReportedAndNoBrowserStarts) {
-    enum Obstacle { kLocked, kFolderInPlace, kNoSuchFolder, kSquattedMutex };
-    const std::string pictures = "\"" + std::string(kPictures) + "\\zweiter\"";
+// An old feed or page that cannot be overwritten (locked by another program, or a folder in its
+// place): the run reports it (a box at error level 0, which ends the run), removes what it wrote
+// and starts no browser on the old files. So does a run whose folder parameter names no folder (it
+// showed the current folder's pictures), or whose mutex's name an event has taken (it ran unordered).
+TEST_F(GalleryEndToEnd, AFileThatCannotBeWrittenIsReportedAndNoBrowserStarts) {
     const struct {
-        Obstacle obstacle;
-        const char* file;  // the old file in the way, or nullptr
-        std::string arguments;
-        std::string box;
-    } cases[] = {
-        {kLocked, "feed.rss", pictures, "Datei kann nicht erzeugt werden: " + temp_folder() + "feed.rss"},
-        {kLocked, "gallery.htm", pictures, "Datei kann nicht erzeugt werden: " + temp_folder() + "gallery.htm"},
-        {kFolderInPlace, "feed.rss", pictures, "Datei kann nicht erzeugt werden: " + temp_folder() + "feed.rss"},
-        {kFolderInPlace, "gallery.htm", pictures, "Datei kann nicht erzeugt werden: " + temp_folder() + "gallery.htm"},
-        {kNoSuchFolder, nullptr, "\"C:\\no such folder\"", "Ordner nicht gefunden: C:\\no such folder"},
-        {kSquattedMutex, nullptr, pictures,
-         "Mutex kann nicht erzeugt werden: Global\\gallery-builder-temp-files (Name von einem anderen Objekt belegt)"},
-    };
+        const char* file;  // nullptr: no old file, and locked: the mutex's name taken
+        bool locked;       // else a folder of that name
+        const char* folder = "zweiter";
+        std::string box = "Datei kann nicht erzeugt werden: ";  // the old file's path follows
+    } cases[] = {{"feed.rss", true},
+                 {"gallery.htm", true},
+                 {"feed.rss", false},
+                 {"gallery.htm", false},
+                 {nullptr, false, "nicht da", "Ordner nicht gefunden: " + std::string(kPictures) + "\\nicht da"},
+                 {nullptr, true, "zweiter",
+                  "Mutex kann nicht erzeugt werden: Global\\gallery-builder-temp-files (Name von einem anderen Objekt "
+                  "belegt)"}};
     install_browser(kRegistryBrowser);
     register_browser(kRegistryBrowser);
     for (const auto& c : cases) {
-        SCOPED_TRACE(c.box);
+        SCOPED_TRACE(c.box + (c.file != nullptr ? c.file : ""));
         std::string old_file = c.file != nullptr ? temp_folder() + c.file : "";
-        HANDLE obstacle = nullptr;
-        if (c.obstacle == kLocked) {
+        HANDLE lock = nullptr;
+        if (c.file == nullptr) {
+            lock = c.locked ? CreateEventA(nullptr, TRUE, FALSE, "Global\\gallery-builder-temp-files") : nullptr;
+        } else if (c.locked) {
             write_bytes(old_file, "old gallery");
-            obstacle = CreateFileA(old_file.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
-            ASSERT_NE(obstacle, INVALID_HANDLE_VALUE);
-        } else if (c.obstacle == kFolderInPlace) {
+            lock = CreateFileA(old_file.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+            ASSERT_NE(lock, INVALID_HANDLE_VALUE);
+        } else {
             ASSERT_TRUE(CreateDirectoryA(old_file.c_str(), nullptr));
-        } else if (c.obstacle == kSquattedMutex) {
-            obstacle = CreateEventA(nullptr, TRUE, FALSE, "Global\\gallery-builder-temp-files");
-            ASSERT_NE(obstacle, nullptr);
         }
-        // The current folder holds pictures, so that a scan of it would show.
         ProcessOptions options = gallery_options();
-        options.working_folder = kPictures;
-        RunningProgram gallery(gallery_command(c.arguments), options);
+        options.working_folder = kPictures;  // a scan of the current folder would find pictures
+        RunningProgram gallery(gallery_command("\"" + std::string(kPictures) + "\\" + c.folder + "\""), options);
         HWND box = wait_for_process_window(gallery.process_id(), "#32770", 30000);
-        EXPECT_EQ(window_text(box), c.box);
+        EXPECT_EQ(window_text(box), c.box + old_file);
         click_button(box, IDOK);
         ProcessResult r = gallery.finish(30000);
         EXPECT_EQ(r.exit_code, 0u);
@@ -576,11 +560,9 @@ TEST_F(GalleryEndToEnd, ARunThatCannotGoOnIsReportedAndNoBrowserStarts) {
         for (const char* name : {"feed.rss", "gallery.htm"}) {
             EXPECT_EQ(exists(temp_folder() + name), c.file != nullptr && name == std::string(c.file)) << name;
         }
-        if (obstacle != nullptr) {
-            CloseHandle(obstacle);
-        }
-        if (c.obstacle == kLocked) {
-            EXPECT_EQ(read_file_bytes(old_file), "old gallery");
+        if (lock != nullptr) {
+            CloseHandle(lock);
+            EXPECT_EQ(read_file_bytes(old_file), c.file != nullptr ? "old gallery" : "<missing>");
         }
         DeleteFileA(old_file.c_str());
         RemoveDirectoryA(old_file.c_str());

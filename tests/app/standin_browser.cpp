@@ -1,9 +1,9 @@
 // A stand-in for the browser in the gallery builder's end-to-end tests. It records its command
 // line, copies the page it was given and, as its viewer closes, the feed beside it (both are
-// deleted later), shows a page window titled like a browser showing the page, then a viewer
-// window, closes the viewer, and records the close messages its page window receives (WM_CLOSE
-// closes it). Everything goes to the folder named by RT_STANDIN_LOG. RT_STANDIN_VIEWER names the
-// viewer window's title ("none": no viewer ever appears). RT_STANDIN_PAGE_DELAY holds the page
+// deleted later), shows a page window titled like a browser showing the page, gives it the viewer's
+// title and then the page's again, and records the close messages its page window receives
+// (WM_CLOSE closes it). Everything goes to the folder named by RT_STANDIN_LOG. RT_STANDIN_VIEWER
+// names the viewer's title ("none": no viewer ever appears). RT_STANDIN_PAGE_DELAY holds the page
 // window back that many milliseconds. With RT_STANDIN_AFTER_VIEWER=decoy the page window goes with
 // the viewer, as when the user closes the browser, and a folder window titled
 // "View Gallery - Ordner" takes its place.
@@ -12,11 +12,10 @@
 //   standin_browser.exe --manual               only the windows (the test starts it itself)
 //   standin_browser.exe --shell FILE           as the shell opens a page: record and end
 //   standin_browser.exe --decoy TITLE          only a window titled TITLE, recording to decoy.txt
-//   standin_browser.exe --instance [tab]       a browser that is running already: it takes a page
-//                                              handed over (recording instance.txt) and shows it in
-//                                              a new window, or with "tab" in its window titled
-//                                              "Inbox (3) - Stand-in", as a tab whose title the
-//                                              window takes; that window gets the viewer's title too
+//   standin_browser.exe --instance [tab]       a browser running already, with a window titled
+//                                              "Inbox (3) - Stand-in": it takes a page handed over
+//                                              (recording instance.txt) into a new window, or into
+//                                              that one as a tab
 #include <windows.h>
 
 #include <cstdio>
@@ -33,8 +32,8 @@ std::string g_log_folder;
 std::string g_viewer_title = "PicLens Lite - 1 / 3";
 bool g_decoy_after_viewer = false;
 bool g_tab = false;
-UINT_PTR g_page_timer = 0;
-HWND g_viewer = nullptr;
+UINT g_page_delay = 0;
+UINT_PTR g_page_timer = 0;  // the page window comes when it fires
 HWND g_page = nullptr;
 std::string g_page_path;
 HINSTANCE g_instance = nullptr;
@@ -71,11 +70,7 @@ bool is_close_message(UINT message) {
 }
 
 const char kPageTitle[] = "view gallery - Stand-in Browser";
-const char kInstanceClass[] = "StandInInstance";
-
-LRESULT CALLBACK viewer_proc(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
-    return DefWindowProcA(window, message, wparam, lparam);
-}
+const char kInstanceTitle[] = "Inbox (3) - Stand-in";
 
 void record_close_message(const char* log, UINT message, WPARAM wparam, LPARAM lparam) {
     char line[64];
@@ -124,28 +119,26 @@ LRESULT CALLBACK page_proc(HWND window, UINT message, WPARAM wparam, LPARAM lpar
         return message == WM_QUERYENDSESSION ? TRUE : 0;
     }
     switch (message) {
+        case WM_APP:  // a page handed over to the instance
+            write_file("instance.txt", "");
+            g_page_timer = SetTimer(nullptr, 0, g_page_delay, nullptr);
+            return 0;
         case WM_TIMER:
             if (wparam == kShowViewer) {
                 KillTimer(window, kShowViewer);
-                if (g_tab) {
-                    SetWindowTextA(window, g_viewer_title.c_str());
-                } else {
-                    g_viewer = make_window("StandInViewer", g_viewer_title.c_str(), 50);
-                }
+                SetWindowTextA(window, g_viewer_title.c_str());
                 SetTimer(window, kCloseViewer, 1200, nullptr);
             } else if (wparam == kCloseViewer) {
                 KillTimer(window, kCloseViewer);
                 record_feed();
-                if (g_tab) {
-                    SetWindowTextA(window, kPageTitle);
-                } else if (g_decoy_after_viewer) {
-                    // The page window is gone before the viewer: the gallery builder must find it gone.
+                if (g_decoy_after_viewer) {
+                    // The page window is gone with the viewer: the gallery builder must find it gone.
                     SetTimer(make_window("StandInDecoy", "View Gallery - Ordner", 100), kGiveUp, 1500, nullptr);
                     g_page = nullptr;
                     DestroyWindow(window);
+                } else {
+                    SetWindowTextA(window, kPageTitle);
                 }
-                DestroyWindow(g_viewer);
-                g_viewer = nullptr;
             } else if (wparam == kGiveUp) {
                 DestroyWindow(window);
             }
@@ -173,39 +166,6 @@ void show_page() {
         SetTimer(g_page, kShowViewer, 600, nullptr);
     }
     SetTimer(g_page, kGiveUp, 120000, nullptr);
-}
-
-// The page window comes after RT_STANDIN_PAGE_DELAY milliseconds (as from a browser that is running
-// already: the new process is idle at once, the window comes later).
-void schedule_page() {
-    char delay[16] = {};
-    GetEnvironmentVariableA("RT_STANDIN_PAGE_DELAY", delay, sizeof delay);
-    if (std::atoi(delay) > 0) {
-        g_page_timer = SetTimer(nullptr, 0, static_cast<UINT>(std::atoi(delay)), nullptr);
-    } else {
-        show_page();
-    }
-}
-
-void open_page(const std::string& command_line) {
-    g_page_path = page_path(command_line);
-    write_file("page.htm", read_file(g_page_path));
-    schedule_page();
-}
-
-LRESULT CALLBACK instance_proc(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
-    if (message == WM_COPYDATA) {
-        const auto* data = reinterpret_cast<const COPYDATASTRUCT*>(lparam);
-        std::string command_line(static_cast<const char*>(data->lpData), data->cbData);
-        write_file("instance.txt", command_line);
-        open_page(command_line);
-        return TRUE;
-    }
-    if (message == WM_TIMER && wparam == kGiveUp) {
-        PostQuitMessage(0);
-        return 0;
-    }
-    return DefWindowProcA(window, message, wparam, lparam);
 }
 
 }  // namespace
@@ -238,22 +198,20 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
     if (shell) {
         return 0;
     }
-    bool launched = !manual && !as_instance && decoy == std::string::npos;
-    HWND running = launched ? FindWindowA(kInstanceClass, nullptr) : nullptr;
-    if (running != nullptr) {
-        COPYDATASTRUCT data = {0, static_cast<DWORD>(command_line.size()), command_line.data()};
-        DWORD_PTR answer = 0;
-        SendMessageTimeoutA(running, WM_COPYDATA, 0, reinterpret_cast<LPARAM>(&data), SMTO_ABORTIFHUNG, 10000, &answer);
-        return 0;
+    if (!manual && !as_instance && decoy == std::string::npos) {
+        HWND running = FindWindowA("StandInBrowser", kInstanceTitle);
+        if (running != nullptr) {
+            PostMessageA(running, WM_APP, 0, 0);
+            return 0;
+        }
+        g_page_path = page_path(command_line);
+        write_file("page.htm", read_file(g_page_path));
     }
 
     const struct {
         const char* name;
         WNDPROC procedure;
-    } classes[] = {{"StandInBrowser", page_proc},
-                   {"StandInViewer", viewer_proc},
-                   {"StandInDecoy", decoy_proc},
-                   {kInstanceClass, instance_proc}};
+    } classes[] = {{"StandInBrowser", page_proc}, {"StandInDecoy", decoy_proc}};
     for (const auto& c : classes) {
         WNDCLASSA window_class = {};
         window_class.lpfnWndProc = c.procedure;
@@ -262,18 +220,18 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
         RegisterClassA(&window_class);
     }
 
+    char delay[16] = {};
+    GetEnvironmentVariableA("RT_STANDIN_PAGE_DELAY", delay, sizeof delay);
+    g_page_delay = static_cast<UINT>(std::atoi(delay));
     if (decoy != std::string::npos) {
         SetTimer(make_window("StandInDecoy", command_line.substr(decoy + 9).c_str(), 200), kGiveUp, 120000, nullptr);
     } else if (as_instance) {
-        SetTimer(CreateWindowExA(0, kInstanceClass, "", 0, 0, 0, 0, 0, nullptr, nullptr, instance, nullptr), kGiveUp,
-                 120000, nullptr);
-        if (g_tab) {
-            g_page = make_window("StandInBrowser", "Inbox (3) - Stand-in", 0);
-        }
-    } else if (launched) {
-        open_page(command_line);
+        g_page = make_window("StandInBrowser", kInstanceTitle, 0);
+    } else if (g_page_delay > 0) {
+        // As a browser that is running already: the new process is idle at once, the window comes later.
+        g_page_timer = SetTimer(nullptr, 0, g_page_delay, nullptr);
     } else {
-        schedule_page();
+        show_page();
     }
     MSG msg;
     while (GetMessageA(&msg, nullptr, 0, 0) > 0) {

@@ -30,8 +30,7 @@ function recordTitles() {
     });
 }
 
-// Records every picture element the viewer gives an address (window.__images) and each address it
-// gives (window.__sources). Runs in the page before its scripts.
+// Records each picture element the viewer gives an address (window.__images), and the address. Runs in the page.
 function recordPictureAddresses() {
     const images = window.__images = [];
     const sources = window.__sources = [];

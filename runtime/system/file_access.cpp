@@ -1,5 +1,8 @@
 #include "runtime/system/file_access.h"
 
+#include <cerrno>
+#include <string>
+
 #include "runtime/core/errors.h"
 #include "runtime/settings/switch_vars.h"
 
@@ -12,6 +15,8 @@ constexpr int32_t kIoFolderMissing = 2;
 constexpr int32_t kIoCannotOpen = 5;
 constexpr int32_t kIoNoName = 102;
 constexpr int32_t kIoNotWritable = 103;
+constexpr int32_t kIoNoLine = 100;
+constexpr int32_t kIoNotReadable = 104;
 
 // Error 210 for a channel number outside 1..99.
 RtChannel* channel(int32_t n) {
@@ -20,6 +25,25 @@ RtChannel* channel(int32_t n) {
         return nullptr;
     }
     return &channel_table[n];
+}
+
+// A stream still open on the channel is closed before another is opened: left open, its buffered
+// text would be lost with the pointer, or written over the new file when the run ends.
+void close_stream(RtChannel& c) {
+    if (c.stream != nullptr) {
+        fclose(c.stream);
+        c.stream = nullptr;
+    }
+    c.read_flag = 0;
+}
+
+// The channel's stream when it is open for reading; else io result 104 and null.
+FILE* reading_stream(RtChannel& c) {
+    if (c.stream == nullptr || c.read_flag == 0) {
+        io_result = kIoNotReadable;
+        return nullptr;
+    }
+    return c.stream;
 }
 
 void mark_closed(RtChannel& c) {
@@ -39,8 +63,6 @@ void assign_file(int32_t n, const RtString& name) {
     c->state = name.length != 0 ? kChannelNamed : 0;
 }
 
-// A stream still open on the channel is closed first: left open, its buffered text would be lost
-// with the pointer, or written over the new file when the run ends.
 void rewrite_file(int32_t n) {
     RtChannel* c = channel(n);
     if (c == nullptr) {
@@ -51,13 +73,11 @@ void rewrite_file(int32_t n) {
         io_result = kIoNoName;
         return;
     }
-    if (c->stream != nullptr) {
-        fclose(c->stream);
-        c->stream = nullptr;
-    }
+    close_stream(*c);
     c->stream = fopen(c->name.c_str(), "wb");
     if (c->stream == nullptr || ferror(c->stream)) {
         io_result = kIoCannotOpen;
+        mark_closed(*c);
         return;
     }
     c->read_flag = 0;
@@ -89,6 +109,82 @@ void print_to_file(int32_t n, const RtString& text, int32_t ending, int32_t text
     if (ferror(c->stream)) {
         io_result = kIoNotWritable;
     }
+}
+
+// Binary mode: the bytes come as they are, and read_line itself takes CR LF or LF as the break.
+void reset_file(int32_t n) {
+    RtChannel* c = channel(n);
+    if (c == nullptr) {
+        return;
+    }
+    io_result = 0;
+    if (c->name.length == 0) {
+        io_result = kIoNoName;
+        return;
+    }
+    close_stream(*c);
+    errno = 0;
+    c->stream = fopen(c->name.c_str(), "rb");
+    if (c->stream == nullptr) {
+        io_result = errno == ENOENT ? kIoFolderMissing : kIoCannotOpen;
+        mark_closed(*c);
+        return;
+    }
+    c->read_flag = 1;
+    c->state = kChannelReading;
+}
+
+// Byte by byte through the stream's own buffer (the unlocked getc: the worker is the channels'
+// only user) into one growing buffer, so that a line of any length costs one pass and its result
+// one allocation. A CR counts only before LF; a last line ends at the end of the file.
+RtString read_line(int32_t n) {
+    RtChannel* c = channel(n);
+    if (c == nullptr) {
+        return RtString();
+    }
+    io_result = 0;
+    FILE* stream = reading_stream(*c);
+    if (stream == nullptr) {
+        return RtString();
+    }
+    std::string line;
+    int byte = _getc_nolock(stream);
+    if (byte == EOF) {
+        io_result = kIoNoLine;
+        return RtString();
+    }
+    while (byte != EOF && byte != '\n') {
+        line.push_back(static_cast<char>(byte));
+        byte = _getc_nolock(stream);
+    }
+    if (ferror(stream)) {
+        io_result = kIoNoLine;
+    }
+    if (byte == '\n' && !line.empty() && line.back() == '\r') {
+        line.pop_back();
+    }
+    return RtString(line.data(), 0, static_cast<int32_t>(line.size()));
+}
+
+int32_t end_of_file(int32_t n) {
+    RtChannel* c = channel(n);
+    if (c == nullptr) {
+        return 1;
+    }
+    io_result = 0;
+    FILE* stream = reading_stream(*c);
+    if (stream == nullptr) {
+        return 1;
+    }
+    int byte = _getc_nolock(stream);
+    if (byte == EOF) {
+        if (ferror(stream)) {
+            io_result = kIoNoLine;
+        }
+        return 1;
+    }
+    ungetc(byte, stream);
+    return 0;
 }
 
 void close_file(int32_t n) {

@@ -11,6 +11,7 @@
 
 constexpr uint8_t kChannelNamed = 0x2A;    // '*': named, or closed with a name
 constexpr uint8_t kChannelWriting = 0x57;  // 'W': open for writing
+constexpr uint8_t kChannelReading = 0x52;  // 'R': open for reading
 
 struct RtChannel {
     RtString name;
@@ -30,6 +31,9 @@ void rewrite_file(int32_t n);
 // ending: 0 a blank, 1 nothing, 2 CR LF. With text_flag set, a text shorter than the strwidth
 // switch is right-aligned to it.
 void print_to_file(int32_t n, const RtString& text, int32_t ending, int32_t text_flag);
+void reset_file(int32_t n);
+RtString read_line(int32_t n);
+int32_t end_of_file(int32_t n);
 void close_file(int32_t n);
 void release_channel(int32_t n);
 void erase_file(int32_t n);

@@ -46,12 +46,12 @@ text (the bytes after a NUL are copied to the result unchanged).
 
 | pattern | matches |
 |---|---|
-| `abc` | the bytes themselves; the metacharacters are `^ $ . [ ( ) \| ? + * ~ {` |
+| `abc` | the bytes themselves; the metacharacters are <tt>^ $ . [ ( ) \| ? + * ~ {</tt> |
 | `.` | any byte; with the modifier `s` off, any byte but a line separator |
 | `^` `$` | the start and the end of the text; with the modifier `m`, also the start and end of each line |
 | `[abc]` `[a-z]` `[^abc]` | one byte of the class, or (with `^`) one byte not in it; a `]` right after `[` or `[^` is a member, a `-` first or last is a member |
 | `(` ... `)` | a capturing group (at most 14) |
-| `x\|y` | `x`, or else `y` (tried in this order) |
+| `x`\|`y` | `x`, or else `y` (tried in this order) |
 | `*` `+` `?` | 0 or more, 1 or more, 0 or 1 times, as many as possible |
 | `{n}` `{n,}` `{n,m}` | n times, at least n times, n to m times (n and m at most 8 digits); a `{` that does not form one of these is a literal `{` |
 | `*?` `+?` `??` `{n,m}?` | the same, as few as possible |

@@ -1,60 +1,65 @@
-// How the window procedures turn child notifications, characters, commands, common-control
-// notifications, help requests and DDE acknowledgements into the input-event fields that a
-// program body reads (event code, control, key, mouse) and which input events they wake. The
-// table below is the whole mapping; the first row that matches wins. Pure C++.
+/// \file
+/// How the window procedures turn child notifications, characters, commands, common-control
+/// notifications, help requests and DDE acknowledgements into the input-event fields that a
+/// program body reads (event code, control, key, mouse) and which input events they wake. The
+/// table below is the whole mapping; the first row that matches wins. Pure C++; any thread.
 #pragma once
 
 #include <cstdint>
 
-// Input events by number: 1 any input, 2 window and command events, 3 keys, 4 mouse.
+/// Input events by number: 1 any input, 2 window and command events, 3 keys, 4 mouse.
 enum InputEventBit : uint8_t {
-    kWakeFirst = 1,
-    kWakeSecond = 2,
-    kWakeThird = 4,
-    kWakeFourth = 8,
+    kWakeFirst = 1,   ///< event 1: any input
+    kWakeSecond = 2,  ///< event 2: window and command events
+    kWakeThird = 4,   ///< event 3: keys
+    kWakeFourth = 8,  ///< event 4: mouse
 };
 
-// Which messagemode values a row applies to: 0, any other non-zero value, 2.
+/// Which `messagemode` values a row applies to: 0, any other non-zero value, 2.
 enum MessageModes : uint8_t {
-    kModeZero = 1,
-    kModeOn = 2,
-    kModeTwo = 4,
-    kModesAll = 7,
+    kModeZero = 1,  ///< messagemode 0
+    kModeOn = 2,    ///< any non-zero messagemode
+    kModeTwo = 4,   ///< messagemode 2
+    kModesAll = 7,  ///< every messagemode
 };
 
-// Where a field's value comes from.
+/// Where a field's value comes from.
 enum class Source : uint8_t {
-    kZero,
-    kLowWparam,
-    kHighWparam,
-    kWparam,
-    kLowLparam,
-    kNotifyId,    // WM_NOTIFY: the sender's id; WM_HELP: the control id
-    kNotifyCode,  // WM_NOTIFY: the notification code
+    kZero,        ///< 0
+    kLowWparam,   ///< the low word of wParam
+    kHighWparam,  ///< the high word of wParam
+    kWparam,      ///< wParam
+    kLowLparam,   ///< the low word of lParam
+    kNotifyId,    ///< WM_NOTIFY: the sender's id; WM_HELP: the control id
+    kNotifyCode,  ///< WM_NOTIFY: the notification code
 };
 
-// The code a row filters on: WM_COMMAND the notification code (high word of wParam, 0 for menus),
-// WM_NOTIFY the notification code, WM_PARENTNOTIFY the event (low word of wParam).
+/// The code a row filters on: WM_COMMAND the notification code (high word of wParam, 0 for menus),
+/// WM_NOTIFY the notification code, WM_PARENTNOTIFY the event (low word of wParam). kAnyCode
+/// matches every code.
 constexpr int32_t kAnyCode = 0x7FFFFFFF;
 
+/// WM_COMMAND rows: from a menu or accelerator (lParam 0), from a control (lParam its window), or any.
 enum class From : uint8_t { kAny, kMenu, kControl };  // WM_COMMAND: lParam 0 or a control window
 
+/// One row of the mapping.
 struct InputEventRow {
-    uint32_t message;
-    From from;
-    int32_t code;
-    uint8_t modes;
-    int32_t event_code;
-    Source control;
-    Source key;
-    bool mouse;     // mouse x and y from the low and high word of lParam
-    int32_t click;  // stored in the click field when non-zero
-    uint8_t wake;
+    uint32_t message;    ///< the window message
+    From from;           ///< WM_COMMAND: where it comes from
+    int32_t code;        ///< the code filtered on, or kAnyCode
+    uint8_t modes;       ///< the MessageModes it applies to
+    int32_t event_code;  ///< the event code stored
+    Source control;      ///< where the control field comes from
+    Source key;          ///< where the key field comes from
+    bool mouse;     ///< mouse x and y from the low and high word of lParam
+    int32_t click;  ///< stored in the click field when non-zero
+    uint8_t wake;   ///< the InputEventBit set of events woken
 };
 
-// Event codes: 1 menu or accelerator command, 2 close requested, 3 character typed, 4 size or
-// position changed, 5 mouse button on a child window, 6 help requested, 7 DDE acknowledgement,
-// 13 Enter in a control, 255 a control or scroll bar was used.
+/// The mapping, first matching row first.
+/// Event codes: 1 menu or accelerator command, 2 close requested, 3 character typed, 4 size or
+/// position changed, 5 mouse button on a child window, 6 help requested, 7 DDE acknowledgement,
+/// 13 Enter in a control, 255 a control or scroll bar was used.
 // clang-format off
 inline constexpr InputEventRow kInputEventTable[] = {
     // message  from              code     modes          event  control              key                  mouse  click  wake
@@ -74,28 +79,31 @@ inline constexpr InputEventRow kInputEventTable[] = {
 };
 // clang-format on
 
-// One message as the window procedure received it; for WM_NOTIFY and WM_HELP the procedure reads
-// the sender's id and the code from the structure lParam points to.
+/// One message as the window procedure received it; for WM_NOTIFY and WM_HELP the procedure reads
+/// the sender's id and the code from the structure lParam points to.
 struct InputMessage {
-    uint32_t message;
-    uint32_t wparam;
-    uint32_t lparam;
-    int32_t notify_id;
-    int32_t notify_code;
+    uint32_t message;     ///< the window message
+    uint32_t wparam;      ///< its wParam
+    uint32_t lparam;      ///< its lParam
+    int32_t notify_id;    ///< WM_NOTIFY: the sender's id; WM_HELP: the control id
+    int32_t notify_code;  ///< WM_NOTIFY: the notification code
 };
 
+/// What a message makes of the input-event fields.
 struct InputEvent {
-    bool recorded = false;  // false: no row matched, nothing is stored or woken
-    int32_t event_code = 0;
-    int32_t control = 0;
-    int32_t key = 0;
-    bool mouse = false;
-    int32_t mouse_x = 0;
-    int32_t mouse_y = 0;
-    int32_t click = 0;
-    uint8_t wake = 0;
+    bool recorded = false;  ///< false: no row matched, nothing is stored or woken
+    int32_t event_code = 0;  ///< the event code stored
+    int32_t control = 0;     ///< the control field
+    int32_t key = 0;         ///< the key field
+    bool mouse = false;      ///< whether mouse_x and mouse_y are stored
+    int32_t mouse_x = 0;     ///< the mouse x
+    int32_t mouse_y = 0;     ///< the mouse y
+    int32_t click = 0;       ///< the click field, when non-zero
+    uint8_t wake = 0;        ///< the InputEventBit set of events woken
 };
 
-// True for the messages that the table maps (the procedures hand these to map_input_event).
+/// True for the messages that the table maps (the procedures hand these to map_input_event()).
 bool is_mapped_input_message(uint32_t message);
+/// The first row of kInputEventTable that matches \p m under the `messagemode` value
+/// \p messagemode, applied to \p m; recorded false when none matches.
 InputEvent map_input_event(const InputMessage& m, int32_t messagemode);

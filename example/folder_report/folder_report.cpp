@@ -129,7 +129,8 @@ void write_report(const RtString& folder, const RtString& pattern) {
 void program_body() {
     set_int_switch("numwidth", 9);
     set_int_switch("regex", 1);
-    place_window(20, 20, 600, 400);
+    g_windows.title = RtString("Ordnerbericht");  // read when the text window is made
+    place_window(20, 10, 600, 400);
     if (parameter_count() < 2) {
         g_windows.text_colour = kRed;
         print_text(RtString("Aufruf: folder_report ORDNER MUSTER"), kPrintNewLine, false, false);

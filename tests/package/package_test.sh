@@ -81,7 +81,7 @@ report() {  # report PROGRAM FOLDER: runs it (ending at once) and prints its rep
 }
 text=$(report "$work/report/folder_report.exe" "$work/data")
 for line in 'a\.txt +2 +2' 'sub\\b\.txt +2 +2' 'notes\.md +1 +1' '3 Dateien +5 +5'; do
-    grep -qx "$line" <<<"$text" || fail "the folder report lacks the row /$line/: $text"
+    grep -qxE "$line" <<<"$text" || fail "the folder report lacks the row /$line/: $text"
 done
 [ "$(report "$work/plain/folder_report.exe" "$work/data")" = "$text" ] || fail "the plain-line build reports otherwise"
 grep -qF 'Ordner nicht gefunden: ' <<<"$(report "$work/plain/folder_report.exe" "$work/nowhere")" ||
@@ -107,9 +107,9 @@ refusal() {  # refusal NAME TEXT CMAKE_OPTIONS...: configuring fails with a mess
     local out
     out=$(cmake -S "$work/refuse" -B "$work/refuse/$1" -DCMAKE_PREFIX_PATH="$install" "${@:3}" 2>&1) &&
         fail "$1: the package was accepted"
-    grep -qF "$2" <<<"$out" || fail "$1: the refusal does not say $2: $out"
+    grep -qF "$2" <<<"$(tr -s ' \n' ' ' <<<"$out")" || fail "$1: the refusal does not say $2: $out"
 }
-refusal threads 'has the Thread model: win32. Brisko needs' -DCMAKE_TOOLCHAIN_FILE="$work/refuse/win32-threads.cmake"
+refusal threads 'has the thread model win32. Brisko needs' -DCMAKE_TOOLCHAIN_FILE="$work/refuse/win32-threads.cmake"
 refusal host 'i686-w64-mingw32-g++-posix'
 refusal component 'unknown component nosuch' -DCMAKE_TOOLCHAIN_FILE="$install/lib/cmake/Brisko/mingw-i686.cmake" \
     '-DCOMPONENTS=COMPONENTS;program;nosuch'

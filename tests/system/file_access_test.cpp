@@ -166,7 +166,8 @@ struct ReadCase {
     std::vector<std::string> lines;
 };
 
-// Every line of the file through one channel; after the last, end_of_file and a further read.
+// Every line of the file through one channel, opened a second time after one line; after the last,
+// end_of_file and a further read.
 TEST_F(FileAccess, ReadLineSplitsAtCrLfAndLfAndKeepsTheBytes) {
     const std::string long_line(100000, 'x');
     const ReadCase cases[] = {
@@ -178,6 +179,7 @@ TEST_F(FileAccess, ReadLineSplitsAtCrLfAndLfAndKeepsTheBytes) {
         {"a\rb\r\r\nc\r", {"a\rb\r", "c\r"}},  // a CR counts only before LF
         {std::string("n\0l\xFF\x01\n", 6) + "\xE4", {std::string("n\0l\xFF\x01", 5), "\xE4"}},
         {long_line + "\r\n" + long_line, {long_line, long_line}},
+        {std::string(65535, 'y') + "\r\nz", {std::string(65535, 'y'), "z"}},  // CR LF across 64 KiB blocks
     };
     std::string name = path("read.txt");
     for (const ReadCase& c : cases) {
@@ -185,6 +187,8 @@ TEST_F(FileAccess, ReadLineSplitsAtCrLfAndLfAndKeepsTheBytes) {
         make_file(name, c.bytes);
         assign_file(8, RtString(name.c_str()));
         reset_file(8);
+        read_line(8);
+        reset_file(8);  // from the first line again
         ASSERT_EQ(io_result, 0);
         std::vector<std::string> lines;
         while (end_of_file(8) == 0 && lines.size() <= c.lines.size()) {

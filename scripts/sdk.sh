@@ -21,6 +21,8 @@ cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release \
 cmake --build "$build" --target runtime_main
 cmake --install "$build" --prefix "$folder" >/dev/null
 cp "$root/README.md" "$root/LICENSE" "$folder/"
+mkdir -p "$folder/docs"
+cp "$root"/docs/*.png "$folder/docs/"  # the README's pictures
 "$root/scripts/reference.sh" "$folder" "$root/build/docs"
 rm -rf "$folder/reference"
 cp -r "$root/build/docs/html" "$folder/reference"

@@ -149,7 +149,9 @@ void program_body() {
         return;
     }
     g_windows.text_colour = kGrey;
-    print_text(RtString("Schlie\xDF" "en Sie das Fenster, um das Programm zu beenden."), kPrintNewLine, false, false);
+    print_text(RtString("Schlie\xDF"
+                        "en Sie das Fenster, um das Programm zu beenden."),
+               kPrintNewLine, false, false);
     for (;;) {
         pause(1000);
     }

@@ -14,28 +14,47 @@
 
 /// The process-wide handles and fields of the two threads.
 struct RtCoreState {
-    HINSTANCE instance = nullptr;   ///< the program's module, for classes, windows and resources
-    DWORD main_thread_id = 0;       ///< the main thread, target of posted requests and of WM_QUIT
-    HWND request_window = nullptr;  ///< the hidden request window (class "CW"), target of sent requests
-    HANDLE worker_thread = nullptr;  ///< the worker thread, which runs program_body()
-    DWORD worker_thread_id = 0;      ///< the worker thread's id
-    HANDLE main_thread = nullptr;  ///< a real handle, so the worker can suspend the main thread
-    HANDLE request_done_event = nullptr;  ///< set by the main thread when a posted request is done
-    HANDLE message_event = nullptr;  ///< pulsed after every ordinary message
+    /// The program's module, for classes, windows and resources.
+    HINSTANCE instance = nullptr;
+    /// The main thread, target of posted requests and of WM_QUIT.
+    DWORD main_thread_id = 0;
+    /// The hidden request window (class "CW"), target of sent requests.
+    HWND request_window = nullptr;
+    /// The worker thread, which runs program_body().
+    HANDLE worker_thread = nullptr;
+    /// The worker thread's id.
+    DWORD worker_thread_id = 0;
+    /// A real handle, so the worker can suspend the main thread.
+    HANDLE main_thread = nullptr;  // a real handle, so the worker can suspend the main thread
+    /// Set by the main thread when a posted request is done.
+    HANDLE request_done_event = nullptr;
+    /// Pulsed after every ordinary message.
+    HANDLE message_event = nullptr;  // pulsed after every ordinary message
     /// The last ordinary message's number; each of the four event fields is written with an
     /// interlocked exchange.
     volatile LONG event_message = 0;
-    volatile LONG event_window = 0;  ///< the last ordinary message's window
-    volatile LONG event_wparam = 0;  ///< the last ordinary message's wParam
-    volatile LONG event_lparam = 0;  ///< the last ordinary message's lParam
-    std::vector<RtString> command_line;  ///< the command line split into tokens; token 0 is the program as typed
-    int32_t token_count = 0;             ///< the number of tokens
-    int32_t parameter_count = -1;        ///< the tokens after the program's own (token count - 1)
-    HACCEL accelerators = nullptr;       ///< the text window's accelerators, built by requests
-    int32_t accelerator_count = 0;       ///< how many accelerators the table holds
-    HWND tooltip_window = nullptr;       ///< made by the first tooltip request
-    HWND current_dialog = nullptr;  ///< the modeless dialog that gets IsDialogMessage treatment
-    HWND text_window = nullptr;     ///< the text window, null until it is made
+    /// The last ordinary message's window.
+    volatile LONG event_window = 0;
+    /// The last ordinary message's wParam.
+    volatile LONG event_wparam = 0;
+    /// The last ordinary message's lParam.
+    volatile LONG event_lparam = 0;
+    /// The command line split into tokens; token 0 is the program as typed.
+    std::vector<RtString> command_line;
+    /// The number of tokens.
+    int32_t token_count = 0;
+    /// The tokens after the program's own (token count - 1).
+    int32_t parameter_count = -1;
+    /// The text window's accelerators, built by requests.
+    HACCEL accelerators = nullptr;
+    /// How many accelerators the table holds.
+    int32_t accelerator_count = 0;
+    /// Made by the first tooltip request.
+    HWND tooltip_window = nullptr;
+    /// The modeless dialog that gets IsDialogMessage treatment.
+    HWND current_dialog = nullptr;
+    /// The text window, null until it is made.
+    HWND text_window = nullptr;
 };
 
 /// The core state of the program; lives for the whole run.

@@ -18,55 +18,66 @@ class RtString;
 /// The request message (WM_APP + 1): wParam the RequestKind, lParam the record.
 constexpr UINT kRequestMessage = 0x8001;
 
-/// The kinds of request, with the record each carries in lParam.
+/// The kinds of request. The comment beside each names the fields of the record it carries in
+/// lParam, in order (the record structs below); kinds 0xA015 to 0xA018 are the markers of the fast
+/// loop that the `fastmode` switch drives, and 0xA011 carries the milliseconds of a pause itself.
 enum RequestKind : uint32_t {
-    kReqCreateTextWindow = 0xA001,  ///< x, y, width, height; the main thread frees the record
-    kReqCreateControl = 0xA002,     ///< ControlRecord
-    kReqPeek = 0xA003,              ///< result
-    kReqModelessDialog = 0xA004,    ///< template "LDIALOG"
-    kReqResourceDialog = 0xA005,    ///< template name, parent, instance, result window
-    kReqPopupMenu = 0xA006,         ///< x, y in the text window's client area
-    kReqDestroyWindow = 0xA007,     ///< window, result
-    kReqFileDialog = 0xA008,        ///< save flag, title, filter text, file-name buffer of 292 bytes
-    kReqTabControl = 0xA009,        ///< ControlRecord; window text = first tab's caption
-    kReqPump = 0xA00A,              ///< no record
-    kReqExternalCall = 0xA00B,      ///< ExternalCallRecord; sent only
-    kReqDialogWindow = 0xA00C,      ///< title, parent, x, y, width, height, result window
-    kReqFolderDialog = 0xA00D,      ///< title, path buffer
-    kReqEditDialog = 0xA00E,        ///< text, variant, result
-    kReqListDialog = 0xA00F,        ///< answer, variant
-    kReqInputDialog = 0xA010,       ///< prompt, title, text in and out
-    kReqPause = 0xA011,             ///< lParam = milliseconds
-    kReqInputPending = 0xA012,      ///< result
-    kReqFillList = 0xA013,          ///< control, message number, list
-    kReqOwnDialog = 0xA014,         ///< three unread fields, dialog procedure; never waited for
-    kReqEnterFastLoop = 0xA015,     ///< posted without waiting
-    kReqLeaveFastLoop = 0xA016,     ///< marker of the fast loop
-    kReqOpenLoop = 0xA017,          ///< marker of the fast loop
-    kReqCloseOpenLoop = 0xA018,     ///< marker of the fast loop
-    kReqUpDown = 0xA019,            ///< x, y, width, height, parent, buddy, upper, lower, position
-    kReqStatusBar = 0xA01A,         ///< parent, text, result window
-    kReqTooltip = 0xA01B,           ///< tool window, tool id, text, result tooltip
-    kReqToolbar = 0xA01C,           ///< parent, style, bitmap, count, size, command base, result
-    kReqAddAccelerator = 0xA01D,    ///< command, key, modifiers
+    kReqCreateTextWindow = 0xA001,  // x, y, width, height; the main thread frees the record
+    kReqCreateControl = 0xA002,     // ControlRecord
+    kReqPeek = 0xA003,              // result
+    kReqModelessDialog = 0xA004,    // template "LDIALOG"
+    kReqResourceDialog = 0xA005,    // template name, parent, instance, result window
+    kReqPopupMenu = 0xA006,         // x, y in the text window's client area
+    kReqDestroyWindow = 0xA007,     // window, result
+    kReqFileDialog = 0xA008,        // save flag, title, filter text, file-name buffer of 292 bytes
+    kReqTabControl = 0xA009,        // ControlRecord; window text = first tab's caption
+    kReqPump = 0xA00A,              // no record
+    kReqExternalCall = 0xA00B,      // ExternalCallRecord; sent only
+    kReqDialogWindow = 0xA00C,      // title, parent, x, y, width, height, result window
+    kReqFolderDialog = 0xA00D,      // title, path buffer
+    kReqEditDialog = 0xA00E,        // text, variant, result
+    kReqListDialog = 0xA00F,        // answer, variant
+    kReqInputDialog = 0xA010,       // prompt, title, text in and out
+    kReqPause = 0xA011,             // lParam = milliseconds
+    kReqInputPending = 0xA012,      // result
+    kReqFillList = 0xA013,          // control, message number, list
+    kReqOwnDialog = 0xA014,         // three unread fields, dialog procedure; never waited for
+    kReqEnterFastLoop = 0xA015,     // posted without waiting
+    kReqLeaveFastLoop = 0xA016,     // marker of the fast loop
+    kReqOpenLoop = 0xA017,          // marker of the fast loop
+    kReqCloseOpenLoop = 0xA018,     // marker of the fast loop
+    kReqUpDown = 0xA019,            // x, y, width, height, parent, buddy, upper, lower, position
+    kReqStatusBar = 0xA01A,         // parent, text, result window
+    kReqTooltip = 0xA01B,           // tool window, tool id, text, result tooltip
+    kReqToolbar = 0xA01C,           // parent, style, bitmap, count, size, command base, result
+    kReqAddAccelerator = 0xA01D,    // command, key, modifiers
 };
 
 /// Request records: one 32-bit field each, in this order. The issuer allocates and frees them.
 /// Kinds 0xA002 and 0xA009: a control (0xA009: a tab control whose text is the first tab's caption).
 struct ControlRecord {  // 0xA002 and 0xA009
-    uint32_t own_id;         ///< non-zero: the control takes menu_or_id and instance; 0: the next id from 1000 on
-    DWORD style;             ///< window style
-    DWORD ex_style;          ///< extended window style
-    const char* class_name;  ///< the control's window class
-    const char* text;        ///< the window text (0xA009: the first tab's caption)
+    /// Non-zero: the control takes menu_or_id and instance; 0: the next id from 1000 on.
+    uint32_t own_id;
+    /// Window style.
+    DWORD style;
+    /// Extended window style.
+    DWORD ex_style;
+    /// The control's window class.
+    const char* class_name;
+    /// The window text (0xA009: the first tab's caption).
+    const char* text;
     /// Position and size in the parent's client area, in pixels.
     ///@{
     int32_t x, y, width, height;
     ///@}
-    HWND parent;          ///< the parent window
-    uint32_t menu_or_id;  ///< the child id, with own_id
-    HINSTANCE instance;   ///< the module, with own_id
-    HWND result;          ///< out: the control, null when it could not be made
+    /// The parent window.
+    HWND parent;
+    /// The child id, with own_id.
+    uint32_t menu_or_id;
+    /// The module, with own_id.
+    HINSTANCE instance;
+    /// Out: the control, null when it could not be made.
+    HWND result;
 };
 
 /// Kind 0xA001: the text window's place; the main thread frees the record.
@@ -79,51 +90,70 @@ struct TextWindowRecord {  // 0xA001
 
 /// Kind 0xA004: a modeless dialog of the template "LDIALOG".
 struct TemplateDialogRecord {  // 0xA004
-    uint32_t unused0;     ///< not read
-    HWND parent;          ///< the owner window
-    uint32_t unused[4];   ///< not read
-    HWND result;          ///< out: the dialog
+    /// Not read.
+    uint32_t unused0;
+    /// The owner window.
+    HWND parent;
+    /// Not read.
+    uint32_t unused[4];
+    /// Out: the dialog.
+    HWND result;
 };
 
 /// Kind 0xA005: a modeless dialog of a template of the program's resources.
 struct ResourceDialogRecord {  // 0xA005
-    const char* template_name;  ///< the template's name, or its number as decimal text
-    HWND parent;                ///< the owner window
-    HINSTANCE instance;         ///< the module holding the template; null: the program
-    HWND result;                ///< out: the dialog
+    /// The template's name, or its number as decimal text.
+    const char* template_name;
+    /// The owner window.
+    HWND parent;
+    /// The module holding the template; null: the program.
+    HINSTANCE instance;
+    /// Out: the dialog.
+    HWND result;
 };
 
 /// Kind 0xA007: destroys a window.
 struct WindowResultRecord {  // 0xA007
-    HWND window;  ///< the window to destroy
-    BOOL result;  ///< out: DestroyWindow's result
+    /// The window to destroy.
+    HWND window;
+    /// Out: DestroyWindow's result.
+    BOOL result;
 };
 
 /// Kind 0xA008: the open or save dialog.
 struct FileDialogRecord {  // 0xA008
-    uint32_t save;       ///< non-zero: the save dialog
-    const char* title;   ///< the dialog's title
-    const char* filter;  ///< "name|pattern|name|pattern", or "" (see the request's description)
+    /// Non-zero: the save dialog.
+    uint32_t save;
+    /// The dialog's title.
+    const char* title;
+    /// "name|pattern|name|pattern", or "" (see the request's description).
+    const char* filter;
     /// In and out: a buffer of 292 bytes with the chosen file's path; emptied on Cancel.
     char* file_name;  // 292 bytes
 };
 
 /// Kind 0xA00C: a window of class "DIALOG".
 struct DialogWindowRecord {  // 0xA00C
-    const char* title;  ///< the window's title
-    HWND parent;        ///< the owner window
+    /// The window's title.
+    const char* title;
+    /// The owner window.
+    HWND parent;
     /// Position and size on the screen, in pixels.
     ///@{
     int32_t x, y, width, height;
     ///@}
-    HWND result;  ///< out: the window
+    /// Out: the window.
+    HWND result;
 };
 
 /// Kind 0xA00B: a call of another library's function on the main thread (external.h).
 struct ExternalCallRecord {  // 0xA00B
-    void* address;    ///< the function
-    int32_t count;    ///< the number of arguments, at most 33
-    uint32_t result;  ///< out: the function's result
+    /// The function.
+    void* address;
+    /// The number of arguments, at most 33.
+    int32_t count;
+    /// Out: the function's result.
+    uint32_t result;
     /// The call's own arguments, slot 0 the first parameter: carried in the record, a call that the
     /// main thread makes meanwhile cannot change them.
     uint32_t arguments[33];
@@ -131,8 +161,10 @@ struct ExternalCallRecord {  // 0xA00B
 
 /// Kind 0xA00D: the folder dialog; sets the dialog result flag (1 chosen, 0 cancelled).
 struct FolderDialogRecord {  // 0xA00D
-    const char* title;  ///< the text above the folder tree
-    char* path;         ///< out: a buffer of at least 260 bytes: the chosen folder; "" on Cancel
+    /// The text above the folder tree.
+    const char* title;
+    /// Out: a buffer of at least 260 bytes: the chosen folder; "" on Cancel.
+    char* path;
 };
 
 // 0xA00E, 0xA00F: EditDialogRecord and ListDialogRecord, beside their dialog procedures
@@ -140,23 +172,30 @@ struct FolderDialogRecord {  // 0xA00D
 
 /// Kind 0xA010: the input dialog "INPUT"; sets the dialog result flag (1 OK, 2 Cancel).
 struct InputDialogRecord {  // 0xA010
-    const char* prompt;  ///< the text above the field
-    const char* title;   ///< the dialog's title
+    /// The text above the field.
+    const char* prompt;
+    /// The dialog's title.
+    const char* title;
     /// In: the field's first text; out: the answer after OK, unchanged after Cancel.
     RtString* text;  // in: the default; out: the answer
 };
 
 /// Kind 0xA013: fills a list box or combo box from a list (file_list.h).
 struct FillListRecord {  // 0xA013
-    HWND control;   ///< the control
-    UINT message;   ///< the message sent per entry (LB_ADDSTRING, CB_ADDSTRING)
-    void* list;     ///< the list: a std::deque<RtString>
+    /// The control.
+    HWND control;
+    /// The message sent per entry (LB_ADDSTRING, CB_ADDSTRING).
+    UINT message;
+    /// The list: a std::deque<RtString>.
+    void* list;
 };
 
 /// Kind 0xA014: a modeless dialog of "LDIALOG" with the program's own dialog procedure.
 struct OwnDialogRecord {  // 0xA014
-    uint32_t unused[3];  ///< not read
-    DLGPROC procedure;   ///< the dialog procedure; its WM_INITDIALOG lParam is the record
+    /// Not read.
+    uint32_t unused[3];
+    /// The dialog procedure; its WM_INITDIALOG lParam is the record.
+    DLGPROC procedure;
 };
 
 /// Kind 0xA019: an up-down control.
@@ -165,8 +204,10 @@ struct UpDownRecord {  // 0xA019
     ///@{
     int32_t x, y, width, height;
     ///@}
-    HWND parent;  ///< the parent window
-    HWND buddy;   ///< the buddy window, or null
+    /// The parent window.
+    HWND parent;
+    /// The buddy window, or null.
+    HWND buddy;
     /// The range (upper and lower limit) and the start position.
     ///@{
     int32_t upper, lower, position;
@@ -175,35 +216,53 @@ struct UpDownRecord {  // 0xA019
 
 /// Kind 0xA01A: a status bar.
 struct StatusBarRecord {  // 0xA01A
-    HWND parent;       ///< the parent window
-    const char* text;  ///< the first text
-    HWND result;       ///< out: the status bar
+    /// The parent window.
+    HWND parent;
+    /// The first text.
+    const char* text;
+    /// Out: the status bar.
+    HWND result;
 };
 
 /// Kind 0xA01B: a tooltip for a window (the one tooltip window is made by the first request).
 struct TooltipRecord {  // 0xA01B
-    HWND tool_window;   ///< the window the tip belongs to
-    uint32_t tool_id;   ///< the tool's id
-    const char* text;   ///< the tip's text
-    HWND result;        ///< out: the tooltip window
+    /// The window the tip belongs to.
+    HWND tool_window;
+    /// The tool's id.
+    uint32_t tool_id;
+    /// The tip's text.
+    const char* text;
+    /// Out: the tooltip window.
+    HWND result;
 };
 
 /// Kind 0xA01C: a toolbar.
 struct ToolbarRecord {  // 0xA01C
-    HWND parent;          ///< the parent window
-    DWORD style;          ///< window style
-    HBITMAP bitmap;       ///< the buttons' images, or null for the system's (by size)
-    int32_t count;        ///< the number of buttons, at most 99
-    int32_t size;         ///< the image size, and the system bitmap: 1 small standard, 2 large standard, 3 small view, other large view
-    int32_t command_base; ///< button i sends the command -command_base - i
-    HWND result;          ///< out: the toolbar
+    /// The parent window.
+    HWND parent;
+    /// Window style.
+    DWORD style;
+    /// The buttons' images, or null for the system's (by size).
+    HBITMAP bitmap;
+    /// The number of buttons, at most 99.
+    int32_t count;
+    /// The image size, which also picks the system bitmap: 1 small standard, 2 large standard,
+    /// 3 small view, any other large view.
+    int32_t size;
+    /// Button i sends the command -command_base - i.
+    int32_t command_base;
+    /// Out: the toolbar.
+    HWND result;
 };
 
 /// Kind 0xA01D: adds an accelerator of the text window.
 struct AcceleratorRecord {  // 0xA01D
-    uint32_t command;    ///< the command it sends
-    uint32_t key;        ///< the virtual key
-    uint32_t modifiers;  ///< bit 1 Shift, bit 2 Ctrl, bit 4 Alt
+    /// The command it sends.
+    uint32_t command;
+    /// The virtual key.
+    uint32_t key;
+    /// Bit 1 Shift, bit 2 Ctrl, bit 4 Alt.
+    uint32_t modifiers;
 };
 
 /// True for the kinds after which the dispatcher sets the request-done event: only these may be

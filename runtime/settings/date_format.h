@@ -11,20 +11,30 @@
 
 /// A local time as the system reports it (the fields of SYSTEMTIME).
 struct RtLocalTime {
-    uint16_t year;          ///< e.g. 2026
-    uint16_t month;         ///< 1 to 12
-    uint16_t day_of_week;   ///< 0 Sunday to 6 Saturday
-    uint16_t day;           ///< 1 to 31
-    uint16_t hour;          ///< 0 to 23
-    uint16_t minute;        ///< 0 to 59
-    uint16_t second;        ///< 0 to 59
-    uint16_t milliseconds;  ///< 0 to 999
+    /// E.g. 2026.
+    uint16_t year;
+    /// 1 to 12.
+    uint16_t month;
+    /// 0 Sunday to 6 Saturday.
+    uint16_t day_of_week;
+    /// 1 to 31.
+    uint16_t day;
+    /// 0 to 23.
+    uint16_t hour;
+    /// 0 to 59.
+    uint16_t minute;
+    /// 0 to 59.
+    uint16_t second;
+    /// 0 to 999.
+    uint16_t milliseconds;
 };
 
 /// The user's short-date settings.
 struct RtDateLocale {
-    RtString separator;  ///< the date separator, e.g. "."
-    int32_t order;       ///< 0 month day year, 1 day month year, 2 year month day
+    /// The date separator, e.g. ".".
+    RtString separator;
+    /// 0 month day year, 1 day month year, 2 year month day.
+    int32_t order;
 };
 
 /// \p time as text: form 0 "07:05" (hour and minute, two digits each), form 1 "09.250" (second

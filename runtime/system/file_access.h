@@ -14,17 +14,28 @@
 
 #include "runtime/values/rt_string.h"
 
-constexpr uint8_t kChannelNamed = 0x2A;    ///< state '*': named, or closed with a name
-constexpr uint8_t kChannelWriting = 0x57;  ///< state 'W': open for writing
-constexpr uint8_t kChannelReading = 0x52;  ///< state 'R': open for reading
+/// The channel states beside 0 (unnamed), as the comments say.
+///@{
+constexpr uint8_t kChannelNamed = 0x2A;    // '*': named, or closed with a name
+constexpr uint8_t kChannelWriting = 0x57;  // 'W': open for writing
+constexpr uint8_t kChannelReading = 0x52;  // 'R': open for reading
+///@}
 
 /// One file channel. The channel functions keep it; a program body reads it, it does not write it.
 struct RtChannel {
-    RtString name;            ///< the file name given by assign_file(); "" at start
-    HANDLE handle = nullptr;  ///< a platform file handle; no runtime function opens one, release_channel() closes it
-    uint8_t read_flag = 0;    ///< set while open for reading; while set, print_to_file refuses the channel
-    FILE* stream = nullptr;   ///< the open stream, null when closed
-    uint8_t state = 0;        ///< 0 unnamed, kChannelNamed, kChannelWriting or kChannelReading
+    /// The file name given by assign_file(); "" at start.
+    RtString name;
+    /// handle: a platform file handle, which no runtime function opens and release_channel()
+    /// closes; read_flag: set while the channel is open for reading, and print_to_file() refuses
+    /// it meanwhile.
+    ///@{
+    HANDLE handle = nullptr;  // only ever released
+    uint8_t read_flag = 0;    // while set, print_to_file refuses the channel
+    ///@}
+    /// The open stream, null when closed.
+    FILE* stream = nullptr;
+    /// 0 unnamed, kChannelNamed, kChannelWriting or kChannelReading.
+    uint8_t state = 0;
 };
 
 /// The channels, indexed by channel number 1 to 99; record 0 is never used.

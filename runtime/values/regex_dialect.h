@@ -17,6 +17,8 @@
 /// Reports nothing and leaves `io result` alone.
 int32_t regex_compile_error(const RtString& pattern);
 
+// The page's tables are wider than the code: clang-format leaves them as they are.
+// clang-format off
 /**
 \page regex_dialect The regular-expression dialect
 
@@ -139,3 +141,4 @@ The backtracking stack and the memory of failed states (at most 128 MiB) togethe
 Codes 114 and 119 and the search codes 1000 to 1007, 1013 and 1015 mark faults of the engine
 itself or of uses of it that string_replace() never makes.
 */
+// clang-format on

@@ -53,8 +53,11 @@ public:
     /// as its text of \p new_length bytes (the byte after them is set to 0); frees its old buffer.
     void adopt(char* buffer, int32_t new_length);
 
-    int32_t length;  ///< The number of bytes, without the terminating 0 byte.
-    char* data;      ///< The buffer: \ref length bytes and a 0 byte. Owned; read it, change bytes in place, never free it.
+    /// The number of bytes, without the terminating 0 byte.
+    int32_t length;
+    /// The buffer: \ref length bytes and a 0 byte. Owned by the string: read it, change bytes in
+    /// place, never free or replace it.
+    char* data;
 
 private:
     void replace_buffer(char* buffer, int32_t new_length);

@@ -10,18 +10,25 @@
 
 /// What an RtValue was made from.
 enum ValueKind : int32_t {
-    kValueInt = 1,     ///< an integer; text holds its decimal form
-    kValueString = 3,  ///< a text; int_value and float_value hold its readings as numbers
+    /// An integer; text holds its decimal form.
+    kValueInt = 1,
+    /// A text; int_value and float_value hold its readings as numbers.
+    kValueString = 3,
 };
 
 /// One loosely typed argument or result: the same value as integer, double and text at once, and
 /// the address of the variable it came from. Copies are deep (the text is copied).
 struct RtValue {
-    int32_t kind = 0;          ///< a ValueKind; 0 only in records that were never filled
-    int32_t int_value = 0;     ///< the value as a 32-bit integer
-    double float_value = 0.0;  ///< the value as a double
-    RtString text;             ///< the value as text
-    void* ref = nullptr;  ///< the address of the variable the value came from, or null; copied, never followed
+    /// A ValueKind; 0 only in records that were never filled.
+    int32_t kind = 0;  // 0 only in records that were never filled
+    /// The value as a 32-bit integer.
+    int32_t int_value = 0;
+    /// The value as a double.
+    double float_value = 0.0;
+    /// The value as text.
+    RtString text;
+    /// The address of the variable the value came from, or null; copied, never followed.
+    void* ref = nullptr;  // copied, never followed
 };
 
 /// An integer value of \p value (its text made by RtString::assign_int(), so the `numwidth`

@@ -18,9 +18,12 @@ class RtString;
 /// Edit dialog (0xA00E): "EDITBOX2" (a rich edit control) for variant 2, else "EDITBOX1" (a plain
 /// multi-line edit control).
 struct EditDialogRecord {
-    RtString* text;    ///< in: shown in the edit field; out: the edited text after OK, unchanged after Cancel
-    int32_t variant;   ///< 2 the rich edit template, another number the plain one
-    int32_t result;    ///< out: the dialog's return value: 1 OK, 0 Cancel, -1 when it could not be shown
+    /// In: shown in the edit field; out: the edited text after OK, unchanged after Cancel.
+    RtString* text;
+    /// 2 the rich edit template, another number the plain one.
+    int32_t variant;
+    /// Out: the dialog's return value: 1 OK, 0 Cancel, -1 when it could not be shown.
+    int32_t result;
 };
 
 /// List dialog (0xA00F): "LISTBOX1" to "LISTBOX8" for variants 1 to 8, "LISTBOX7" for any other.
@@ -42,7 +45,8 @@ struct ListDialogRecord {
     /// Out: the chosen entry (the combo box's text); with multiple selection the chosen entries in
     /// list order joined by the `listdel` switch; "" when nothing is chosen or after Cancel.
     RtString* answer;
-    int32_t variant;  ///< the template, 1 to 8
+    /// The template, 1 to 8.
+    int32_t variant;
 };
 
 /// Main thread: the dialog procedure of the templates "LDIALOG" and of resource dialogs (requests

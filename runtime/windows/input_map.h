@@ -9,29 +9,38 @@
 
 /// Input events by number: 1 any input, 2 window and command events, 3 keys, 4 mouse.
 enum InputEventBit : uint8_t {
-    kWakeFirst = 1,   ///< event 1: any input
-    kWakeSecond = 2,  ///< event 2: window and command events
-    kWakeThird = 4,   ///< event 3: keys
-    kWakeFourth = 8,  ///< event 4: mouse
+    /// Event 1: any input.
+    kWakeFirst = 1,
+    /// Event 2: window and command events.
+    kWakeSecond = 2,
+    /// Event 3: keys.
+    kWakeThird = 4,
+    /// Event 4: mouse.
+    kWakeFourth = 8,
 };
 
 /// Which `messagemode` values a row applies to: 0, any other non-zero value, 2.
 enum MessageModes : uint8_t {
-    kModeZero = 1,  ///< messagemode 0
-    kModeOn = 2,    ///< any non-zero messagemode
-    kModeTwo = 4,   ///< messagemode 2
-    kModesAll = 7,  ///< every messagemode
+    /// Messagemode 0.
+    kModeZero = 1,
+    /// Any non-zero messagemode.
+    kModeOn = 2,
+    /// Messagemode 2.
+    kModeTwo = 4,
+    /// Every messagemode.
+    kModesAll = 7,
 };
 
-/// Where a field's value comes from.
+/// Where a field's value comes from: 0, the low or high word of wParam, wParam, the low word of
+/// lParam, or (as the comments say) the notification's sender id or code.
 enum class Source : uint8_t {
-    kZero,        ///< 0
-    kLowWparam,   ///< the low word of wParam
-    kHighWparam,  ///< the high word of wParam
-    kWparam,      ///< wParam
-    kLowLparam,   ///< the low word of lParam
-    kNotifyId,    ///< WM_NOTIFY: the sender's id; WM_HELP: the control id
-    kNotifyCode,  ///< WM_NOTIFY: the notification code
+    kZero,
+    kLowWparam,
+    kHighWparam,
+    kWparam,
+    kLowLparam,
+    kNotifyId,    // WM_NOTIFY: the sender's id; WM_HELP: the control id
+    kNotifyCode,  // WM_NOTIFY: the notification code
 };
 
 /// The code a row filters on: WM_COMMAND the notification code (high word of wParam, 0 for menus),
@@ -44,16 +53,28 @@ enum class From : uint8_t { kAny, kMenu, kControl };  // WM_COMMAND: lParam 0 or
 
 /// One row of the mapping.
 struct InputEventRow {
-    uint32_t message;    ///< the window message
-    From from;           ///< WM_COMMAND: where it comes from
-    int32_t code;        ///< the code filtered on, or kAnyCode
-    uint8_t modes;       ///< the MessageModes it applies to
-    int32_t event_code;  ///< the event code stored
-    Source control;      ///< where the control field comes from
-    Source key;          ///< where the key field comes from
-    bool mouse;     ///< mouse x and y from the low and high word of lParam
-    int32_t click;  ///< stored in the click field when non-zero
-    uint8_t wake;   ///< the InputEventBit set of events woken
+    /// The window message.
+    uint32_t message;
+    /// WM_COMMAND: where it comes from.
+    From from;
+    /// The code filtered on, or kAnyCode.
+    int32_t code;
+    /// The MessageModes it applies to.
+    uint8_t modes;
+    /// The event code stored.
+    int32_t event_code;
+    /// Where the control field comes from.
+    Source control;
+    /// Where the key field comes from.
+    Source key;
+    /// mouse: mouse x and y come from the low and high word of lParam; click: stored in the click
+    /// field when non-zero.
+    ///@{
+    bool mouse;     // mouse x and y from the low and high word of lParam
+    int32_t click;  // stored in the click field when non-zero
+    ///@}
+    /// The InputEventBit set of events woken.
+    uint8_t wake;
 };
 
 /// The mapping, first matching row first.
@@ -82,24 +103,38 @@ inline constexpr InputEventRow kInputEventTable[] = {
 /// One message as the window procedure received it; for WM_NOTIFY and WM_HELP the procedure reads
 /// the sender's id and the code from the structure lParam points to.
 struct InputMessage {
-    uint32_t message;     ///< the window message
-    uint32_t wparam;      ///< its wParam
-    uint32_t lparam;      ///< its lParam
-    int32_t notify_id;    ///< WM_NOTIFY: the sender's id; WM_HELP: the control id
-    int32_t notify_code;  ///< WM_NOTIFY: the notification code
+    /// The window message.
+    uint32_t message;
+    /// Its wParam.
+    uint32_t wparam;
+    /// Its lParam.
+    uint32_t lparam;
+    /// WM_NOTIFY: the sender's id; WM_HELP: the control id.
+    int32_t notify_id;
+    /// WM_NOTIFY: the notification code.
+    int32_t notify_code;
 };
 
 /// What a message makes of the input-event fields.
 struct InputEvent {
-    bool recorded = false;  ///< false: no row matched, nothing is stored or woken
-    int32_t event_code = 0;  ///< the event code stored
-    int32_t control = 0;     ///< the control field
-    int32_t key = 0;         ///< the key field
-    bool mouse = false;      ///< whether mouse_x and mouse_y are stored
-    int32_t mouse_x = 0;     ///< the mouse x
-    int32_t mouse_y = 0;     ///< the mouse y
-    int32_t click = 0;       ///< the click field, when non-zero
-    uint8_t wake = 0;        ///< the InputEventBit set of events woken
+    /// False: no row matched, nothing is stored or woken.
+    bool recorded = false;  // false: no row matched, nothing is stored or woken
+    /// The event code stored.
+    int32_t event_code = 0;
+    /// The control field.
+    int32_t control = 0;
+    /// The key field.
+    int32_t key = 0;
+    /// Whether mouse_x and mouse_y are stored.
+    bool mouse = false;
+    /// The mouse x.
+    int32_t mouse_x = 0;
+    /// The mouse y.
+    int32_t mouse_y = 0;
+    /// The click field, when non-zero.
+    int32_t click = 0;
+    /// The InputEventBit set of events woken.
+    uint8_t wake = 0;
 };
 
 /// True for the messages that the table maps (the procedures hand these to map_input_event()).

@@ -42,14 +42,12 @@
 /** The manifest's resource type, RT_MANIFEST. */
 #define RES_MANIFEST_TYPE 24
 
-/** Controls of the template dialogs ("INPUT", "EDITBOX1/2", "LISTBOX1" to "LISTBOX8"): the static
-    text above the field. */
+/** Controls of the template dialogs ("INPUT", "EDITBOX1/2", "LISTBOX1" to "LISTBOX8"), as the
+    comments beside them say. @{ */
 #define RES_IDC_PROMPT 100 /* static text above the field */
-/** The edit field of "INPUT" and the edit dialogs. */
 #define RES_IDC_EDIT 101   /* the edit field of "INPUT" and the edit dialogs */
-/** The list box of a list dialog. */
 #define RES_IDC_LIST 102   /* the list box of a list dialog */
-/** The combo box of a list dialog that has one instead. */
 #define RES_IDC_COMBO 103  /* the combo box of a list dialog that has one instead */
+/** @} */
 
 #endif

@@ -17,11 +17,12 @@
 
 #include "runtime/values/rt_string.h"
 
-/// Where print_text() leaves the cursor.
+/// Where print_text() leaves the cursor: kPrintSpace (0) after one more space, on the same line;
+/// kPrintStay (1) right after the text; kPrintNewLine (2) at the start of the next line.
 enum PrintEnd : int32_t {
-    kPrintSpace = 0,    ///< follow the text with one space and stay on the line
-    kPrintStay = 1,     ///< stay on the line
-    kPrintNewLine = 2,  ///< go to the next line
+    kPrintSpace = 0,    // follow the text with one space and stay on the line
+    kPrintStay = 1,     // stay on the line
+    kPrintNewLine = 2,  // go to the next line
 };
 
 /// Prints \p text at the text cursor and moves the cursor by \p end_mode (a PrintEnd). CR and LF

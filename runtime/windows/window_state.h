@@ -25,68 +25,128 @@ extern const COLORREF kPalette[16];
 
 /// The window subsystem's state (see the file's description for what a program may set).
 struct RtWindowState {
-    DWORD style = 0x14CF2000;  ///< style of the text window and of "DIALOG" windows, read when one is made
-    DWORD ex_style = 0x100;    ///< extended style of the same (WS_EX_WINDOWEDGE)
-    RtString title;            ///< the text window's title, read when it is made; "Brisko-Fenster" at start
-    int32_t no_menu = 0;                ///< non-zero: the text window has no "LEER" menu
-    int32_t control_font_selector = 0;  ///< font of new controls: 0 leave it, 1 the runtime font, else a font handle
-    HFONT runtime_font = nullptr;  ///< the font of selector 1; deleted at clean-up
-    HMENU popup_menu = nullptr;   ///< tracked by request 0xA006; empty until something builds it
-    HMENU menu = nullptr;         ///< the text window's menu, remembered at its creation
-    HANDLE input_events[4] = {};  ///< auto-reset events pulsed on user input: any, window and command, keys, mouse
-    HANDLE manual_event = nullptr;  ///< a manual-reset event of the subsystem
-    bool has_manifest = false;  ///< the program carries resource 1 of type 24
+    /// Style and extended style (WS_EX_WINDOWEDGE) of the text window and of "DIALOG" windows,
+    /// read when one is made.
+    ///@{
+    DWORD style = 0x14CF2000;  // text window and "DIALOG" windows
+    DWORD ex_style = 0x100;    // WS_EX_WINDOWEDGE
+    ///@}
+    /// The text window's title, read when it is made; "Brisko-Fenster" at start.
+    RtString title;
+    /// no_menu non-zero: the text window has no "LEER" menu. control_font_selector, the font that
+    /// new controls get: 0 leave theirs, 1 runtime_font, any other value a font handle.
+    ///@{
+    int32_t no_menu = 0;                // non-zero: the text window has no "LEER" menu
+    int32_t control_font_selector = 0;  // 0 leave the font, 1 the runtime font, else a font handle
+    ///@}
+    /// The font of control_font_selector 1; deleted at clean-up.
+    HFONT runtime_font = nullptr;
+    /// popup_menu, the menu request 0xA006 tracks (empty until something builds it); menu, the text
+    /// window's menu; input_events, four auto-reset events pulsed on user input (any input, window
+    /// and command events, keys, mouse).
+    ///@{
+    HMENU popup_menu = nullptr;   // tracked by request 0xA006; empty until something builds it
+    HMENU menu = nullptr;         // the text window's menu, remembered at its creation
+    HANDLE input_events[4] = {};  // auto-reset, pulsed on user input
+    ///@}
+    /// A manual-reset event of the subsystem.
+    HANDLE manual_event = nullptr;
+    /// The program carries a manifest (resource 1 of type 24).
+    bool has_manifest = false;  // the program carries resource 1 of type 24
 
-    /// Text output: both DCs get every drawing; clearing fills the drawing DC.
+    // Text output: both DCs get every drawing; clearing fills the drawing DC.
+    /// The text window's own DC; every drawing goes to it and to memory_dc.
     HDC window_dc = nullptr;
-    HDC memory_dc = nullptr;           ///< the backing bitmap's DC
-    HBITMAP backing_bitmap = nullptr;  ///< the whole text, the size of the screen
-    int32_t backing_width = 0;  ///< the backing bitmap's width: the screen's when the window was made
-    int32_t backing_height = 0;  ///< the backing bitmap's height
-    HBITMAP first_bitmap = nullptr;  ///< the memory DC's own bitmap, selected back before deleting
-    HDC drawing_dc = nullptr;        ///< the DC that clearing fills: the window's, or set_drawing_dc()'s
-    HDC second_dc = nullptr;  ///< cleared when pdc returns to 0
-    int32_t client_width = 0;   ///< the text area in pixels, from the window's making and placing
-    int32_t client_height = 0;  ///< the text area's height in pixels
-    HFONT font = nullptr;       ///< the text font (the stock ANSI_FIXED_FONT)
-    int32_t char_width = 0;     ///< a cell's width in pixels
-    int32_t line_height = 0;    ///< a cell's height in pixels
-    int32_t cursor_column = 0;  ///< the text cursor's column, from 0
-    int32_t cursor_row = 0;     ///< the text cursor's row, from 0
-    int32_t text_colour = 0;  ///< palette index of the text (kPalette; taken modulo 16)
-    int32_t background_colour = 15;  ///< palette index of the text's background
+    /// The backing bitmap's DC.
+    HDC memory_dc = nullptr;
+    /// The backing bitmap: the whole text, the size of the screen.
+    HBITMAP backing_bitmap = nullptr;
+    /// The backing bitmap's width: the screen's when the window was made.
+    int32_t backing_width = 0;  // the screen's size when the window was made
+    /// The backing bitmap's height.
+    int32_t backing_height = 0;
+    /// The memory DC's own bitmap, selected back before deleting.
+    HBITMAP first_bitmap = nullptr;  // the memory DC's own bitmap, selected back before deleting
+    /// The DC that clearing fills: the window's, or the one of set_drawing_dc().
+    HDC drawing_dc = nullptr;
+    /// A second DC, cleared when `pdc` returns to 0.
+    HDC second_dc = nullptr;  // cleared when pdc returns to 0
+    /// The text area in pixels, from the window's making and placing (not from the user's sizing).
+    ///@{
+    int32_t client_width = 0;
+    int32_t client_height = 0;
+    ///@}
+    /// The text font, the stock ANSI_FIXED_FONT.
+    HFONT font = nullptr;
+    /// A character cell's width and height in pixels.
+    ///@{
+    int32_t char_width = 0;
+    int32_t line_height = 0;
+    ///@}
+    /// The text cursor, in character cells from 0, 0 at the top left.
+    ///@{
+    int32_t cursor_column = 0;
+    int32_t cursor_row = 0;
+    ///@}
+    /// The palette indices (kPalette, taken modulo 16) of the text and of its background, read by
+    /// each print; 0 (black) and 15 (white) at start.
+    ///@{
+    int32_t text_colour = 0;  // palette indices
+    int32_t background_colour = 15;
+    ///@}
 
+    // Behaviour flags of the text window and of "DIALOG" windows.
     /// Non-zero: closing the text window first asks confirm_question in a Yes/No box captioned
-    /// confirm_caption; No keeps it open.
+    /// confirm_caption, and No keeps it open; the dialog_ fields do the same for "DIALOG" windows.
+    ///@{
     int32_t confirm_close = 0;
-    RtString confirm_question;  ///< the question of confirm_close
-    RtString confirm_caption;   ///< the caption of confirm_close
-    int32_t dialog_confirm_close = 0;  ///< the same for "DIALOG" windows
-    RtString dialog_confirm_question;  ///< the question of dialog_confirm_close
-    RtString dialog_confirm_caption;   ///< the caption of dialog_confirm_close
+    RtString confirm_question;
+    RtString confirm_caption;
+    int32_t dialog_confirm_close = 0;
+    RtString dialog_confirm_question;
+    RtString dialog_confirm_caption;
+    ///@}
     /// Non-zero: closing the text window does not close it but records event 2 (close requested),
     /// and keys wake the input events instead of becoming characters.
     int32_t event_mode = 0;
-    int32_t event_mode_copy = 0;  ///< event_mode as it was when the text window was created
-    HWND focused = nullptr;       ///< the window that last had the focus inside the text window
+    /// event_mode_copy, event_mode as it was when the text window was created; focused, the window
+    /// that last had the focus inside the text window.
+    ///@{
+    int32_t event_mode_copy = 0;  // taken when the text window is created
+    HWND focused = nullptr;       // the window that last had the focus inside the text window
+    ///@}
 
-    /// Input-event fields: written with interlocked exchanges, read by the program body. The event
-    /// code of the last input (input_map.h: 1 command, 2 close requested, 3 character, ...).
+    // Input-event fields: written with interlocked exchanges, read by the program body.
+    /// The event code of the last input (input_map.h: 1 command, 2 close requested, 3 character,
+    /// ...).
     volatile LONG event_code = 0;
-    volatile LONG mouse_x = 0;       ///< the last click's x in the client area
-    volatile LONG mouse_y = 0;       ///< the last click's y in the client area
-    volatile LONG click = 0;         ///< 1 left, 2 right (3 middle, on a child window)
-    volatile LONG button_state = 0;  ///< 1 left down, 2 right down, 0 released
-    volatile LONG key = 0;           ///< the last key or character code
-    volatile LONG key_down = 0;      ///< 1 after a key went down
-    volatile LONG timer = 0;         ///< 1 after a timer message
-    volatile LONG control = 0;       ///< the id of the control (or menu command) of the last event
-    volatile LONG repaint = 0;  ///< set when a window was to be painted while autopaint was 0
+    /// The last click's position in the client area.
+    ///@{
+    volatile LONG mouse_x = 0;
+    volatile LONG mouse_y = 0;
+    ///@}
+    /// click, the last click: 1 left, 2 right (3 middle, on a child window); button_state, 1 left
+    /// down, 2 right down, 0 released.
+    ///@{
+    volatile LONG click = 0;         // 1 left, 2 right (3 middle, on a child window)
+    volatile LONG button_state = 0;  // 1 left down, 2 right down, 0 released
+    ///@}
+    /// The last key or character code.
+    volatile LONG key = 0;
+    /// 1 after a key went down.
+    volatile LONG key_down = 0;
+    /// 1 after a timer message.
+    volatile LONG timer = 0;
+    /// The id of the control (or menu command) of the last event.
+    volatile LONG control = 0;
+    /// Set when a window was to be painted while `autopaint` was 0.
+    volatile LONG repaint = 0;  // set when a window was to be painted while autopaint was 0
 
     /// The window subsystem's lock: guards the input queue and every drawing on the text window's
     /// DCs, whichever thread draws (GDI refuses a DC while another thread is using it).
     CRITICAL_SECTION lock;
-    int32_t input_queue_count = 0;  ///< entries of the input queue (at most six)
+    /// Entries of the input queue (at most six).
+    int32_t input_queue_count = 0;  // entries of the input queue (at most six)
 };
 
 /// The window state of the program; lives for the whole run.

@@ -393,8 +393,8 @@ TEST_F(StringFunctions, RegexSwitchOnAtAnyNonZeroValue) {
 // The code regex_compile_error gives, and string_replace gives its source back exactly then.
 TEST_F(StringFunctions, RegexCompileErrorNamesWhyTheSourceComesBack) {
     const std::pair<const char*, int32_t> rows[] = {
-        {"a~.b", 0}, {"a\\.b", 0}, {"[]a]", 0}, {"a{,3}", 0}, {"", 1003},     {"(a", 103},
-        {"a)", 104}, {"a**", 107},  {"*a", 115},   {"[z-a]", 109}, {"~x{141}", 112}, {"(?q)", 127},
+        {"a~.b", 0}, {"a\\.b", 0}, {"[]a]", 0}, {"a{,3}", 0},   {"", 1003},       {"(a", 103},
+        {"a)", 104}, {"a**", 107}, {"*a", 115}, {"[z-a]", 109}, {"~x{141}", 112}, {"(?q)", 127},
     };
     g_switches.regex = 1;
     for (const auto& [pattern, code] : rows) {

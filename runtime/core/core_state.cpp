@@ -1,6 +1,7 @@
 #include "runtime/core/core_state.h"
 
 #include "runtime/core/errors.h"
+#include "runtime/core/lifecycle.h"
 #include "runtime/core/requests.h"
 #include "runtime/settings/switch_vars.h"
 
@@ -59,6 +60,7 @@ void ask_main_thread_to_quit() {
         post_request_nowait(kReqLeaveFastLoop);
     }
     PostThreadMessageA(g_core.main_thread_id, WM_QUIT, 0, 0);
+    note_quit_asked();  // after the post: the main thread then finds it queued or taken
 }
 
 void end_worker() {

@@ -15,7 +15,7 @@ struct RtCoreState {
     HWND request_window = nullptr;
     HANDLE worker_thread = nullptr;
     DWORD worker_thread_id = 0;
-    HANDLE main_thread = nullptr;  // a real handle, so the worker can suspend the main thread
+    HANDLE main_thread = nullptr;  // a real handle of the main thread (no thread suspends another)
     HANDLE request_done_event = nullptr;
     HANDLE message_event = nullptr;  // pulsed after every ordinary message
     // The last ordinary message; each field written with an interlocked exchange.

@@ -13,8 +13,8 @@ void init_file_search();
 void exit_file_search();
 
 // Appends the matches of pattern in the current folder, or with all_subfolders non-zero the full
-// paths of the matches in the current folder and every folder below it; the main thread is
-// suspended meanwhile.
+// paths of the matches in the current folder and every folder below it. The current folder never
+// changes meanwhile (the search walks by absolute paths); no thread is stopped.
 void add_files(const RtString& pattern, int32_t all_subfolders);
 
 // The name under which the list holds a file or folder that the search found: the name itself when

@@ -1,6 +1,6 @@
-// Test body for the meeting points of the two threads under stress: a second thread of the body
-// stands in for the user or another program. Each scenario runs for a bounded time and then ends
-// the program, so a hang shows as a run past its bound. Results are key=value lines.
+// Test body: one meeting point of the two threads under a few seconds of stress, a second thread
+// of the body standing in for the user or another program; then the body ends. A hang shows as a
+// run past the driving test's bound. Results are key=value lines.
 #include <windows.h>
 
 #include <atomic>
@@ -17,235 +17,153 @@
 
 namespace {
 
-constexpr DWORD kStressMs = 2500;
-
 std::atomic<bool> g_stop{false};
 std::atomic<int> g_main_calls{0};
+int g_slow_requests = 0;  // waited past the first repost
 
-bool time_left(DWORD start, DWORD ms = kStressMs) {
-    return GetTickCount() - start < ms;
+template <typename... Arguments>
+int32_t call(const char* library, const char* function, Arguments... arguments) {
+    return invoke_external(RtString(library), RtString(function), sizeof...(arguments),
+                           static_cast<uint32_t>(arguments)...);
 }
 
-void open_window(const char* line) {
-    print_text(RtString(line), kPrintNewLine, false, false);
-    body_print("ready");
+// Repeats step for 2.5 s (or RT_STRESS_MS, for longer runs by hand) while other runs on a thread
+// of its own; returns the steps' sum.
+template <typename Step, typename Other>
+int stress(Step step, Other other) {
+    char text[16] = {};
+    DWORD ms = GetEnvironmentVariableA("RT_STRESS_MS", text, sizeof text) > 0 ? std::stoul(text) : 2500;
+    std::thread helper(other);
+    int sum = 0;
+    for (DWORD start = GetTickCount(); GetTickCount() - start < ms;) {
+        sum += step();
+    }
+    g_stop = true;
+    helper.join();
+    return sum;
 }
 
-// 200 files in 20 folders below the temporary folder (made once, kept for the next runs), made
-// the current folder for the searches.
-void make_tree() {
+// 200 files in 20 folders below the temporary folder (kept for the next runs), made current.
+void enter_tree() {
     char temp[MAX_PATH] = {};
     GetTempPathA(MAX_PATH, temp);
     std::string root = std::string(temp) + "ends_tree";
     CreateDirectoryA(root.c_str(), nullptr);
-    for (int f = 0; f < 20; ++f) {
-        std::string folder = root + "\\f" + std::to_string(f / 4) + "\\g" + std::to_string(f);
-        CreateDirectoryA(folder.substr(0, folder.rfind('\\')).c_str(), nullptr);
+    for (int i = 0; i < 200; ++i) {
+        std::string folder = root + "\\f" + std::to_string(i / 10);
         CreateDirectoryA(folder.c_str(), nullptr);
-        for (int i = 0; i < 10; ++i) {
-            CloseHandle(CreateFileA((folder + "\\p" + std::to_string(i) + ".jpg").c_str(), GENERIC_WRITE, 0, nullptr,
-                                    CREATE_ALWAYS, 0, nullptr));
-        }
+        std::string name = folder + "\\p" + std::to_string(i) + ".jpg";
+        CloseHandle(CreateFileA(name.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
     }
     SetCurrentDirectoryA(root.c_str());
 }
 
-int search_once() {
+// 1 when a search finds another number of files than the first (at least the 200 made).
+int search_misses() {
+    static int32_t first = -1;
     clear_list();
     add_files(RtString("*.jpg"), 1);
-    return last_index + 1;
+    first = first < 0 ? last_index + 1 : first;
+    return last_index + 1 == first && first >= 200 ? 0 : 1;
 }
 
-// Hang 1: the search suspended the main thread while it held the heap's lock. Another program
-// fills a list box of the text window with a folder listing again and again, so the main thread
-// works in the heap nearly all the time.
-void search_while_main_thread_busy() {
-    make_tree();
-    open_window("search");
-    ControlRecord list = {1, WS_CHILD | WS_VISIBLE, 0, "LISTBOX", "", 0, 0, 200, 200, g_core.text_window, 77,
-                          g_core.instance, nullptr};
-    post_request(kReqCreateControl, &list);
-    HWND box = list.result;
-    std::thread other([box] {
-        while (!g_stop) {
-            SendMessageA(box, LB_RESETCONTENT, 0, 0);
-            SendMessageA(box, LB_DIR, DDL_READWRITE | DDL_DIRECTORY,
-                         reinterpret_cast<LPARAM>("C:\\windows\\system32\\*.*"));
-        }
-    });
+// One posted and one sent request; 1 when the posted one was not carried out on its record (a new
+// one each time, so at changing addresses).
+int missed_requests() {
+    auto* pending = new int32_t(-1);
     DWORD start = GetTickCount();
-    int found = 0;
-    while (time_left(start)) {
-        found = search_once();
-    }
-    g_stop = true;
-    other.join();
-    body_printf("found=%d", found);
+    post_request(kReqInputPending, pending);
+    g_slow_requests += GetTickCount() - start > 260 ? 1 : 0;
+    send_request(kReqPause, 1);
+    int missed = *pending == -1 ? 1 : 0;
+    delete pending;
+    return missed;
 }
 
-// Hang 2: a dialog procedure of the program calls a function by name on the main thread, on a
-// timer, while the worker allocates.
+// A dialog procedure of the program that looks up a special folder by name on a timer, on the
+// main thread: both calls allocate.
 INT_PTR CALLBACK calling_dialog_proc(HWND dialog, UINT message, WPARAM, LPARAM) {
     if (message == WM_INITDIALOG) {
         SetTimer(dialog, 1, 1, nullptr);
-        return TRUE;
     }
-    if (message == WM_TIMER) {
-        // The program's own folder look-up, as the gallery builder makes it: both calls allocate.
-        static const RtString kShell32("SHELL32");
-        static const RtString kFolder("SHGetSpecialFolderLocation");
-        static const RtString kOle32("OLE32");
-        static const RtString kFree("CoTaskMemFree");
-        for (int i = 0; i < 10; ++i) {
-            void* items = nullptr;
-            invoke_external(kShell32, kFolder, 3, reinterpret_cast<uint32_t>(dialog), 0x26u,
-                            reinterpret_cast<uint32_t>(&items));
-            invoke_external(kOle32, kFree, 1, reinterpret_cast<uint32_t>(items));
-            ++g_main_calls;
-        }
-        return TRUE;
+    for (int i = 0; message == WM_TIMER && i < 10; ++i, ++g_main_calls) {
+        void* items = nullptr;
+        call("SHELL32", "SHGetSpecialFolderLocation", reinterpret_cast<uint32_t>(dialog), 0x26,
+             reinterpret_cast<uint32_t>(&items));
+        call("OLE32", "CoTaskMemFree", reinterpret_cast<uint32_t>(items));
     }
-    return FALSE;
+    return message == WM_INITDIALOG;
 }
 
-void main_thread_calls_while_worker_allocates() {
-    open_window("external");
-    static OwnDialogRecord own = {{}, calling_dialog_proc};
-    post_request_nowait(kReqOwnDialog, reinterpret_cast<LPARAM>(&own));
-    DWORD start = GetTickCount();
-    while (time_left(start)) {
-        for (SIZE_T i = 0; i < 1000; ++i) {
-            HeapFree(GetProcessHeap(), 0, HeapAlloc(GetProcessHeap(), 0, 64 + (i & 255)));
-            delete[] new char[32 + (i & 127)];
-        }
-    }
-    body_printf("main_calls=%d", g_main_calls > 0 ? 1 : 0);
-    body_printf("main_call_count=%d", g_main_calls.load());
-}
-
-// Hang 3: the driving test closes the window at a random moment of the searches.
-void search_until_closed() {
-    make_tree();
-    open_window("close");
-    for (;;) {
-        search_once();
-    }
-}
-
-// Hang 4: another program posts WM_QUIT to the main thread while the worker issues requests of
-// both ways; the requests go on until the body ends.
-void requests_after_quit() {
-    open_window("quit");
-    DWORD main_thread = g_core.main_thread_id;
-    std::thread other([main_thread] {
-        Sleep(300);
-        PostThreadMessageA(main_thread, WM_QUIT, 0, 0);
-    });
-    DWORD start = GetTickCount();
-    int requests = 0;
-    int answered = 0;
-    while (time_left(start, 1500)) {
-        send_request(kReqPause, 1);
-        int32_t pending = -1;
-        post_request(kReqInputPending, &pending);
-        answered += pending != -1 ? 1 : 0;
-        ++requests;
-    }
-    other.join();
-    body_printf("all_answered=%d", answered == requests ? 1 : 0);
-}
-
-bool in_move_or_size_loop() {
+// Starts the keyboard move loop of window on the main thread; true once it runs.
+bool moving(HWND window) {
+    PostMessageA(window, WM_SYSCOMMAND, SC_MOVE, 0);
     GUITHREADINFO info = {};
     info.cbSize = sizeof info;
-    return GetGUIThreadInfo(g_core.main_thread_id, &info) && (info.flags & GUI_INMOVESIZE) != 0;
-}
-
-// Starts the keyboard move loop of window on the main thread and waits until it runs.
-bool start_move_loop(HWND window) {
-    PostMessageA(window, WM_SYSCOMMAND, SC_MOVE, 0);
-    for (int i = 0; i < 500 && !in_move_or_size_loop(); ++i) {
+    for (int i = 0; i < 500 && (info.flags & GUI_INMOVESIZE) == 0; ++i) {
         Sleep(10);
+        GetGUIThreadInfo(g_core.main_thread_id, &info);
     }
-    return in_move_or_size_loop();
-}
-
-// Hang 5: the body ends while the user moves the text window; the move loop takes the WM_QUIT.
-void end_during_move() {
-    open_window("move");
-    body_printf("moving=%d", start_move_loop(g_core.text_window) ? 1 : 0);
-}
-
-// A stale copy of a posted request: the main thread is busy for longer than the first repost, so
-// the worker posts its request again; every request must be carried out on its own record.
-void requests_with_reposted_copies() {
-    open_window("copies");
-    std::thread other([] {
-        static const RtString kKernel32("KERNEL32");
-        static const RtString kSleep("Sleep");
-        while (!g_stop) {
-            invoke_external(kKernel32, kSleep, 1, 300u);  // carried out on the main thread
-            Sleep(5);
-        }
-    });
-    DWORD start = GetTickCount();
-    int requests = 0;
-    int answered = 0;
-    while (time_left(start)) {
-        // Records at changing addresses and of two kinds, so that a copy can meet a later request.
-        auto* pending = new int32_t(-1);
-        auto* peek = new int32_t[2]{-1, -1};
-        post_request(kReqInputPending, pending);
-        post_request(kReqPeek, peek);
-        answered += (*pending != -1 ? 1 : 0) + (peek[0] != -1 ? 1 : 0);
-        requests += 2;
-        delete pending;
-        delete[] peek;
-    }
-    g_stop = true;
-    other.join();
-    body_printf("all_answered=%d", answered == requests ? 1 : 0);
-}
-
-// The pause of a move loop ends when its window is destroyed during the loop (no WM_EXITSIZEMOVE
-// follows); the worker prints on afterwards.
-void window_destroyed_during_move() {
-    open_window("destroyed");
-    DialogWindowRecord dialog = {"Dialogfenster", nullptr, 50, 50, 200, 150, nullptr};
-    post_request(kReqDialogWindow, &dialog);
-    bool moving = start_move_loop(dialog.result);
-    HWND window = dialog.result;
-    DWORD main_thread = g_core.main_thread_id;
-    std::thread other([window, main_thread] {
-        static const RtString kUser32("USER32");
-        static const RtString kDestroy("DestroyWindow");
-        invoke_external(kUser32, kDestroy, 1, reinterpret_cast<uint32_t>(window));
-        PostThreadMessageA(main_thread, WM_KEYDOWN, VK_ESCAPE, 0);  // the user lets go
-    });
-    other.join();
-    print_text(RtString("after"), kPrintNewLine, false, false);
-    body_printf("moving=%d", moving ? 1 : 0);
-    body_printf("destroyed=%d", IsWindow(window) ? 0 : 1);
+    return (info.flags & GUI_INMOVESIZE) != 0;
 }
 
 }  // namespace
 
 void program_body() {
     std::string scenario = body_scenario();
+    if (scenario.find("search") != std::string::npos) {
+        enter_tree();
+    }
+    print_text(RtString(scenario.c_str()), kPrintNewLine, false, false);
+    HWND window = g_core.text_window;
+    DWORD main_thread = g_core.main_thread_id;
+    body_print("ready");
     if (scenario == "search_busy") {
-        search_while_main_thread_busy();
+        // Another program fills a list box of the window with a folder listing again and again: the
+        // main thread works in the heap nearly all the time.
+        ControlRecord box = {1, WS_CHILD, 0, "LISTBOX", "", 0, 0, 99, 99, window, 77, g_core.instance, nullptr};
+        post_request(kReqCreateControl, &box);
+        body_printf("misses=%d", stress(search_misses, [&] {
+                        while (!g_stop) {
+                            SendMessageA(box.result, LB_RESETCONTENT, 0, 0);
+                            SendMessageA(box.result, LB_DIR, DDL_DIRECTORY, LPARAM("C:\\windows\\system32\\*"));
+                        }
+                    }));
     } else if (scenario == "main_calls") {
-        main_thread_calls_while_worker_allocates();
-    } else if (scenario == "close_search") {
-        search_until_closed();
+        static OwnDialogRecord own = {{}, calling_dialog_proc};
+        post_request_nowait(kReqOwnDialog, reinterpret_cast<LPARAM>(&own));
+        stress([] { return HeapFree(GetProcessHeap(), 0, HeapAlloc(GetProcessHeap(), 0, 64)) ? 0 : 1; }, [] {});
+        body_printf("main_calls=%d", g_main_calls > 0 ? 1 : 0);
     } else if (scenario == "quit_requests") {
-        requests_after_quit();
-    } else if (scenario == "end_moving") {
-        end_during_move();
+        // Another program posts WM_QUIT; the requests after it are carried out as before.
+        body_printf("missed=%d", stress(missed_requests, [&] { PostThreadMessageA(main_thread, WM_QUIT, 0, 0); }));
     } else if (scenario == "copies") {
-        requests_with_reposted_copies();
+        // The main thread is busy past the first repost again and again: copies come late.
+        int missed = stress(missed_requests, [] {
+            while (!g_stop) {
+                call("KERNEL32", "Sleep", 300);
+            }
+        });
+        body_printf("reposted=%d", g_slow_requests > 0 ? 1 : 0);
+        body_printf("missed=%d", missed);
+    } else if (scenario == "end_moving") {
+        body_printf("moving=%d", moving(window) ? 1 : 0);  // the body ends during the move loop
     } else if (scenario == "destroyed_moving") {
-        window_destroyed_during_move();
+        // A window destroyed during its move loop gets no WM_EXITSIZEMOVE; the worker prints after.
+        DialogWindowRecord dialog = {"Dialogfenster", nullptr, 50, 50, 200, 150, nullptr};
+        post_request(kReqDialogWindow, &dialog);
+        body_printf("moving=%d", moving(dialog.result) ? 1 : 0);
+        std::thread([&] {
+            call("USER32", "DestroyWindow", reinterpret_cast<uint32_t>(dialog.result));
+            PostThreadMessageA(main_thread, WM_KEYDOWN, VK_ESCAPE, 0);  // the user lets go
+        }).join();
+        print_text(RtString("after"), kPrintNewLine, false, false);
+    } else if (scenario.compare(0, 6, "close_") == 0) {
+        for (;;) {  // until the driving test closes the window
+            scenario == "close_search"  ? search_misses()
+            : scenario == "close_calls" ? call("USER32", "IsWindow", 1)
+                                        : missed_requests();
+        }
     }
     body_print("end");
 }

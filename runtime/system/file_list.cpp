@@ -10,7 +10,6 @@
 #include <tuple>
 #include <vector>
 
-#include "runtime/core/core_state.h"
 #include "runtime/core/errors.h"
 #include "runtime/core/requests.h"
 #include "runtime/settings/switch_vars.h"
@@ -257,33 +256,18 @@ bool is_separator(wchar_t c) {
     return c == L'\\' || c == L'/';
 }
 
-// The drive ("C:") or the share ("\\server\share") of an absolute folder path.
-std::wstring root_of(const std::wstring& folder) {
-    if (folder.size() < 2 || !is_separator(folder[0]) || !is_separator(folder[1])) {
-        return folder.substr(0, 2);
-    }
-    size_t server_end = folder.find_first_of(L"\\/", 2);
-    size_t share_end = server_end == std::wstring::npos ? server_end : folder.find_first_of(L"\\/", server_end + 1);
-    return folder.substr(0, share_end);
-}
-
-// The path that pattern names in folder made current, without making it current: an absolute
-// pattern as it stands; one from a root below the folder's drive or share; one on the folder's
-// drive without a root, and any relative one, below the folder. A pattern on another drive without
-// a root names the same whichever folder of this drive is current.
+// The path that pattern names in folder made current, without making it current. One from a root
+// names the same in every folder (the current folder, where the search starts, has the root of
+// every folder below it), and so does one on another drive; one on the folder's drive without a
+// root, and any relative one, name their path below the folder.
 std::wstring pattern_in(const std::wstring& folder, const std::wstring& pattern) {
-    bool drive = pattern.size() >= 2 && pattern[1] == L':';
-    bool rooted = !pattern.empty() && is_separator(pattern[0]);
-    if ((rooted && pattern.size() >= 2 && is_separator(pattern[1])) ||
-        (drive && pattern.size() >= 3 && is_separator(pattern[2]))) {
+    if (!pattern.empty() && is_separator(pattern[0])) {
         return pattern;
     }
-    if (rooted) {
-        return root_of(folder) + pattern;
-    }
-    if (drive) {
+    if (pattern.size() >= 2 && pattern[1] == L':') {
+        bool rooted = pattern.size() >= 3 && is_separator(pattern[2]);
         bool same_drive = folder.size() >= 2 && folder[1] == L':' && towupper(folder[0]) == towupper(pattern[0]);
-        return same_drive ? join_wide(folder, pattern.substr(2)) : pattern;
+        return !rooted && same_drive ? join_wide(folder, pattern.substr(2)) : pattern;
     }
     return join_wide(folder, pattern);
 }

@@ -140,9 +140,10 @@ HANDLE worker_end_event() {
 // never returns. The worker ends itself at its next print, request, pause or external call; one
 // busy in its own computation, or waiting in a sent request, is not waited for longer than
 // kWorkerEndMs. What the program wrote through the C runtime's streams (the file channels) is
-// flushed, on a thread of its own so that a stream the worker holds cannot stop the end, and the
-// process ends at once with every thread in it: no library's detach routine runs, which might wait
-// for a lock that a thread ended meanwhile had held.
+// flushed, on a thread of its own so that a stream the worker holds cannot stop the end. Then the
+// process ends with all its threads at once: ExitProcess would first kill the other threads
+// wherever they are and then run the libraries' detach routines, which may wait for a lock that
+// one of them held.
 void terminate_program() {
     ask_worker_to_end();
     if (g_core.worker_thread != nullptr && GetCurrentThreadId() != g_core.worker_thread_id) {

@@ -59,8 +59,10 @@ void ask_main_thread_to_quit() {
         post_request_nowait(kReqCloseOpenLoop);
         post_request_nowait(kReqLeaveFastLoop);
     }
+    // Noted before the post: a modal loop may take the WM_QUIT at once, and the main thread must
+    // know it was asked for when that loop ends (a second WM_QUIT meanwhile does no harm).
+    note_quit_asked();
     PostThreadMessageA(g_core.main_thread_id, WM_QUIT, 0, 0);
-    note_quit_asked();  // after the post: the main thread then finds it queued or taken
 }
 
 void end_worker() {

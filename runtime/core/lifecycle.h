@@ -22,7 +22,7 @@ void end_worker_if_asked();
 HANDLE worker_end_event();
 
 // The WM_QUIT that ends the program, which a modal loop of the main thread may take and drop
-// (Wine's move and size loop does). The worker notes that it asked to quit (after posting);
+// (Wine's move and size loop does). The worker notes that it asks to quit (before posting);
 // the main thread's own loops note that they took a WM_QUIT; after each message they dispatch and
 // each request they carry out, repost_swallowed_quit posts it again when it was asked for, no loop
 // of ours has taken it and it is no longer queued.

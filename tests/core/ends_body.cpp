@@ -4,6 +4,7 @@
 #include <windows.h>
 
 #include <atomic>
+#include <memory>
 #include <string>
 #include <thread>
 
@@ -46,16 +47,15 @@ int stress(Step step, Other other) {
 // 200 files in 20 folders below the temporary folder (kept for the next runs), made current.
 void enter_tree() {
     char temp[MAX_PATH] = {};
-    GetTempPathA(MAX_PATH, temp);
-    std::string root = std::string(temp) + "ends_tree";
-    CreateDirectoryA(root.c_str(), nullptr);
+    SetCurrentDirectoryA((GetTempPathA(MAX_PATH, temp), temp));
+    CreateDirectoryA("ends_tree", nullptr);
     for (int i = 0; i < 200; ++i) {
-        std::string folder = root + "\\f" + std::to_string(i / 10);
-        CreateDirectoryA(folder.c_str(), nullptr);
-        std::string name = folder + "\\p" + std::to_string(i) + ".jpg";
+        std::string name = "ends_tree\\f" + std::to_string(i / 10);
+        CreateDirectoryA(name.c_str(), nullptr);
+        name += "\\p" + std::to_string(i) + ".jpg";
         CloseHandle(CreateFileA(name.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
     }
-    SetCurrentDirectoryA(root.c_str());
+    SetCurrentDirectoryA("ends_tree");
 }
 
 // 1 when a search finds another number of files than the first (at least the 200 made).
@@ -70,14 +70,12 @@ int search_misses() {
 // One posted and one sent request; 1 when the posted one was not carried out on its record (a new
 // one each time, so at changing addresses).
 int missed_requests() {
-    auto* pending = new int32_t(-1);
+    std::unique_ptr<int32_t> pending(new int32_t(-1));
     DWORD start = GetTickCount();
-    post_request(kReqInputPending, pending);
+    post_request(kReqInputPending, pending.get());
     g_slow_requests += GetTickCount() - start > 260 ? 1 : 0;
     send_request(kReqPause, 1);
-    int missed = *pending == -1 ? 1 : 0;
-    delete pending;
-    return missed;
+    return *pending == -1 ? 1 : 0;
 }
 
 // A dialog procedure of the program that looks up a special folder by name on a timer, on the
@@ -119,8 +117,8 @@ void program_body() {
     DWORD main_thread = g_core.main_thread_id;
     body_print("ready");
     if (scenario == "search_busy") {
-        // Another program fills a list box of the window with a folder listing again and again: the
-        // main thread works in the heap nearly all the time.
+        // Another program fills a list box of the window with folder listings: the main thread
+        // works in the heap nearly all the time.
         ControlRecord box = {1, WS_CHILD, 0, "LISTBOX", "", 0, 0, 99, 99, window, 77, g_core.instance, nullptr};
         post_request(kReqCreateControl, &box);
         body_printf("misses=%d", stress(search_misses, [&] {
@@ -135,31 +133,31 @@ void program_body() {
         stress([] { return HeapFree(GetProcessHeap(), 0, HeapAlloc(GetProcessHeap(), 0, 64)) ? 0 : 1; }, [] {});
         body_printf("main_calls=%d", g_main_calls > 0 ? 1 : 0);
     } else if (scenario == "quit_requests") {
-        // Another program posts WM_QUIT; the requests after it are carried out as before.
         body_printf("missed=%d", stress(missed_requests, [&] { PostThreadMessageA(main_thread, WM_QUIT, 0, 0); }));
     } else if (scenario == "copies") {
-        // The main thread is busy past the first repost again and again: copies come late.
         int missed = stress(missed_requests, [] {
             while (!g_stop) {
-                call("KERNEL32", "Sleep", 300);
+                call("KERNEL32", "Sleep", 300);  // the main thread busy past the first repost
             }
         });
         body_printf("reposted=%d", g_slow_requests > 0 ? 1 : 0);
         body_printf("missed=%d", missed);
-    } else if (scenario == "end_moving") {
-        body_printf("moving=%d", moving(window) ? 1 : 0);  // the body ends during the move loop
-    } else if (scenario == "destroyed_moving") {
-        // A window destroyed during its move loop gets no WM_EXITSIZEMOVE; the worker prints after.
+    } else if (scenario == "moving") {
+        // A window destroyed during its move loop; the worker prints after it. Then the body ends
+        // during a move loop of the text window.
         DialogWindowRecord dialog = {"Dialogfenster", nullptr, 50, 50, 200, 150, nullptr};
         post_request(kReqDialogWindow, &dialog);
-        body_printf("moving=%d", moving(dialog.result) ? 1 : 0);
+        bool first = moving(dialog.result);
         std::thread([&] {
             call("USER32", "DestroyWindow", reinterpret_cast<uint32_t>(dialog.result));
             PostThreadMessageA(main_thread, WM_KEYDOWN, VK_ESCAPE, 0);  // the user lets go
         }).join();
         print_text(RtString("after"), kPrintNewLine, false, false);
+        body_printf("moving=%d%d", first ? 1 : 0, moving(window) ? 1 : 0);
     } else if (scenario.compare(0, 6, "close_") == 0) {
-        for (;;) {  // until the driving test closes the window
+        // The user closes the window at a random moment of searches, requests or external calls.
+        std::thread([window] { Sleep(300 + GetTickCount() % 300), PostMessageA(window, WM_CLOSE, 0, 0); }).detach();
+        for (;;) {
             scenario == "close_search"  ? search_misses()
             : scenario == "close_calls" ? call("USER32", "IsWindow", 1)
                                         : missed_requests();

@@ -32,40 +32,39 @@ std::string current_folder() {
     return buffer;
 }
 
-// While add_files runs, a watcher has the main thread answer (it is never stopped) and samples the
-// current folder, which must never change.
+// While add_files runs, a watcher samples the main thread's suspend count (suspending and resuming
+// it once per sample) and the current folder.
 void search_scenario() {
     std::string start = current_folder();
     std::atomic<bool> done{false};
-    std::atomic<int> answered{0};
+    std::atomic<DWORD> highest{0};
     std::atomic<int> samples{0};
     std::atomic<bool> folder_moved{false};
     std::thread watcher([&] {
         while (!done) {
-            DWORD_PTR ignored = 0;
-            if (SendMessageTimeoutA(g_core.request_window, WM_NULL, 0, 0, SMTO_NORMAL, 2000, &ignored) != 0) {
-                ++answered;
-            }
             folder_moved = folder_moved || current_folder() != start;
+            DWORD previous = SuspendThread(g_core.main_thread);
+            ResumeThread(g_core.main_thread);
+            if (previous != static_cast<DWORD>(-1) && previous > highest) {
+                highest = previous;
+            }
             ++samples;
         }
     });
     while (samples == 0) {
         Sleep(0);
     }
-    int during = answered;
-    for (int round = 0; round < 5; ++round) {
-        clear_list();
-        add_files(RtString("*.JP*"), 1);
-    }
-    during = answered - during;
+    add_files(RtString("*.JP*"), 1);
     done = true;
     watcher.join();
     body_printf("count=%d", last_index + 1);
     body_printf("first=%s", list_item(0).c_str());
-    body_printf("answered_during=%d", during > 0 ? 1 : 0);
+    body_printf("suspended_during=%d", highest.load() >= 1 ? 1 : 0);
+    DWORD after = SuspendThread(g_core.main_thread);
+    ResumeThread(g_core.main_thread);
+    body_printf("suspend_count_after=%lu", after);
     body_printf("folder_kept=%d", !folder_moved && current_folder() == start ? 1 : 0);
-    // The main thread answers requests after the search as before.
+    // The main thread answers requests again.
     DWORD before = GetTickCount();
     pause(50);
     body_printf("pause_after_search=%lu", GetTickCount() - before);

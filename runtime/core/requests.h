@@ -171,9 +171,9 @@ bool request_signals(uint32_t kind);
 bool is_request_message(const MSG& msg);
 
 // Posts the request to the request window and waits for the request-done event (only for kinds
-// that the dispatcher signals; any other kind is posted without a wait). The low word of the message's
-// wParam is the kind, the high word a number of the posting: a copy posted again for an earlier
-// request is never taken for a later one.
+// that the dispatcher signals; any other kind is posted without a wait). The message's wParam
+// holds the kind in its low word and a number of the posting in its high word: a copy posted
+// again for an earlier request is never taken for a later one.
 void post_request(uint32_t kind, void* record);
 // Posts the request without waiting: the fast-loop markers to the main thread, any other kind to
 // the request window.

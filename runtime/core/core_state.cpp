@@ -1,6 +1,7 @@
 #include "runtime/core/core_state.h"
 
 #include "runtime/core/errors.h"
+#include "runtime/core/lifecycle.h"
 #include "runtime/core/requests.h"
 #include "runtime/settings/switch_vars.h"
 
@@ -58,6 +59,9 @@ void ask_main_thread_to_quit() {
         post_request_nowait(kReqCloseOpenLoop);
         post_request_nowait(kReqLeaveFastLoop);
     }
+    // Noted before the post: a modal loop may take the WM_QUIT at once, and the main thread must
+    // know it was asked for when that loop ends (a second WM_QUIT meanwhile does no harm).
+    note_quit_asked();
     PostThreadMessageA(g_core.main_thread_id, WM_QUIT, 0, 0);
 }
 

@@ -24,8 +24,8 @@ struct RtCoreState {
     HANDLE worker_thread = nullptr;
     /// The worker thread's id.
     DWORD worker_thread_id = 0;
-    /// A real handle, so the worker can suspend the main thread.
-    HANDLE main_thread = nullptr;  // a real handle, so the worker can suspend the main thread
+    /// A real handle of the main thread (no thread of the runtime suspends another).
+    HANDLE main_thread = nullptr;
     /// Set by the main thread when a posted request is done.
     HANDLE request_done_event = nullptr;
     /// Pulsed after every ordinary message.

@@ -108,8 +108,8 @@ void log_out_of_memory() {
 }
 
 // The error box of heap exhaustion, shown by the main thread like every box, through a request
-// record that is not on the heap. The file search may hold the main thread suspended: it must
-// run to answer (resuming a thread that is not suspended does nothing).
+// record that is not on the heap. On the main thread the worker pauses meanwhile, as for every
+// external call made there.
 void show_out_of_memory_box() {
     static ExternalCallRecord call;
     call.address = reinterpret_cast<void*>(&MessageBoxA);
@@ -119,16 +119,9 @@ void show_out_of_memory_box() {
     call.arguments[2] = reinterpret_cast<uint32_t>(kOutOfMemoryCaption);
     call.arguments[3] = kErrorBox;
     if (GetCurrentThreadId() == g_core.main_thread_id || g_core.request_window == nullptr) {
-        // The program body does not run on while the box is up, as with every external call.
-        HANDLE worker = g_core.worker_thread;
-        if (worker != nullptr && GetCurrentThreadId() != g_core.worker_thread_id) {
-            SuspendThread(worker);
-        }
+        pause_worker();
         carry_out_external_call(reinterpret_cast<intptr_t>(&call));
         return;
-    }
-    if (g_core.main_thread != nullptr) {
-        ResumeThread(g_core.main_thread);
     }
     SendMessageA(g_core.request_window, kRequestMessage, kReqExternalCall, reinterpret_cast<LPARAM>(&call));
 }

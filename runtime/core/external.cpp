@@ -104,15 +104,11 @@ int32_t invoke_external_table(const RtString& library, const RtString& function,
 
     uint32_t result;
     if (GetCurrentThreadId() == g_core.main_thread_id) {
-        // The program body never runs concurrently with an external function.
-        HANDLE worker = g_core.worker_thread;
-        if (worker != nullptr) {
-            SuspendThread(worker);
-        }
+        // The worker waits at its next print, request or external call until the call has
+        // returned (it is never suspended: it might hold a lock the function needs).
+        pause_worker();
         result = call_with_arguments(address, count, arguments);
-        if (worker != nullptr) {
-            ResumeThread(worker);
-        }
+        resume_worker();
     } else {
         auto* record = new ExternalCallRecord{address, count, 0, {}};
         for (int32_t i = 0; i < count; ++i) {

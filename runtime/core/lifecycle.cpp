@@ -2,6 +2,9 @@
 #include "runtime/core/lifecycle.h"
 
 #include <ole2.h>
+#include <stdio.h>
+
+#include <atomic>
 
 #include "runtime/core/command_line.h"
 #include "runtime/core/core_state.h"
@@ -12,6 +15,24 @@
 namespace {
 
 void (*g_heapless_exit_step)() = nullptr;
+
+std::atomic<bool> g_quit_asked{false};
+bool g_quit_taken = false;  // main thread only
+
+// Set (with the manual-reset event, made at start-up and kept for the process's life) when the
+// text window is going.
+std::atomic<bool> g_worker_end_asked{false};
+HANDLE g_worker_end = nullptr;
+
+// How long the end of the process waits for the worker to end itself, and then for the C
+// runtime's streams to be flushed.
+constexpr DWORD kWorkerEndMs = 500;
+constexpr DWORD kFlushMs = 500;
+
+DWORD WINAPI flush_streams(void*) {
+    _flushall();
+    return 0;
+}
 
 // Splits a private copy of the command line: writing into the buffer that GetCommandLineA
 // returns would change what every later caller reads.
@@ -41,6 +62,7 @@ void init_core(HINSTANCE instance) {
     install_report_routines(core_report_error, core_report_warning);
     install_out_of_memory_handlers();
     g_core.request_done_event = CreateEventA(nullptr, FALSE, FALSE, nullptr);
+    g_worker_end = CreateEventA(nullptr, TRUE, FALSE, nullptr);
     g_core.command_line.clear();
     g_core.token_count = 0;
     g_core.parameter_count = -1;
@@ -80,17 +102,60 @@ void install_heapless_exit_step(void (*step)()) {
     g_heapless_exit_step = step;
 }
 
+void note_quit_asked() {
+    g_quit_asked = true;
+}
+
+void note_quit_taken() {
+    g_quit_taken = true;
+}
+
+void repost_swallowed_quit() {
+    if (g_quit_taken || !g_quit_asked.load()) {
+        return;
+    }
+    MSG queued;
+    if (!PeekMessageA(&queued, nullptr, WM_QUIT, WM_QUIT, PM_NOREMOVE | PM_NOYIELD)) {
+        PostQuitMessage(0);
+    }
+}
+
+void ask_worker_to_end() {
+    g_worker_end_asked = true;
+    SetEvent(g_worker_end);
+}
+
+void end_worker_if_asked() {
+    if (g_worker_end_asked.load() && GetCurrentThreadId() == g_core.worker_thread_id) {
+        ExitThread(0);
+    }
+}
+
+HANDLE worker_end_event() {
+    return g_worker_end;
+}
+
+// No thread is stopped at an arbitrary point: under Wine a thread killed so may die holding a lock
+// of the system's own (the process heap's, the handle table's), and the next call that needs it
+// never returns. The worker ends itself at its next print, request, pause or external call; one
+// busy in its own computation, or waiting in a sent request, is not waited for longer than
+// kWorkerEndMs. What the program wrote through the C runtime's streams (the file channels) is
+// flushed, on a thread of its own so that a stream the worker holds cannot stop the end. Then the
+// process ends with all its threads at once: ExitProcess would first kill the other threads
+// wherever they are and then run the libraries' detach routines, which may wait for a lock that
+// one of them held.
 void terminate_program() {
-    TerminateThread(g_core.worker_thread, 0);
-    CloseHandle(g_core.worker_thread);
-    CloseHandle(g_core.main_thread);
-    g_core.worker_thread = nullptr;
-    g_core.main_thread = nullptr;
-    // The worker may have died holding the C runtime's heap lock: from here on nothing may
-    // allocate or free. Only handles are closed; the process end releases the memory.
+    ask_worker_to_end();
+    if (g_core.worker_thread != nullptr && GetCurrentThreadId() != g_core.worker_thread_id) {
+        WaitForSingleObject(g_core.worker_thread, kWorkerEndMs);
+    }
+    HANDLE flusher = CreateThread(nullptr, 0, flush_streams, nullptr, 0, nullptr);
+    if (flusher != nullptr) {
+        WaitForSingleObject(flusher, kFlushMs);
+    }
     if (g_heapless_exit_step != nullptr) {
         g_heapless_exit_step();
     }
-    close_core_handles();
+    TerminateProcess(GetCurrentProcess(), 0);
     ExitProcess(0);
 }

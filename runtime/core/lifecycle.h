@@ -9,6 +9,23 @@
 void init_core(HINSTANCE instance);
 // Core clean-up: handles, OLE, command line, accelerator table.
 void exit_core();
-// The step that terminate_program runs after the worker was killed: it may not touch the heap
-// (the worker may have died holding its lock). Installed by the program's start-up.
+// The step that terminate_program runs before the process ends while the worker may still be
+// running: it may not touch the heap. Installed by the program's start-up.
 void install_heapless_exit_step(void (*step)());
+
+// The text window is going: the worker ends itself (ExitThread) at its next print, request, pause
+// or external call, and a wait of its for the main thread ends at once. The main thread asks for
+// it; the worker's side calls end_worker_if_asked at those points and waits on
+// worker_end_event as well.
+void ask_worker_to_end();
+void end_worker_if_asked();
+HANDLE worker_end_event();
+
+// The WM_QUIT that ends the program, which a modal loop of the main thread may take and drop
+// (Wine's move and size loop does). The worker notes that it asks to quit (before posting);
+// the main thread's own loops note that they took a WM_QUIT; after each message they dispatch and
+// each request they carry out, repost_swallowed_quit posts it again when it was asked for, no loop
+// of ours has taken it and it is no longer queued.
+void note_quit_asked();
+void note_quit_taken();
+void repost_swallowed_quit();

@@ -12,15 +12,18 @@
 // messages to their window, where the request window procedure carries them out, but drops
 // thread messages. Only the markers of the fast loop stay thread messages: they steer the loops
 // of this file and mean nothing to any other.
+//
+// Neither thread ever suspends the other. The main thread asks the worker to pause (pause_worker)
+// and the worker waits at its next print, request or external call; after the main loop has seen
+// WM_QUIT, the main thread goes on carrying out requests until the worker has ended.
 #include "runtime/core/requests.h"
 
 #include <atomic>
 #include <cassert>
-#include <condition_variable>
-#include <mutex>
 
 #include "runtime/core/core_state.h"
 #include "runtime/core/external.h"
+#include "runtime/core/lifecycle.h"
 #include "runtime/settings/switch_vars.h"
 
 namespace {
@@ -40,17 +43,22 @@ bool g_in_fast_loop = false;  // main thread only
 
 // The posted request the worker waits for. A modal loop may drop a request it has just fetched (a
 // dialog's loop drops what it fetches once the dialog has ended), so the worker posts it again
-// until the main thread takes it; the copies after the first that is taken are ignored.
+// until the main thread takes it. Each request gets a posting number (1 to 0xFFFF, in the high
+// word of wParam, the same in all its copies); the state word holds number << 1, plus 1 while the
+// request is not yet taken. Taking is one compare-exchange on that word, so a copy of an earlier
+// request can never be taken for a later one, however late it comes.
 std::atomic<uint32_t> g_waited_kind{0};
 std::atomic<LPARAM> g_waited_record{0};
-std::atomic<bool> g_waited_taken{true};
+std::atomic<uint32_t> g_waited_state{0};
+uint32_t g_last_posting = 0;  // worker only
 constexpr DWORD kFirstRepostMs = 250;
 constexpr DWORD kLongestRepostMs = 4000;
 
-// The worker's pause: a count of the move and size loops running (one at a time in practice).
+// The worker's pause: how many pauses the main thread holds (they nest), and a manual-reset event
+// set while it holds none. Only the main thread changes either; the event is made at the first
+// pause and lives as long as the process.
 std::atomic<int> g_pauses{0};
-std::mutex g_pause_mutex;
-std::condition_variable g_pause_ended;
+HANDLE g_pause_ended = nullptr;
 
 template <typename Record>
 Record* record_of(LPARAM lparam) {
@@ -114,6 +122,7 @@ void run_open_loop() {
     for (;;) {
         BOOL got = GetMessageA(&msg, nullptr, 0, 0);
         if (got == 0) {
+            note_quit_taken();
             PostQuitMessage(static_cast<int>(msg.wParam));
             return;
         }
@@ -125,9 +134,10 @@ void run_open_loop() {
                 return;
             }
             dispatch_request(msg);
-            continue;
+        } else {
+            dispatch_in_open_loop(&msg);
         }
-        dispatch_in_open_loop(&msg);
+        repost_swallowed_quit();
     }
 }
 
@@ -148,19 +158,18 @@ void run_fast_loop() {
         }
         if (!is_request_message(msg)) {
             DispatchMessageA(&msg);  // 0x8001 posted to another window is that window's message
-            continue;
-        }
-        if (is_marker(msg, kReqLeaveFastLoop)) {
+        } else if (is_marker(msg, kReqLeaveFastLoop)) {
             break;
-        }
-        if (is_marker(msg, kReqOpenLoop)) {
+        } else if (is_marker(msg, kReqOpenLoop)) {
             run_open_loop();
-            continue;
+        } else {
+            dispatch_request(msg);
         }
-        dispatch_request(msg);
+        repost_swallowed_quit();
     }
     g_in_fast_loop = false;
     if (quit) {
+        note_quit_taken();
         PostQuitMessage(static_cast<int>(msg.wParam));
     }
 }
@@ -268,18 +277,26 @@ void post_request(uint32_t kind, void* record) {
         ++g_unsignalled_posts;
         return;
     }
-    g_waited_taken = true;  // while the pair changes, no copy can be taken
+    g_last_posting = g_last_posting % 0xFFFF + 1;
+    uint32_t pending = g_last_posting << 1 | 1;
     g_waited_kind = kind;
     g_waited_record = lparam;
-    g_waited_taken = false;
-    PostMessageA(g_core.request_window, kRequestMessage, kind, lparam);
+    g_waited_state = pending;
+    WPARAM wparam = kind | g_last_posting << 16;
+    PostMessageA(g_core.request_window, kRequestMessage, wparam, lparam);
     DWORD wait_ms = kFirstRepostMs;
-    while (WaitForSingleObject(g_core.request_done_event, wait_ms) == WAIT_TIMEOUT) {
-        if (g_waited_taken) {
+    HANDLE events[2] = {g_core.request_done_event, worker_end_event()};
+    for (;;) {
+        DWORD woken = WaitForMultipleObjects(2, events, FALSE, wait_ms);
+        if (woken != WAIT_TIMEOUT) {
+            end_worker_if_asked();  // done, or the text window is going: the worker then ends here
+            return;
+        }
+        if (g_waited_state != pending) {
             wait_ms = INFINITE;  // being carried out, perhaps a dialog the user takes time over
             continue;
         }
-        PostMessageA(g_core.request_window, kRequestMessage, kind, lparam);
+        PostMessageA(g_core.request_window, kRequestMessage, wparam, lparam);
         wait_ms = wait_ms * 2 < kLongestRepostMs ? wait_ms * 2 : kLongestRepostMs;
     }
 }
@@ -301,38 +318,42 @@ void send_request(uint32_t kind, LPARAM record) {
     }
     wait_if_paused();
     SendMessageA(g_core.request_window, kRequestMessage, kind, record);
+    end_worker_if_asked();
     Sleep(0);
 }
 
+// No heap is touched: the out-of-memory box pauses the worker too.
 void pause_worker() {
-    std::lock_guard<std::mutex> hold(g_pause_mutex);
+    if (g_pause_ended == nullptr) {
+        g_pause_ended = CreateEventA(nullptr, TRUE, TRUE, nullptr);
+    }
+    ResetEvent(g_pause_ended);
     ++g_pauses;
 }
 
 void resume_worker() {
-    {
-        std::lock_guard<std::mutex> hold(g_pause_mutex);
-        if (g_pauses > 0) {
-            --g_pauses;
-        }
+    if (g_pauses > 0 && --g_pauses == 0) {
+        SetEvent(g_pause_ended);
     }
-    g_pause_ended.notify_all();
 }
 
 bool worker_must_pause() {
     return g_pauses.load() != 0 && GetCurrentThreadId() == g_core.worker_thread_id;
 }
 
+// The event is set by the resume that ends the last pause; a new pause that began meanwhile is
+// seen in the count again. Also where the worker ends itself when the text window is going.
 void wait_if_paused() {
-    if (!worker_must_pause()) {
-        return;
+    end_worker_if_asked();
+    while (worker_must_pause()) {
+        HANDLE events[2] = {g_pause_ended, worker_end_event()};
+        WaitForMultipleObjects(2, events, FALSE, INFINITE);
+        end_worker_if_asked();
     }
-    std::unique_lock<std::mutex> hold(g_pause_mutex);
-    g_pause_ended.wait(hold, [] { return g_pauses.load() == 0; });
 }
 
 void dispatch_request(const MSG& msg) {
-    auto kind = static_cast<uint32_t>(msg.wParam);
+    uint32_t kind = LOWORD(msg.wParam);
     if (is_marker(msg, kReqEnterFastLoop)) {
         // A fast loop already running goes on: a second one inside it would outlive the first.
         if (!g_in_fast_loop) {
@@ -344,8 +365,12 @@ void dispatch_request(const MSG& msg) {
         carry_out_posted(kind, msg.lParam);
         return;
     }
-    // Only the request the worker waits for, once: a copy of one already taken is dropped.
-    if (kind != g_waited_kind || msg.lParam != g_waited_record || g_waited_taken.exchange(true)) {
+    // Only the posting the worker waits for, once: a copy of one already taken, or of an earlier
+    // request, is dropped.
+    uint32_t posting = HIWORD(msg.wParam);
+    uint32_t pending = posting << 1 | 1;
+    if (posting == 0 || kind != g_waited_kind || msg.lParam != g_waited_record ||
+        !g_waited_state.compare_exchange_strong(pending, posting << 1)) {
         return;
     }
     if (carry_out_posted(kind, msg.lParam)) {
@@ -362,10 +387,31 @@ LRESULT CALLBACK request_window_proc(HWND window, UINT message, WPARAM wparam, L
         // dispatcher would.
         MSG msg = {window, message, wparam, lparam, 0, {0, 0}};
         dispatch_request(msg);
-        return 0;
+    } else {
+        carry_out_sent(static_cast<uint32_t>(wparam), lparam);
     }
-    carry_out_sent(static_cast<uint32_t>(wparam), lparam);
+    // A request may have shown a dialog or box whose loop took the WM_QUIT that ends the program.
+    repost_swallowed_quit();
     return 0;
+}
+
+void carry_out_requests_until_ended(HANDLE thread) {
+    for (;;) {
+        MSG msg;
+        while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+            if (msg.message == WM_QUIT) {
+                note_quit_taken();  // a second one: the end is under way
+            } else if (!is_request_message(msg)) {
+                dispatch_in_open_loop(&msg);
+            } else if (msg.hwnd != nullptr || !is_fast_loop_marker(LOWORD(msg.wParam))) {
+                dispatch_request(msg);  // no fast loop is entered any more: nothing would end it
+            }
+        }
+        DWORD woken = MsgWaitForMultipleObjectsEx(1, &thread, INFINITE, QS_ALLINPUT, MWMO_INPUTAVAILABLE);
+        if (woken != WAIT_OBJECT_0 + 1) {
+            return;  // the thread has ended (or the wait failed)
+        }
+    }
 }
 
 int32_t dialog_result_flag() {

@@ -273,7 +273,9 @@ bool request_signals(uint32_t kind);
 bool is_request_message(const MSG& msg);
 
 /// Posts the request \p kind with \p record to the request window and waits for the request-done
-/// event (only for kinds that the dispatcher signals; any other kind is posted without a wait).
+/// event (only for kinds that the dispatcher signals; any other kind is posted without a wait). The
+/// message's wParam holds the kind in its low word and a number of the posting in its high word: a
+/// copy posted again for an earlier request is never taken for a later one.
 void post_request(uint32_t kind, void* record);
 /// Posts the request \p kind with \p value without waiting: the fast-loop markers to the main
 /// thread, any other kind to the request window.
@@ -282,9 +284,12 @@ void post_request_nowait(uint32_t kind, LPARAM value = 0);
 /// thread has carried it out) and yields.
 void send_request(uint32_t kind, LPARAM record);
 
-/// The pause of the worker while the user moves or sizes a window of the runtime. The main thread
-/// asks for it when its move or size loop starts and ends it when the loop ends; the worker waits
-/// at its next drawing step or request (wait_if_paused()) until then, never at an arbitrary point.
+/// The agreed pause: no thread of the runtime suspends another. The main thread asks the worker to
+/// pause while the user moves or sizes a window of the runtime (until the loop ends in any way: the
+/// button let go, the capture lost, the window destroyed), while it makes an external call itself
+/// and while it shows the out-of-memory box. The worker waits at its next print, request or
+/// external call until the pause ends (wait_if_paused()); a worker busy in its own computation keeps
+/// running. Pauses nest; only the main thread asks for them.
 void pause_worker();
 /// Main thread: ends the pause that pause_worker() asked for.
 void resume_worker();
@@ -315,3 +320,6 @@ void register_request_handlers(RequestHandler any, RequestHandler posted);
 void dispatch_request(const MSG& msg);
 /// Window procedure of the hidden request window (class "CW"). Main thread.
 LRESULT CALLBACK request_window_proc(HWND window, UINT message, WPARAM wparam, LPARAM lparam);
+// After the main loop has seen WM_QUIT: goes on carrying out requests and dispatching messages
+// until thread has ended, so that a request issued after the end is still answered.
+void carry_out_requests_until_ended(HANDLE thread);

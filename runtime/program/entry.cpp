@@ -3,9 +3,10 @@
 #include <windows.h>
 
 #include "runtime/core/core_state.h"
-#include "runtime/program/startup.h"
-#include "runtime/program/program_body.h"
+#include "runtime/core/lifecycle.h"
 #include "runtime/core/requests.h"
+#include "runtime/program/program_body.h"
+#include "runtime/program/startup.h"
 #include "runtime/settings/switch_vars.h"
 
 namespace {
@@ -28,11 +29,14 @@ void start_worker() {
     ResumeThread(g_core.worker_thread);
 }
 
+// The main loop, until WM_QUIT. Then the worker is waited for (unless fastmode is on) while
+// requests it issues meanwhile are still carried out, so that no end leaves it waiting for ever.
 WPARAM run_message_loop() {
     MSG msg = {};
     while (GetMessageA(&msg, nullptr, 0, 0) > 0) {
         if (is_request_message(msg)) {
             dispatch_request(msg);
+            repost_swallowed_quit();
             continue;
         }
         bool handled = TranslateAcceleratorA(g_core.text_window, g_core.accelerators, &msg) != 0 ||
@@ -46,9 +50,12 @@ WPARAM run_message_loop() {
         if (g_core.message_event != nullptr) {
             PulseEvent(g_core.message_event);
         }
+        // A modal loop inside the dispatch (moving or sizing a window) may have taken the WM_QUIT.
+        repost_swallowed_quit();
     }
+    note_quit_taken();
     if (g_switches.fastmode.load() == 0) {
-        WaitForSingleObject(g_core.worker_thread, INFINITE);
+        carry_out_requests_until_ended(g_core.worker_thread);
     }
     CloseHandle(g_core.worker_thread);
     CloseHandle(g_core.main_thread);

@@ -3,12 +3,13 @@
 #include <commctrl.h>
 
 #include <cwchar>
+#include <cwctype>
+#include <deque>
 #include <set>
 #include <string>
 #include <tuple>
 #include <vector>
 
-#include "runtime/core/core_state.h"
 #include "runtime/core/errors.h"
 #include "runtime/core/requests.h"
 #include "runtime/settings/switch_vars.h"
@@ -19,8 +20,9 @@ namespace {
 // The runtime's open-search handle; nothing in this program opens one, clean-up closes it.
 HANDLE g_open_search = nullptr;
 
-// The longest folder path that can be made current: MAX_PATH less the backslash that the platform
-// appends and the terminator.
+// The longest folder path that could be made current: MAX_PATH less the backslash that the
+// platform appends and the terminator. The search makes no folder current, but it searches the
+// folders that it could make current and no others.
 constexpr int32_t kMaxFolderPath = MAX_PATH - 2;
 
 // A path that ends in a backslash (the start folder's does) already holds the one the platform
@@ -104,59 +106,101 @@ bool is_dot_entry(const wchar_t* name) {
     return name[0] == L'.' && (name[1] == 0 || (name[1] == L'.' && name[2] == 0));
 }
 
-// False when the folder cannot be opened; it is then not tracked.
-bool folder_id(const wchar_t* path, FolderId* id) {
-    HANDLE folder = CreateFileW(path, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
-                                FILE_FLAG_BACKUP_SEMANTICS, nullptr);
-    if (folder == INVALID_HANDLE_VALUE) {
-        return false;
-    }
+// False when the folder's identity cannot be read; it is then not tracked.
+bool id_of(HANDLE folder, FolderId* id) {
     BY_HANDLE_FILE_INFORMATION info;
-    BOOL ok = GetFileInformationByHandle(folder, &info);
-    CloseHandle(folder);
-    if (!ok) {
+    if (!GetFileInformationByHandle(folder, &info)) {
         return false;
     }
     *id = FolderId(info.dwVolumeSerialNumber, info.nFileIndexHigh, info.nFileIndexLow);
     return true;
 }
 
+bool folder_id(const std::wstring& path, FolderId* id) {
+    HANDLE folder = CreateFileW(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    if (folder == INVALID_HANDLE_VALUE) {
+        return false;
+    }
+    bool ok = id_of(folder, id);
+    CloseHandle(folder);
+    return ok;
+}
+
+// Opens the folder as making it current would (traverse access, shared for reading and writing),
+// so that the search leaves out exactly the folders that could not be made current.
+HANDLE enter_folder(const std::wstring& path) {
+    return CreateFileW(path.c_str(), FILE_TRAVERSE | SYNCHRONIZE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                       OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+}
+
+// The full path, single-separated, as the platform makes it; "" when it cannot.
+std::wstring full_path(const std::wstring& path) {
+    DWORD size = GetFullPathNameW(path.c_str(), 0, nullptr, nullptr);
+    std::wstring full(size, L'\0');
+    DWORD n = size > 0 ? GetFullPathNameW(path.c_str(), size, &full[0], nullptr) : 0;
+    full.resize(n > 0 && n < size ? n : 0);
+    return full;
+}
+
+// A path for the platform's look-ups: as it is below MAX_PATH characters, else made full and put
+// in the long form ("\\?\", "\\?\UNC\"), which the platform takes as it stands.
+std::wstring lookup_path(const std::wstring& path) {
+    if (path.size() < MAX_PATH || path.compare(0, 4, L"\\\\?\\") == 0) {
+        return path;
+    }
+    std::wstring full = full_path(path);
+    if (full.empty()) {
+        return path;
+    }
+    if (full.compare(0, 2, L"\\\\") == 0) {
+        return L"\\\\?\\UNC" + full.substr(1);
+    }
+    return L"\\\\?\\" + full;
+}
+
 void start_tracking(FolderSearch& search) {
     search.tracking = true;
     for (const Folder& folder : search.folders) {
         FolderId id;
-        if (folder_id(folder.path.c_str(), &id)) {
+        if (folder_id(folder.path, &id)) {
             search.visited.insert(id);
         }
     }
 }
 
-// True when the current folder was visited before; from then on it counts as visited.
-bool seen_before(FolderSearch& search) {
+// True when the open folder was visited before; from then on it counts as visited.
+bool seen_before(FolderSearch& search, HANDLE folder) {
     FolderId id;
-    return folder_id(L".", &id) && !search.visited.insert(id).second;
+    return id_of(folder, &id) && !search.visited.insert(id).second;
 }
 
 // Appends parent\name and, depth first, every folder below it to the search's folder list.
-// Subfolders are listed completely before the first is entered. A folder that cannot be made
+// Subfolders are listed completely before the first is entered. A folder that could not be made
 // current, whose path is too long, or that was visited already (a link or junction back up the
-// tree) is left out together with everything below it. The current folder is left changed.
+// tree) is left out together with everything below it.
 void collect_directories(FolderSearch& search, const Folder& parent, const Subfolder& name) {
     Folder folder = {join_wide(parent.path, name.name), join_path(parent.listed, name.listed)};
-    if (!folder_path_fits(folder.path) || !SetCurrentDirectoryW(folder.path.c_str())) {
+    if (!folder_path_fits(folder.path)) {
+        return;
+    }
+    HANDLE entered = enter_folder(folder.path);
+    if (entered == INVALID_HANDLE_VALUE) {
         return;
     }
     if (name.is_link && !search.tracking) {
         start_tracking(search);
     }
-    if (search.tracking && seen_before(search)) {
+    bool visited = search.tracking && seen_before(search, entered);
+    CloseHandle(entered);
+    if (visited) {
         return;
     }
     search.folders.push_back(folder);
 
     std::vector<Subfolder> subfolders;
     WIN32_FIND_DATAW found;
-    HANDLE listing = FindFirstFileW(L"*.*", &found);
+    HANDLE listing = FindFirstFileW(lookup_path(join_wide(folder.path, L"*.*")).c_str(), &found);
     if (listing != INVALID_HANDLE_VALUE) {
         do {
             if ((found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0 && !is_dot_entry(found.cFileName)) {
@@ -171,8 +215,8 @@ void collect_directories(FolderSearch& search, const Folder& parent, const Subfo
     }
 }
 
-// Appends the matches of pattern (relative to the current folder): files as prefix\name
-// (with_path) or bare names, folders skipped (with_path) or in brackets.
+// Appends the matches of pattern (a look-up path, or relative to the current folder): files as
+// prefix\name (with_path) or bare names, folders skipped (with_path) or in brackets.
 void add_folder_files(const std::wstring& pattern, const RtString& prefix, bool with_path) {
     WIN32_FIND_DATAW found;
     HANDLE search = FindFirstFileW(pattern.c_str(), &found);
@@ -208,9 +252,29 @@ std::wstring short_form(const std::wstring& path) {
     return n > 0 && n < MAX_PATH + 32 ? std::wstring(buffer) : std::wstring();
 }
 
-// A pattern without a folder or drive part matches the same names looked up below a folder's path
-// as in that folder made current; looking it up directly saves making every folder current, which
-// costs as much as the lookup. A lookup path longer than the platform allows takes the long way.
+bool is_separator(wchar_t c) {
+    return c == L'\\' || c == L'/';
+}
+
+// The path that pattern names in folder made current, without making it current. One from a root
+// names the same in every folder (the current folder, where the search starts, has the root of
+// every folder below it), and so does one on another drive; one on the folder's drive without a
+// root, and any relative one, name their path below the folder.
+std::wstring pattern_in(const std::wstring& folder, const std::wstring& pattern) {
+    if (!pattern.empty() && is_separator(pattern[0])) {
+        return pattern;
+    }
+    if (pattern.size() >= 2 && pattern[1] == L':') {
+        bool rooted = pattern.size() >= 3 && is_separator(pattern[2]);
+        bool same_drive = folder.size() >= 2 && folder[1] == L':' && towupper(folder[0]) == towupper(pattern[0]);
+        return !rooted && same_drive ? join_wide(folder, pattern.substr(2)) : pattern;
+    }
+    return join_wide(folder, pattern);
+}
+
+// A pattern without a folder or drive part is looked up below each folder's path as it stands (the
+// platform reads it as in that folder made current); any other is first made full, as the platform
+// would make it in that folder.
 bool is_plain_name(const RtString& pattern) {
     for (const char* p = pattern.c_str(); *p != 0; ++p) {
         if (*p == '\\' || *p == '/' || *p == ':') {
@@ -220,6 +284,8 @@ bool is_plain_name(const RtString& pattern) {
     return true;
 }
 
+// The search never changes the current folder, which every thread shares: it reads the start
+// folder once and walks by absolute paths.
 void search_all_folders(const RtString& pattern) {
     std::wstring start = current_folder();
     if (start.empty()) {
@@ -232,24 +298,20 @@ void search_all_folders(const RtString& pattern) {
     bool plain = is_plain_name(pattern);
     std::wstring wide_pattern = widen(pattern);
     for (const Folder& folder : search.folders) {
-        std::wstring lookup = plain ? join_wide(folder.path, wide_pattern) : std::wstring();
-        if (plain && lookup.size() < MAX_PATH) {
-            add_folder_files(lookup, folder.listed, true);
-        } else if (SetCurrentDirectoryW(folder.path.c_str())) {
-            // A folder that has gone since it was listed must not get the previous folder's files.
-            add_folder_files(wide_pattern, folder.listed, true);
+        std::wstring lookup = pattern_in(folder.path, wide_pattern);
+        if (!plain) {
+            // A folder gone since it was listed must not get the files its pattern names elsewhere.
+            HANDLE entered = enter_folder(folder.path);
+            if (entered == INVALID_HANDLE_VALUE) {
+                continue;
+            }
+            CloseHandle(entered);
+            lookup = full_path(lookup);
+        }
+        if (!lookup.empty()) {
+            add_folder_files(lookup_path(lookup), folder.listed, true);
         }
     }
-    SetCurrentDirectoryW(start.c_str());
-}
-
-// The main thread shares the current folder: it must not run while the search changes it. It is
-// not suspended when the search runs on the main thread itself or before the threads exist.
-bool suspend_main_thread() {
-    if (g_core.main_thread == nullptr || GetCurrentThreadId() == g_core.main_thread_id) {
-        return false;
-    }
-    return SuspendThread(g_core.main_thread) != static_cast<DWORD>(-1);
 }
 
 // Class names are ASCII: compare the start of class_name with the upper-case prefix.
@@ -299,16 +361,12 @@ void exit_file_search() {
 }
 
 void add_files(const RtString& pattern, int32_t all_subfolders) {
-    bool suspended = suspend_main_thread();
     if (all_subfolders == 0) {
         add_folder_files(widen(pattern), RtString(), false);
     } else {
         search_all_folders(pattern);
     }
     last_index = static_cast<int32_t>(file_list.size()) - 1;
-    if (suspended) {
-        ResumeThread(g_core.main_thread);
-    }
 }
 
 int32_t copy_list_to_control(HWND control) {

@@ -23,7 +23,8 @@ void exit_file_search();
 /// (folders themselves are not listed; a folder reached again through a link, and a path longer
 /// than the platform allows, are left out). A name the code page cannot spell is listed by its
 /// short name (see listed_name()). Nothing is sorted; nothing is reported; last_index is updated.
-/// The current folder is the same afterwards; the main thread is suspended meanwhile.
+/// The current folder never changes meanwhile: the search walks by absolute paths, and no thread
+/// is stopped for it.
 void add_files(const RtString& pattern, int32_t all_subfolders);
 
 /// The name under which the list holds a file or folder that the search found: the name itself when

@@ -129,6 +129,7 @@ RtString list_dialog_answer(HWND dialog) {
 
 INT_PTR CALLBACK template_dialog_proc(HWND dialog, UINT message, WPARAM wparam, LPARAM lparam) {
     store_current_event(message, dialog, wparam, lparam);
+    track_size_move(dialog, message, lparam);
     switch (message) {
         case WM_INITDIALOG:
             return TRUE;
@@ -139,12 +140,6 @@ INT_PTR CALLBACK template_dialog_proc(HWND dialog, UINT message, WPARAM wparam, 
             // Closing is an input event; the program body decides whether the dialog goes.
             record_event(2, -2, kWakeSecond | kWakeFirst);
             return TRUE;
-        case WM_ENTERSIZEMOVE:
-            enter_size_move(dialog);
-            return FALSE;
-        case WM_EXITSIZEMOVE:
-            leave_size_move(dialog);
-            return FALSE;
         case WM_HSCROLL:
         case WM_VSCROLL:
             handle_scroll(dialog, message, wparam, lparam, nullptr);

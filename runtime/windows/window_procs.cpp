@@ -1,6 +1,7 @@
 #include "runtime/windows/window_procs.h"
 
 #include "runtime/core/core_state.h"
+#include "runtime/core/lifecycle.h"
 #include "runtime/core/requests.h"
 #include "runtime/settings/switch_vars.h"
 #include "runtime/windows/input_map.h"
@@ -8,7 +9,14 @@
 
 namespace {
 
-RECT g_size_move_rect;  // one move or size loop runs at a time
+// The move or size loop under way (one at a time): its window, the window's rectangle when it
+// began, and whether its pause of the worker is still held.
+struct SizeMove {
+    HWND window;
+    RECT before;
+    bool paused;
+};
+SizeMove g_size_move = {nullptr, {0, 0, 0, 0}, false};
 
 void set_field(volatile LONG& field, LONG value) {
     InterlockedExchange(&field, value);
@@ -97,7 +105,9 @@ LRESULT on_close(HWND window) {
 }
 
 void on_destroy() {
-    // Held until the process ends: a print of the worker must not use the DCs deleted here.
+    // Asked first, so that a worker printing now ends at its next print instead of waiting for
+    // the lock, which is held until the process ends: a print must not use the DCs deleted here.
+    ask_worker_to_end();
     EnterCriticalSection(&g_windows.lock);
     if (g_windows.memory_dc != nullptr) {
         SelectObject(g_windows.memory_dc, g_windows.first_bitmap);
@@ -169,27 +179,73 @@ void record_event(LONG code, LONG key, uint8_t mask) {
     wake_input_events(mask, false);
 }
 
+namespace {
+
+// The loop has ended (or will end without WM_EXITSIZEMOVE reaching the window). The loop may have
+// taken the WM_QUIT that ends the program.
+void end_size_move_pause(HWND window) {
+    if (window == nullptr || window != g_size_move.window || !g_size_move.paused) {
+        return;
+    }
+    g_size_move.paused = false;
+    resume_worker();
+    repost_swallowed_quit();
+}
+
 // The worker is not suspended (it might hold the heap's or a GDI lock that the size loop needs):
 // it waits at its next drawing step or request. A drawing step already under way is waited for.
 void enter_size_move(HWND window) {
-    GetWindowRect(window, &g_size_move_rect);
+    end_size_move_pause(g_size_move.window);
+    g_size_move.window = window;
+    GetWindowRect(window, &g_size_move.before);
+    g_size_move.paused = true;
     pause_worker();
     EnterCriticalSection(&g_windows.lock);
     LeaveCriticalSection(&g_windows.lock);
 }
 
-bool leave_size_move(HWND window) {
-    resume_worker();
+void leave_size_move(HWND window) {
+    end_size_move_pause(window);
+    if (window != g_size_move.window) {
+        return;
+    }
+    g_size_move.window = nullptr;
     RECT now;
     GetWindowRect(window, &now);
-    const RECT& before = g_size_move_rect;
+    const RECT& before = g_size_move.before;
     if (now.right - now.left == before.right - before.left && now.bottom - now.top == before.bottom - before.top) {
-        return false;
+        return;
     }
     set_field(g_windows.event_code, 4);
     wake_input_events(kWakeSecond | kWakeFirst, true);
     Sleep(0);
-    return true;
+}
+
+}  // namespace
+
+void track_size_move(HWND window, UINT message, LPARAM lparam) {
+    switch (message) {
+        case WM_ENTERSIZEMOVE:
+            enter_size_move(window);
+            return;
+        case WM_EXITSIZEMOVE:
+            leave_size_move(window);
+            return;
+        case WM_CAPTURECHANGED:
+            // The loop holds the capture from its start to its end.
+            if (reinterpret_cast<HWND>(lparam) != window) {
+                end_size_move_pause(window);
+            }
+            return;
+        case WM_DESTROY:
+            end_size_move_pause(window);
+            if (window == g_size_move.window) {
+                g_size_move.window = nullptr;
+            }
+            return;
+        default:
+            return;
+    }
 }
 
 LRESULT handle_scroll(HWND window, UINT message, WPARAM wparam, LPARAM lparam, WNDPROC default_proc) {
@@ -275,6 +331,7 @@ bool record_mapped_input(UINT message, WPARAM wparam, LPARAM lparam) {
 
 LRESULT CALLBACK text_window_proc(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
     store_current_event(message, window, wparam, lparam);
+    track_size_move(window, message, lparam);
     switch (message) {
         case WM_CREATE:
             on_create(window);
@@ -289,12 +346,6 @@ LRESULT CALLBACK text_window_proc(HWND window, UINT message, WPARAM wparam, LPAR
         case WM_DESTROY:
             on_destroy();
             return 0;
-        case WM_ENTERSIZEMOVE:
-            enter_size_move(window);
-            break;
-        case WM_EXITSIZEMOVE:
-            leave_size_move(window);
-            break;
         case WM_SIZE:
             if (wparam == SIZE_RESTORED || wparam == SIZE_MINIMIZED || wparam == SIZE_MAXIMIZED) {
                 set_field(g_windows.event_code, 4);
@@ -356,17 +407,14 @@ LRESULT CALLBACK text_window_proc(HWND window, UINT message, WPARAM wparam, LPAR
 
 LRESULT CALLBACK dialog_window_proc(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
     store_current_event(message, window, wparam, lparam);
+    if (message == WM_ENTERSIZEMOVE) {
+        BringWindowToTop(window);
+    }
+    track_size_move(window, message, lparam);
     switch (message) {
         case WM_CREATE:
             SetBkColor(GetDC(window), GetSysColor(COLOR_BTNFACE));
             SetCursor(LoadCursorA(nullptr, IDC_ARROW));
-            break;
-        case WM_ENTERSIZEMOVE:
-            BringWindowToTop(window);
-            enter_size_move(window);
-            break;
-        case WM_EXITSIZEMOVE:
-            leave_size_move(window);
             break;
         case WM_ACTIVATE:
             g_core.current_dialog = LOWORD(wparam) != WA_INACTIVE ? window : nullptr;

@@ -15,10 +15,11 @@ LRESULT CALLBACK dialog_window_proc(HWND window, UINT message, WPARAM wparam, LP
 void wake_input_events(uint8_t mask, bool set);
 // Stores code in the event code field and key in the key field, then pulses the events of mask.
 void record_event(LONG code, LONG key, uint8_t mask);
-// The move and size loop: the worker pauses from entering it until leaving it. Leaving
-// returns whether the window's width or height changed (event code 4 then, events set).
-void enter_size_move(HWND window);
-bool leave_size_move(HWND window);
+// The move and size loop, for the window procedures to call with every message: the worker
+// pauses from WM_ENTERSIZEMOVE until the loop ends in any way (WM_EXITSIZEMOVE, the capture
+// lost, the window destroyed). At WM_EXITSIZEMOVE a changed width or height sets event code 4
+// and the second and first input events.
+void track_size_move(HWND window, UINT message, LPARAM lparam);
 // WM_HSCROLL and WM_VSCROLL of a scroll bar control. default_proc (may be null) gets
 // SB_ENDSCROLL and the messages of a window's own scroll bars.
 LRESULT handle_scroll(HWND window, UINT message, WPARAM wparam, LPARAM lparam, WNDPROC default_proc);

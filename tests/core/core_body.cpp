@@ -49,9 +49,8 @@ void program_body() {
         print_switches();
     } else if (scenario == "threads") {
         body_printf("on_worker=%d", GetCurrentThreadId() != g_core.main_thread_id ? 1 : 0);
-        // The main thread handle is a real handle: suspending and resuming it works.
-        body_printf("suspend=%ld", static_cast<long>(SuspendThread(g_core.main_thread)));
-        body_printf("resume=%ld", static_cast<long>(ResumeThread(g_core.main_thread)));
+        // The main thread handle is a real handle of that thread, not the pseudo handle.
+        body_printf("main_handle=%d", GetThreadId(g_core.main_thread) == g_core.main_thread_id ? 1 : 0);
         body_printf("request_window=%d", IsWindow(g_core.request_window) ? 1 : 0);
         char class_name[16] = {};
         GetClassNameA(g_core.request_window, class_name, sizeof class_name);

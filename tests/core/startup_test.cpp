@@ -74,8 +74,7 @@ TEST(Startup, WorkerRunsTheBodyAndTheMainThreadOwnsTheRequestWindow) {
     ProcessResult r = run_body("threads");
     EXPECT_EQ(r.exit_code, 0u);
     EXPECT_EQ(output_value(r.output, "on_worker"), "1");
-    EXPECT_EQ(output_value(r.output, "suspend"), "0");
-    EXPECT_EQ(output_value(r.output, "resume"), "1");
+    EXPECT_EQ(output_value(r.output, "main_handle"), "1");
     EXPECT_EQ(output_value(r.output, "request_window"), "1");
     EXPECT_EQ(output_value(r.output, "request_class"), "CW");
     EXPECT_EQ(output_value(r.output, "request_thread"), "1");

@@ -158,8 +158,8 @@ TEST_F(FileSearch, LaterCallsAppendAndHiddenFilesCount) {
     EXPECT_EQ(last_index, 4);
 }
 
-// A pattern with a folder part is looked up with each folder made current; a plain one below each
-// folder's path. Both ways give the same entries.
+// A pattern with a folder part names in each folder what it names with that folder current (the
+// search makes no folder current); a plain one is looked up below each folder's path.
 TEST_F(FileSearch, PatternWithAFolderPartMatchesInEachFolder) {
     files({"W\\a.jpg", "W\\s\\b.jpg", "W\\s\\t\\c.jpg"});
     std::vector<std::string> plain = search_from(at("W"), "*.jpg", 1);
@@ -171,6 +171,14 @@ TEST_F(FileSearch, PatternWithAFolderPartMatchesInEachFolder) {
     EXPECT_EQ(search_from(at("W"), "s\\*.jpg", 1), (std::vector<std::string>{at("W\\b.jpg")}));
     clear_list();
     EXPECT_EQ(search_from(at("W"), "t\\*.jpg", 1), (std::vector<std::string>{at("W\\s\\c.jpg")}));
+    clear_list();
+    // On the folders' drive without a root: as the plain pattern. From the drive's root: the same
+    // file in each folder.
+    EXPECT_EQ(search_from(at("W"), (at("W").substr(0, 2) + "*.jpg").c_str(), 1), plain);
+    clear_list();
+    std::string rooted = at("W\\s\\*.jpg").substr(2);
+    EXPECT_EQ(search_from(at("W"), rooted.c_str(), 1),
+              (std::vector<std::string>{at("W\\b.jpg"), at("W\\s\\b.jpg"), at("W\\s\\t\\b.jpg")}));
 }
 
 TEST_F(FileSearch, NoMatchAddsNothing) {

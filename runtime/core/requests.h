@@ -320,6 +320,7 @@ void register_request_handlers(RequestHandler any, RequestHandler posted);
 void dispatch_request(const MSG& msg);
 /// Window procedure of the hidden request window (class "CW"). Main thread.
 LRESULT CALLBACK request_window_proc(HWND window, UINT message, WPARAM wparam, LPARAM lparam);
-// After the main loop has seen WM_QUIT: goes on carrying out requests and dispatching messages
-// until thread has ended, so that a request issued after the end is still answered.
+/// Main thread, after the main loop has seen WM_QUIT: goes on carrying out requests and
+/// dispatching messages until \p thread (the worker) has ended, so that a request issued after the
+/// end is still answered.
 void carry_out_requests_until_ended(HANDLE thread);

@@ -165,6 +165,6 @@ void apply_control_font(HWND control);
 void init_windows();
 /// Clean-up step of the window subsystem. Called by the runtime.
 void exit_windows();
-/// The part of exit_windows() that needs no heap: for the end after the worker was terminated, when
-/// the dead worker may still hold the C runtime's heap lock.
+/// The part of exit_windows() that needs no heap: for the end that closing the text window makes,
+/// when a worker that did not stop in time may still hold the C runtime's heap lock.
 void exit_windows_without_heap();

@@ -45,6 +45,7 @@ struct RtWindowState {
     int32_t cursor_row = 0;
     int32_t text_colour = 0;  // palette indices
     int32_t background_colour = 15;
+    volatile LONG child_changes = 0;  // children of the text window created or destroyed so far
 
     // Behaviour flags of the text window and of "DIALOG" windows.
     int32_t confirm_close = 0;

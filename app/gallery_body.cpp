@@ -3,11 +3,9 @@
 // for the viewer to come and go, closes the browser window and removes both files.
 #include <windows.h>
 
-#include <algorithm>
 #include <cstdarg>
-#include <cstring>
-#include <vector>
 
+#include "app/browser_windows.h"
 #include "app/feed.h"
 #include "runtime/core/core_state.h"
 #include "runtime/core/errors.h"
@@ -28,7 +26,6 @@ namespace {
 const char kBrowserKey[] = "Applications\\firefox.exe\\shell\\open\\command";
 const char kFallbackBrowser[] = "\\Mozilla Firefox\\firefox.exe";
 const char kNewWindow[] = " -new-window ";
-const char kPageTitle[] = "view gallery";
 const int32_t kProgramFilesFolder = 38;   // CSIDL_PROGRAM_FILES
 const int32_t kUsableBrowserSize = 1000;  // a browser must be larger than this
 const DWORD kPageWindowWait = 60000;
@@ -42,6 +39,8 @@ const UINT kCloseWait = 10000;  // a browser that does not answer the close in t
 const char kFilesMutex[] = "Global\\gallery-builder-temp-files";
 const int32_t kCannotCreate = 301;  // "Datei kann nicht erzeugt werden: "
 const int32_t kWriteFailed = 303;   // "Fehler beim Schreiben: "
+// The builder's own reports: a code outside the runtime's table, so the message is the argument.
+const int32_t kOwnMessage = 1000;
 
 void set_errorlevel(int32_t level) {
     int32_t literal = level;
@@ -159,83 +158,38 @@ RtString viewer_url() {
     return concat("file:///", code_path(path));
 }
 
-bool window_titled(const char* title) {
-    return find_window_by_title(RtString(title)) != nullptr;
-}
-
-bool viewer_open() {
-    return window_titled("Cooliris") || window_titled("PicLens");
-}
-
 bool past(DWORD deadline) {
     return static_cast<int32_t>(GetTickCount() - deadline) > 0;
 }
 
-// True when the window's title begins with the page's title, case ignored.
-bool is_page_titled(HWND window) {
-    const size_t length = sizeof kPageTitle - 1;
-    char title[sizeof kPageTitle + 1] = {};
-    if (GetWindowTextA(window, title, sizeof title) < static_cast<int>(length)) {
-        return false;
-    }
-    CharLowerBuffA(title, length);
-    return std::memcmp(title, kPageTitle, length) == 0;
-}
-
-BOOL CALLBACK collect_page_titled(HWND window, LPARAM windows) {
-    if (is_page_titled(window)) {
-        reinterpret_cast<std::vector<HWND>*>(windows)->push_back(window);
-    }
-    return TRUE;
-}
-
-std::vector<HWND> page_titled_windows() {
-    std::vector<HWND> windows;
-    EnumWindows(collect_page_titled, reinterpret_cast<LPARAM>(&windows));
-    return windows;
-}
-
-// The browser window that shows this run's page: the first window titled like the page that was
-// not there before the browser was started, and the process it belongs to.
-struct PageWindow {
-    HWND window = nullptr;
-    DWORD process = 0;
-};
-
-bool find_new_page_window(const std::vector<HWND>& before, PageWindow* page) {
-    for (HWND window : page_titled_windows()) {
-        if (std::find(before.begin(), before.end(), window) == before.end()) {
-            page->window = window;
-            GetWindowThreadProcessId(window, &page->process);
-            return true;
-        }
-    }
-    return false;
-}
-
-PageWindow wait_for_page_window(const std::vector<HWND>& before) {
-    PageWindow page;
+// Up to 60 s for the page window. A show that appears first, in a window the user already had,
+// ends the wait too: that run has no page window of its own.
+HWND wait_for_page_window(const gallery::BrowserWindows& browser) {
     DWORD deadline = GetTickCount() + kPageWindowWait;
-    int32_t found = find_new_page_window(before, &page) ? 1 : 0;
+    HWND page = browser.find_page();
+    int32_t found = page != nullptr || browser.find_viewer(nullptr) != nullptr ? 1 : 0;
     push_b(found);
     while (found == 0) {
         pause(kPollInterval);
         if (past(deadline)) {
             break;
         }
-        found = find_new_page_window(before, &page) ? 1 : 0;
+        page = browser.find_page();
+        found = page != nullptr || browser.find_viewer(nullptr) != nullptr ? 1 : 0;
     }
     pop_b(&found);
     return page;
 }
 
-void wait_for_viewer_window() {
+HWND wait_for_viewer_window(const gallery::BrowserWindows& browser, HWND page) {
     DWORD deadline = GetTickCount() + kViewerWindowWait;
-    int32_t viewer = 0;
-    push_b(viewer);
+    HWND viewer = nullptr;
+    int32_t found = 0;
+    push_b(found);
     for (;;) {
-        viewer = viewer_open() ? 1 : 0;
-        if (viewer != 0) {
+        viewer = browser.find_viewer(page);
+        found = viewer != nullptr ? 1 : 0;
+        if (found != 0) {
             break;
         }
         pause(kPollInterval);
@@ -243,35 +197,71 @@ void wait_for_viewer_window() {
             break;
         }
     }
-    pop_b(&viewer);
+    pop_b(&found);
+    return viewer;
 }
 
-void wait_while_viewer_open() {
-    int32_t viewer = 1;
-    push_b(viewer);
-    for (;;) {
-        viewer = viewer_open() ? 1 : 0;
-        if (viewer == 0) {
-            break;
+// Follows the viewer window, not its title: the wait ends when that window is gone, shows
+// something else (the show was closed, or the user went to another tab of its window), or the
+// page window is gone. Windows titled like it elsewhere do not keep it going.
+void wait_while_viewer_open(HWND viewer, HWND page) {
+    DWORD process = 0;
+    GetWindowThreadProcessId(viewer, &process);
+    int32_t open = viewer != nullptr ? 1 : 0;
+    push_b(open);
+    while (open != 0) {
+        DWORD now = 0;
+        open = IsWindow(viewer) && GetWindowThreadProcessId(viewer, &now) != 0 && now == process &&
+                       gallery::viewer_titled(viewer) && (page == nullptr || IsWindow(page))
+                   ? 1
+                   : 0;
+        if (open != 0) {
+            pause(kPollInterval);
         }
-        pause(kPollInterval);
     }
-    pop_b(&viewer);
+    pop_b(&open);
 }
 
 // Asks the page window to close, as the user would; nothing that would end the whole browser. A
 // window that is gone, belongs to another process by now, or shows something else is left alone.
-void close_page_window(const PageWindow& page) {
-    if (page.window == nullptr || !IsWindow(page.window)) {
+void close_page_window(HWND page, DWORD process) {
+    if (page == nullptr || !IsWindow(page)) {
         return;
     }
-    DWORD process = 0;
-    GetWindowThreadProcessId(page.window, &process);
-    if (process != page.process || !is_page_titled(page.window)) {
+    DWORD now = 0;
+    GetWindowThreadProcessId(page, &now);
+    if (now != process || !gallery::page_titled(page)) {
         return;
     }
     DWORD_PTR answer = 0;
-    SendMessageTimeoutA(page.window, WM_CLOSE, 1, 1, SMTO_ABORTIFHUNG, kCloseWait, &answer);
+    SendMessageTimeoutA(page, WM_CLOSE, 1, 1, SMTO_ABORTIFHUNG, kCloseWait, &answer);
+}
+
+// The German message of a mutex that cannot be had, with its cause.
+RtString mutex_message(DWORD error) {
+    RtString message("Mutex kann nicht erzeugt werden: ");
+    message.append_cstring(kFilesMutex);
+    message.append_cstring(" (");
+    if (error == ERROR_INVALID_HANDLE) {
+        message.append_cstring("Name von einem anderen Objekt belegt)");
+    } else if (error == ERROR_ACCESS_DENIED) {
+        message.append_cstring("Zugriff verweigert)");
+    } else {
+        char code[40];
+        wsprintfA(code, "Windows-Fehler %lu)", error);
+        message.append_cstring(code);
+    }
+    return message;
+}
+
+// Asks only for what the run needs (wait and release), so that a mutex another user's run made
+// can be waited for too. Reports the failure (the run then writes nothing) and returns 0.
+HANDLE create_files_mutex() {
+    HANDLE mutex = CreateMutexExA(nullptr, kFilesMutex, 0, SYNCHRONIZE | MUTEX_MODIFY_STATE);
+    if (mutex == nullptr) {
+        report_error(kOwnMessage, mutex_message(GetLastError()).c_str());
+    }
+    return mutex;
 }
 
 void release_mutex(HANDLE mutex) {
@@ -291,18 +281,25 @@ void program_body() {
     bool browser_found = file_size(browser_path) > kUsableBrowserSize;
     set_errorlevel(0);
 
-    if (parameter_count() >= 1) {
-        change_directory(parameter_string(1));
+    // A folder that cannot be entered is named, not replaced by the current one.
+    if (parameter_count() >= 1 && change_directory(parameter_string(1)) == 0) {
+        report_error(kOwnMessage, concat("Ordner nicht gefunden: ", parameter_string(1)).c_str());
+        return;
+    }
+    // Created before the scan, so that a run that cannot be serialised stops at once.
+    HANDLE files_mutex = create_files_mutex();
+    if (files_mutex == nullptr) {
+        return;
     }
     add_files(RtString("*.JP*"), 1);
     add_files(RtString("*.GIF"), 1);
     add_files(RtString("*.PNG"), 1);
 
-    // Should the worker end before it releases the mutex, the next run gets it as abandoned, which
-    // makes it that run's all the same.
-    HANDLE files_mutex = CreateMutexA(nullptr, FALSE, kFilesMutex);
-    if (files_mutex != nullptr) {
-        WaitForSingleObject(files_mutex, INFINITE);
+    // A run that ended without releasing the mutex leaves it abandoned: the wait then takes it over.
+    if (WaitForSingleObject(files_mutex, INFINITE) == WAIT_FAILED) {
+        CloseHandle(files_mutex);
+        report_error(kOwnMessage, mutex_message(GetLastError()).c_str());
+        return;
     }
     RtString feed_file = temp_file("feed.rss");
     RtString page_file = temp_file("gallery.htm");
@@ -327,9 +324,10 @@ void program_body() {
     if (!browser_found) {
         browser_path = short_path(concat(special_folder(kProgramFilesFolder), kFallbackBrowser));
     }
-    // Windows titled like the page before the browser starts are not this run's page window.
-    std::vector<HWND> before = page_titled_windows();
-    if (file_size(browser_path) > kUsableBrowserSize) {
+    bool browser_usable = file_size(browser_path) > kUsableBrowserSize;
+    // The windows there are before the browser starts are none of this run's page windows.
+    gallery::BrowserWindows browser(browser_usable ? browser_path : RtString());
+    if (browser_usable) {
         // Quoted: where short names are off the path may hold blanks, and unquoted Windows would
         // try C:\Program.exe first.
         RtString command = concat(concat(concat(concat("\"", browser_path), "\""), kNewWindow), page_file);
@@ -339,10 +337,11 @@ void program_body() {
     }
     set_errorlevel(0);
 
-    PageWindow page = wait_for_page_window(before);
-    wait_for_viewer_window();
-    wait_while_viewer_open();
-    close_page_window(page);
+    HWND page = wait_for_page_window(browser);
+    DWORD page_process = 0;
+    GetWindowThreadProcessId(page, &page_process);
+    wait_while_viewer_open(wait_for_viewer_window(browser, page), page);
+    close_page_window(page, page_process);
 
     erase(page_file);
     erase(feed_file);

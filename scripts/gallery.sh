@@ -15,10 +15,10 @@ folder=$(cd "$1" && pwd)
 cmake -S "$root" -B "$build/release" -G Ninja -DCMAKE_BUILD_TYPE=Release \
     -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-i686.cmake" -DBUILD_TESTING=OFF >/dev/null
 cmake --build "$build/release" --target dist
-# The runtime as a package for people who write programs on it, beside gallery.zip: dist/brisko.zip.
+# The runtime for people who write programs on it, beside gallery.zip: dist/brisko.zip (the same
+# build folder, so this builds nothing more).
 rm -rf "$build/release/brisko"
-cmake --install "$build/release" --prefix "$build/release/brisko" >/dev/null
-(cd "$build/release" && cmake -E tar cf "$root/dist/brisko.zip" --format=zip brisko)
+"$root/scripts/sdk.sh" "$build/release/brisko"
 
 # The user's own Wine prefix (a Windows browser would live there), created when missing.
 export WINEDEBUG=-all WINEARCH=win32

@@ -1,11 +1,12 @@
 #!/usr/bin/env bash
 # Installs what building and testing need (Debian packages, the test Wine prefix) and returns at
-# once when everything is there. Safe to run again and again.
+# once when everything is there. Safe to run again and again. With RT_PACKAGES_ONLY=1 only the
+# Debian packages (for the commands that run nothing under Wine).
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 
 packages=(g++ g++-mingw-w64-i686 wine wine32:i386 wine64 xvfb xauth cmake ninja-build googletest
-          clang-14 libclang-rt-14-dev libpcre2-dev)
+          clang-14 libclang-rt-14-dev libpcre2-dev doxygen pkgconf)
 
 as_root() {
     if [ "$(id -u)" -eq 0 ]; then "$@"; else sudo "$@"; fi
@@ -26,6 +27,8 @@ if [ ${#missing[@]} -gt 0 ]; then
     as_root apt-get update -q
     as_root env DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-install-recommends "${missing[@]}"
 fi
+
+[ -z "${RT_PACKAGES_ONLY:-}" ] || exit 0
 
 # The tests' own Wine prefix: registry entries and files made by tests never touch a user's prefix.
 export WINEPREFIX="${RT_TEST_PREFIX:-$root/build/wineprefix}" WINEARCH=win32 WINEDEBUG=-all

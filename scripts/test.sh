@@ -22,7 +22,7 @@ cmake --build "$build/fuzz" --target regex_fuzz
 
 cmake -S "$root" -B "$build/win32" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
     -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-i686.cmake" -DRT_HOST_BIN_DIR="$build/host/bin" \
-    -DRT_FUZZ_BIN_DIR="$build/fuzz/bin" >/dev/null
+    -DRT_FUZZ_BIN_DIR="$build/fuzz/bin" -DRT_DOCS_DIR="$build/docs" >/dev/null
 cmake --build "$build/win32"
 
 export WINEPREFIX="$build/wineprefix" WINEARCH=win32 WINEDEBUG=-all

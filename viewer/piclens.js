@@ -21,7 +21,7 @@
     var NOTE_MS = 4000;     // how long a note stays on screen
     var SWIPE_PX = 40;      // shortest horizontal drag that counts as a swipe
     var SKIPPED_NAMES = 3;  // names of skipped pictures the note keeps (the most recent ones)
-    var SCAN_SLICE = 20000; // feed tags read before the page gets a turn again
+    var SCAN_SLICE = 20000; // feed tags and attributes read before the page gets a turn again
 
     var CSS = [
         'html, body { margin: 0; height: 100%; background: #111; color: #ccc; font: 14px/1.5 sans-serif; }',
@@ -165,41 +165,30 @@
         }
     }
 
-    // Pictures come from this computer only. A feed's address is taken when it is relative (it then
-    // resolves against the feed's own file: address) or a file: address without a host; anything
-    // else (another scheme, a host, a share as file://host/, //host/ or \\host\) is never fetched, also
-    // from a feed the user chose. Addresses are checked as the browser's parser reads them: without
-    // blanks or control characters at either end, and without tabs and line breaks.
-    var LOCAL_FILE = /^file:\/\/(localhost)?\/(?![\/\\]|%2f|%5c)/i;
-    var RELATIVE = /^(?![a-z][a-z0-9+.\-]*:|[\/\\]{2})/i;
+    // Pictures come from this computer only, also from a feed the user chose. The decision is made on
+    // the address as the browser will load it: parsed by the browser's own parser against the feed's
+    // address (blanks at either end, tabs and line breaks dropped, "\" read as "/", "." and ".."
+    // segments, also coded as %2e, removed), it must be a file: address without a host whose path
+    // does not begin with two slashes or backslashes, coded or not (on Windows that names a share on
+    // the network, and the user's credentials go with the request). The picture element then gets
+    // that parsed address, never the feed's text. Anything else is never fetched.
+    // No local path is longer than 32,767 characters, each at most 3 once coded: a longer address (as
+    // the feed writes it, before its entities are read) is refused before any other work.
+    var MAX_ADDRESS = 'file:///'.length + 3 * 32767;
+    var MAX_NAME = 255;
+    var SHARE_PATH = /^\/(?:[\/\\]|%2f|%5c)/i;
 
-    function parsedForm(url) {
-        var start = 0;
-        var end = url.length;
-        while (start < end && url.charCodeAt(start) <= 32) {
-            start++;
+    function localAddress(raw, base) {
+        if (raw.length > MAX_ADDRESS) {
+            return null;
         }
-        while (end > start && url.charCodeAt(end - 1) <= 32) {
-            end--;
-        }
-        return url.substring(start, end).replace(/[\t\n\r]/g, '');
-    }
-
-    function isLocalFile(url) {
-        return LOCAL_FILE.test(parsedForm(url));
-    }
-
-    // The address a feed gives a picture, relative ones resolved; others are kept as they are (and
-    // refused when loaded unless they are local files).
-    function pictureAddress(url, base) {
-        if (!RELATIVE.test(parsedForm(url))) {
-            return url;
-        }
+        var url;
         try {
-            return new URL(url, base).href;
+            url = new URL(decodeEntities(raw), base);
         } catch (e) {
-            return url;
+            return null;
         }
+        return url.protocol === 'file:' && url.host === '' && !SHARE_PATH.test(url.pathname) ? url.href : null;
     }
 
     var ENTITY = /&(#x[0-9a-f]+|#[0-9]+|amp|lt|gt|quot|apos);/gi;
@@ -234,13 +223,12 @@
     }
 
     // Reads the markup that begins with "<" at `from`, by index: a comment, a CDATA section, a
-    // processing instruction, the document type, or a tag with its attributes (name="value" or
-    // name='value'). Each end is found with indexOf or one pass over the characters, never by trying
-    // again from an earlier place, so a whole feed is read in time linear in its length. Returns
-    // {end} for markup that is not a tag, {end, name, closing, empty, attributes} for a tag (of its
-    // attributes only the namespace bindings and a content element's url), or null
-    // when the markup is not well-formed (it runs to the end of the text, or a tag holds something
-    // other than attributes).
+    // processing instruction, the document type, or a tag. Each end is found with indexOf or one pass
+    // over the characters, never by trying again from an earlier place, so a whole feed is read in
+    // time linear in its length. Returns {end} for markup that is not a tag, {end, name, closing: true}
+    // for an end tag, {name, at, end: 0, empty} for a start tag, whose attributes readAttributes reads
+    // from `at` on, or null when the markup is not well-formed (it runs to the end of the text, or an
+    // end tag holds more than its name).
     function readMarkup(text, from) {
         var second = text.charCodeAt(from + 1);
         if (second !== 33 && second !== 63) {  // neither "!" nor "?"
@@ -302,8 +290,23 @@
         if (i === start) {
             return null;
         }
-        var tag = {end: 0, name: text.substring(start, i), closing: closing, empty: false, attributes: null};
-        var isContent = tag.name === 'content' || tag.name.endsWith(':content');
+        var name = text.substring(start, i);
+        if (!closing) {
+            return {name: name, at: i, end: 0, empty: false};
+        }
+        while (i < length && isBlank(text.charCodeAt(i))) {
+            i++;
+        }
+        return text.charCodeAt(i) === 62 ? {end: i + 1, name: name, closing: true} : null;
+    }
+
+    // Reads the attributes (name="value" or name='value') of a start tag from tag.at on, at most
+    // `budget` of them, and hands each to attribute(name start, name end, value start, value end).
+    // Returns the budget left, or -1 when the tag holds something other than attributes; tag.end is
+    // set once the tag has been read to its ">" or "/>", else tag.at is where the next call goes on.
+    function readAttributes(text, tag, budget, attribute) {
+        var length = text.length;
+        var i = tag.at;
         for (;;) {
             while (i < length && isBlank(text.charCodeAt(i))) {
                 i++;
@@ -312,12 +315,14 @@
             if (c === 62 || (c === 47 && text.charCodeAt(i + 1) === 62)) {  // ">" or "/>"
                 tag.empty = c === 47;
                 tag.end = i + (tag.empty ? 2 : 1);
-                return tag.closing && tag.empty ? null : tag;
+                return budget;
             }
-            if (closing || i >= length) {
-                return null;  // an end tag holds nothing but blanks after its name
+            if (budget === 0) {
+                tag.at = i;
+                return 0;
             }
-            start = i;
+            budget--;
+            var start = i;
             while (i < length && !endsName(text.charCodeAt(i))) {
                 i++;
             }
@@ -326,7 +331,7 @@
                 i++;
             }
             if (nameEnd === start || text.charCodeAt(i) !== 61) {  // "="
-                return null;
+                return -1;
             }
             i++;
             while (i < length && isBlank(text.charCodeAt(i))) {
@@ -335,29 +340,29 @@
             c = text.charCodeAt(i);
             var close = c === 34 || c === 39 ? text.indexOf(text.charAt(i), i + 1) : -1;
             if (close === -1) {
-                return null;
+                return -1;
             }
-            // Only what the scan looks at is kept: namespace bindings, and the address of a content element.
-            var isUrl = isContent && nameEnd - start === 3 && text.startsWith('url', start);
-            if (isUrl || text.startsWith('xmlns', start)) {
-                tag.attributes = tag.attributes || [];
-                tag.attributes.push({name: text.substring(start, nameEnd), value: text.substring(i + 1, close)});
-            }
+            attribute(start, nameEnd, i + 1, close);
             i = close + 1;
         }
     }
 
     // The media:content elements in document order give the pictures; the thumbnails are not used.
     // One pass over the markup, in slices so that the page stays responsive while a feed of a hundred
-    // thousand items is read: the tags must nest under one root (a damaged or cut-off feed is refused),
-    // and an element counts when its prefix is bound to the Media RSS namespace where it stands. Any
-    // failure while reading, whatever the text, ends in the answer that it is no picture list.
+    // thousand items, or a tag of as many attributes, is read: the tags must nest under one root (a
+    // damaged or cut-off feed is refused), and an element counts when its prefix is bound to the Media
+    // RSS namespace where it stands. Any failure while reading, whatever the text, ends in the answer
+    // that it is no picture list. The answer's `refused` lists the pictures that are not local files.
     function parseFeed(text, feedUrl, done) {
         var open = [];            // the open elements: {name, bound: the namespace keys they bind, or null}
         var spaces = new Map();   // namespace key ("xmlns" or "xmlns:prefix") -> URIs bound, innermost last
         var rootSeen = false;
         var urls = [];
+        var refused = [];
         var at = 0;               // end of the markup read so far
+        var tag = null;           // the start tag being read, its element and its url attribute
+        var element = null;
+        var url = null;
 
         function namespaceOf(prefix) {
             var uris = spaces.get(prefix ? 'xmlns:' + prefix : 'xmlns');
@@ -375,26 +380,77 @@
             return open.length > 0 || !/\S/.test(text.substring(from, to));
         }
 
+        // A namespace binding applies at once (the element's own name is resolved once its tag has
+        // been read); of a content element the url is kept.
+        function attribute(start, nameEnd, valueStart, valueEnd) {
+            if (text.startsWith('xmlns', start) && (nameEnd - start === 5 || text.charCodeAt(start + 5) === 58)) {
+                var key = text.substring(start, nameEnd);
+                var uris = spaces.get(key);
+                if (!uris) {
+                    uris = [];
+                    spaces.set(key, uris);
+                }
+                uris.push(decodeEntities(text.substring(valueStart, valueEnd)));
+                element.bound = element.bound || [];
+                element.bound.push(key);
+            } else if (element.local === 'content' && nameEnd - start === 3 && text.startsWith('url', start)) {
+                url = text.substring(valueStart, valueEnd);
+            }
+        }
+
+        function openElement() {
+            if (url !== null && namespaceOf(element.prefix) === MEDIA_NS) {
+                var address = localAddress(url, feedUrl);
+                if (address === null) {
+                    refused.push(urls.length);
+                    address = url.length > MAX_ADDRESS ? url : decodeEntities(url);
+                }
+                urls.push(address);
+            }
+            if (tag.empty) {
+                close(element);
+            } else {
+                open.push(element);
+            }
+        }
+
         // The outcome once the text is read, or null while there is more to read.
         function readSlice() {
-            for (var count = 0; count < SCAN_SLICE; count++) {
+            var budget = SCAN_SLICE;
+            for (;;) {
+                if (tag) {
+                    budget = readAttributes(text, tag, budget, attribute);
+                    if (budget < 0) {
+                        return {problem: 'unreadable'};
+                    }
+                    if (tag.end === 0) {
+                        return null;
+                    }
+                    at = tag.end;
+                    openElement();
+                    tag = null;
+                }
+                if (budget-- === 0) {
+                    return null;
+                }
                 var next = text.indexOf('<', at);
                 if (!blankOutsideRoot(at, next === -1 ? text.length : next)) {
                     return {problem: 'unreadable'};
                 }
                 if (next === -1) {
                     return open.length > 0 || !rootSeen ? {problem: 'unreadable'} :
-                        urls.length > 0 ? {urls: urls} : {problem: 'empty'};
+                        urls.length > 0 ? {urls: urls, refused: refused} : {problem: 'empty'};
                 }
                 var markup = readMarkup(text, next);
                 if (markup === null) {
                     return {problem: 'unreadable'};
                 }
-                at = markup.end;
                 if (markup.name === undefined) {
+                    at = markup.end;
                     continue;
                 }
                 if (markup.closing) {
+                    at = markup.end;
                     var last = open.pop();
                     if (!last || last.name !== markup.name) {
                         return {problem: 'unreadable'};
@@ -406,35 +462,11 @@
                     return {problem: 'unreadable'};
                 }
                 rootSeen = true;
-                openElement(markup);
-            }
-            return null;
-        }
-
-        function openElement(tag) {
-            var element = {name: tag.name, bound: null};
-            var url = null;
-            var colon = tag.name.indexOf(':');
-            var local = tag.name.substring(colon + 1);
-            for (var i = 0; tag.attributes && i < tag.attributes.length; i++) {
-                var attribute = tag.attributes[i];
-                if (attribute.name === 'xmlns' || attribute.name.startsWith('xmlns:')) {
-                    if (!spaces.has(attribute.name)) {
-                        spaces.set(attribute.name, []);
-                    }
-                    spaces.get(attribute.name).push(decodeEntities(attribute.value));
-                    element.bound = (element.bound || []).concat(attribute.name);
-                } else if (attribute.name === 'url' && local === 'content') {
-                    url = attribute.value;
-                }
-            }
-            if (url && namespaceOf(colon === -1 ? '' : tag.name.substring(0, colon)) === MEDIA_NS) {
-                urls.push(pictureAddress(decodeEntities(url), feedUrl));
-            }
-            if (tag.empty) {
-                close(element);
-            } else {
-                open.push(element);
+                tag = markup;
+                var colon = tag.name.indexOf(':');
+                element = {name: tag.name, bound: null, prefix: colon === -1 ? '' : tag.name.substring(0, colon),
+                           local: tag.name.substring(colon + 1)};
+                url = null;
             }
         }
 
@@ -478,12 +510,16 @@
     }
 
     function urlPath(url) {
-        return url.split('?')[0].split('#')[0];
+        var end = url.search(/[?#]/);
+        return end === -1 ? url : url.substring(0, end);
     }
 
+    // The end of a longer name is cut to what a Windows file name can be, so that naming a refused
+    // address of megabytes costs no more than naming a picture.
     function fileName(url) {
         var path = urlPath(url);
-        return decodeBytes(path.substring(path.lastIndexOf('/') + 1));
+        var name = path.substring(path.lastIndexOf('/') + 1);
+        return decodeBytes(name.length > 3 * MAX_NAME ? name.slice(-3 * MAX_NAME) : name);
     }
 
     // The folder of a file URL as the user knows it: C:\WINDOWS\temp on Windows, /tmp elsewhere.
@@ -499,10 +535,9 @@
 
     // Pictures are loaded through Image objects; only the current picture and its neighbours are kept,
     // so a gallery of many thousand pictures holds three at a time. Failures are remembered by index;
-    // an address that is not a local file fails without being fetched (see LOCAL_FILE).
+    // an address that is not a local file failed from the start and is never fetched (see localAddress).
     function loadPicture(index, done) {
-        if (!isLocalFile(pictures.urls[index])) {
-            pictures.failed[index] = true;
+        if (pictures.failed[index]) {
             done(null);
             return;
         }
@@ -618,6 +653,9 @@
         outcome = result;
         if (result.urls) {
             pictures = {urls: result.urls, cache: {}, failed: {}};
+            for (var i = 0; i < result.refused.length; i++) {
+                pictures.failed[result.refused[i]] = true;
+            }
             loadPicture(0, markFailed(0));
         }
         if (show && show.waiting) {
@@ -661,7 +699,7 @@
             swipeFrom: null,
             swiped: false,
             skippedCount: 0,  // pictures skipped since the last one shown
-            skippedNames: [], // the last few of their names
+            skippedLast: [],  // the last few of them, by index
             messageOnly: false,
             waiting: false    // for the feed: still being read, or refused and to be chosen
         };
@@ -830,27 +868,29 @@
     // Makes `index` the current picture and shows it once it has loaded. A picture that fails is
     // skipped in the direction of travel (`step`), turning back at the end of the list; the note
     // counts the pictures skipped since the last one shown and names the last few.
+    // Skipping is a loop, however long the run of failed pictures, with one note at its end.
     function go(index, step) {
+        var skipped = pictures.failed[index];
         while (pictures.failed[index]) {
             show.skippedCount++;
-            show.skippedNames.push(fileName(pictures.urls[index]));
-            if (show.skippedNames.length > SKIPPED_NAMES) {
-                show.skippedNames.shift();
+            show.skippedLast.push(index);
+            if (show.skippedLast.length > SKIPPED_NAMES) {
+                show.skippedLast.shift();
             }
-            note(show.skippedCount <= SKIPPED_NAMES ?
-                'Skipped, could not be loaded: ' + show.skippedNames.join(', ') :
-                'Skipped ' + show.skippedCount + ' pictures that could not be loaded, the last: ' +
-                show.skippedNames.join(', '));
             var next = index + step;
             if (next < 0 || next >= pictures.urls.length) {
                 step = -step;
                 next = usableFrom(index + step, step);
             }
             if (next === -1) {
+                noteSkipped();
                 showMessage('allfailed');
                 return;
             }
             index = next;
+        }
+        if (skipped) {
+            noteSkipped();
         }
         var count = pictures.urls.length;
         show.index = index;
@@ -875,13 +915,21 @@
             show.stage.innerHTML = '';
             show.stage.appendChild(image);
             show.skippedCount = 0;
-            show.skippedNames = [];
+            show.skippedLast = [];
             keepLoaded(index);
             if (replaced && replaced.tagName === 'IMG' && replaced !== image && !isKept(replaced)) {
                 release(replaced);
             }
             scheduleAdvance();
         });
+    }
+
+    function noteSkipped() {
+        var names = show.skippedLast.map(function (index) {
+            return fileName(pictures.urls[index]);
+        }).join(', ');
+        note(show.skippedCount <= SKIPPED_NAMES ? 'Skipped, could not be loaded: ' + names :
+            'Skipped ' + show.skippedCount + ' pictures that could not be loaded, the last: ' + names);
     }
 
     function stepBy(step) {

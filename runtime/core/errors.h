@@ -1,7 +1,10 @@
-// Error and warning reporting: the numbered German messages, the log line, and what the
-// errorlevel and onerror switches make of a report (a box, the handler, going on, or the end).
-// report_error and report_warning may be called from pure code: they hand the report to the
-// routines that the core installs at start-up (until then a report is ignored).
+/// \file
+/// Error and warning reporting: the numbered German messages, the log line, and what the
+/// errorlevel and onerror switches make of a report (a box, the handler, going on, or the end);
+/// the rules are the page \ref errors, the texts \ref error_texts.
+/// report_error and report_warning may be called from pure code: they hand the report to the
+/// routines that the core installs at start-up (until then a report is ignored). Reports are made
+/// on the worker thread.
 #pragma once
 
 #include <cstdint>
@@ -9,39 +12,56 @@
 #include "runtime/values/rt_string.h"
 #include "runtime/values/rt_value.h"
 
-// Returns only at errorlevel -1; otherwise the worker ends.
+/// Reports error \p code with \p argument (a C string appended to the message, or null): logs it
+/// and, by the `errorlevel` switch, shows the error box and ends the worker, or calls the handler.
+/// Returns only at errorlevel -1; otherwise the worker ends and the program with it (exit code 0).
 void report_error(int32_t code, const char* argument);
-// Returns unless the user cancels or errorlevel is 2.
+/// Reports warning \p code with \p argument (or null) as report_error() does. Returns unless the
+/// user cancels the question box or errorlevel is 2.
 void report_warning(int32_t code, const char* argument);
 
-// The table text for code, or "" for a code that is not in the table.
+/// A copy of the table text for \p code, or "" for a code that is not in the table.
 RtString error_message(int32_t code);
+/// The table text for \p code, or "" for a code that is not in the table: a static C string that
+/// lives for the whole run. Any thread.
 const char* error_text(int32_t code);
-// The table text immediately followed by the argument (none added when it is null).
+/// The table text for \p code immediately followed by \p argument (none added when it is null).
 RtString compose_message(int32_t code, const char* argument);
 
+/// What report_error() and report_warning() hand a report to.
 using ReportRoutine = void (*)(int32_t code, const char* argument);
+/// Installs the routines that report_error() (\p error) and report_warning() (\p warning) call;
+/// null ignores reports. The runtime installs its own at start-up; tests install recorders.
 void install_report_routines(ReportRoutine error, ReportRoutine warning);
 
-// Appends line and CR LF to the log file named by the logfile switch; silent when it cannot.
+/// Appends \p line and CR LF to the log file named by the `logfile` switch (created when missing);
+/// silent when it cannot (no name, no rights, locked).
 void append_log_line(const RtString& line);
 
-// The core's reporters (installed at start-up).
+/// The runtime's error reporter (installed at start-up): the log line, the box, the handler, the
+/// end of the worker, as \ref errors describes for \p code and \p argument.
 void core_report_error(int32_t code, const char* argument);
+/// The runtime's warning reporter (installed at start-up), as \ref errors describes.
 void core_report_warning(int32_t code, const char* argument);
 
-// Heap exhaustion, on any thread: the log line when a log file is set, the box "Nicht genug
-// Speicher!", then the end of the process with code 1; nothing is allocated on the way. Installed
-// at start-up for failed string buffers and for failed operator new.
+/// Heap exhaustion, on any thread: the log line when a log file is set, the box "Nicht genug
+/// Speicher!", then the end of the process with code 1; nothing is allocated on the way. Installed
+/// at start-up for failed string buffers and for failed operator new.
 [[noreturn]] void fatal_out_of_memory();
+/// Installs fatal_out_of_memory() for failed string buffers and for failed operator new. Called by
+/// the runtime at start-up.
 void install_out_of_memory_handlers();
 
-// The last report: kind 1 after a warning, 2 after an error; its code and argument.
+/// The last report's kind: 1 after a warning, 2 after an error, 0 before any. Any thread.
 int32_t last_error_kind();
+/// The last report's code; 0 before any. Any thread.
 int32_t last_error_code();
+/// A copy of the last report's argument; "" when it had none.
 RtString last_error_argument();
 
-// The error handler slot: called (with the composed message) at errorlevels -1 and, for warnings,
-// 0 and below, while the onerror switch is on. Empty at start.
+/// The error handler: receives the composed message as a string value.
 using ErrorHandler = void (*)(const RtValue& message);
+/// Installs \p handler (null: none). It is called with the composed message at errorlevel -1 and,
+/// for warnings, at 0 and below, while the `onerror` switch is on; `onerror` is off while it runs.
+/// Empty at start.
 void set_error_handler(ErrorHandler handler);

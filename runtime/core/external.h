@@ -1,25 +1,33 @@
-// Calls of functions of other libraries, named at run time, with up to 33 32-bit arguments. Every
-// call runs on the main thread: a call made on the worker travels there as request 0xA00B.
+/// \file
+/// Calls of functions of other libraries, named at run time, with up to 33 32-bit arguments. Every
+/// call runs on the main thread: a call made on the worker travels there as request 0xA00B, and
+/// the worker waits; a call made on the main thread suspends the worker meanwhile.
 #pragma once
 
 #include <cstdint>
 
 #include "runtime/values/rt_string.h"
 
+/// The most arguments an external call takes; more are cut off.
 constexpr int32_t kMaxExternalArguments = 33;
 
-// invoke_external(library, function, count, argument 1, ..., argument count): each argument a
-// 32-bit value (numbers, handles, addresses). Returns the function's result, or -1 when the
-// library or function cannot be found and the report of error 247 or 248 returns.
+/// Calls \p function of \p library (a file name such as "USER32" or a path; a library that is
+/// already loaded is used, another is loaded for the call and freed after it) with \p count
+/// arguments, each a 32-bit value (numbers, handles, addresses), stdcall or cdecl alike. Returns
+/// the function's result. A library that cannot be loaded is error 247 "Fehler beim Laden der
+/// DLL: " with \p library; a function it lacks is error 248 "Funktion in DLL nicht vohanden: "
+/// with \p function; then -1. Either thread.
 int32_t invoke_external(const RtString& library, const RtString& function, int32_t count, ...);
+/// invoke_external() with the \p count arguments in the array \p arguments.
 int32_t invoke_external_table(const RtString& library, const RtString& function, int32_t count,
                               const uint32_t* arguments);
 
-// Calls address with arguments[0] to arguments[count - 1] as its parameters, left to right; the
-// caller's stack is restored whether the function is stdcall or cdecl.
+/// Calls \p address with \p arguments[0] to \p arguments[count - 1] as its parameters, left to
+/// right, on the calling thread; the caller's stack is restored whether the function is stdcall
+/// or cdecl.
 uint32_t call_with_arguments(void* address, int32_t count, const uint32_t* arguments);
 
-// Request 0xA00B on the main thread: makes the call that the record (function address, argument
-// count, result, arguments) describes and stores the result in it. Called by the request window
-// procedure.
+/// Request 0xA00B on the main thread: makes the call that the ExternalCallRecord at \p record
+/// (function address, argument count, result, arguments) describes and stores the result in it.
+/// Called by the request window procedure.
 uint32_t carry_out_external_call(intptr_t record);

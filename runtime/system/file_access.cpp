@@ -1,5 +1,10 @@
 #include "runtime/system/file_access.h"
 
+#include <cerrno>
+#include <cstring>
+#include <string>
+#include <vector>
+
 #include "runtime/core/errors.h"
 #include "runtime/settings/switch_vars.h"
 
@@ -8,10 +13,12 @@ int32_t io_result = 0;
 
 namespace {
 
-constexpr int32_t kIoFolderMissing = 2;
+constexpr int32_t kIoNotFound = 2;
 constexpr int32_t kIoCannotOpen = 5;
 constexpr int32_t kIoNoName = 102;
 constexpr int32_t kIoNotWritable = 103;
+constexpr int32_t kIoNoLine = 100;
+constexpr int32_t kIoNotReadable = 104;
 
 // Error 210 for a channel number outside 1..99.
 RtChannel* channel(int32_t n) {
@@ -22,10 +29,85 @@ RtChannel* channel(int32_t n) {
     return &channel_table[n];
 }
 
+// What a channel open for reading has read of its file and not yet given out as lines: the file
+// is read a block at a time.
+struct ReadAhead {
+    std::vector<char> block;
+    size_t next = 0;  // the first byte not given out
+    size_t end = 0;   // the end of the bytes read
+};
+
+constexpr size_t kReadBlock = 64 * 1024;
+
+ReadAhead g_read_ahead[100];
+
+ReadAhead& read_ahead(const RtChannel& c) {
+    return g_read_ahead[&c - channel_table];
+}
+
+// Reads the next block once the last is given out; false at the end of the file. A failed read
+// leaves io result 100.
+bool fill(ReadAhead& ahead, FILE* stream) {
+    if (ahead.next < ahead.end) {
+        return true;
+    }
+    ahead.block.resize(kReadBlock);
+    ahead.next = 0;
+    ahead.end = fread(ahead.block.data(), 1, ahead.block.size(), stream);
+    if (ferror(stream)) {
+        io_result = kIoNoLine;
+    }
+    return ahead.end != 0;
+}
+
+// A stream still open on the channel is closed before another is opened: left open, its buffered
+// text would be lost with the pointer, or written over the new file when the run ends.
+void close_stream(RtChannel& c) {
+    if (c.stream != nullptr) {
+        fclose(c.stream);
+        c.stream = nullptr;
+    }
+    c.read_flag = 0;
+    read_ahead(c) = ReadAhead();
+}
+
+// The channel's stream when it is open for reading; else io result 104 and null.
+FILE* reading_stream(RtChannel& c) {
+    if (c.stream == nullptr || c.read_flag == 0) {
+        io_result = kIoNotReadable;
+        return nullptr;
+    }
+    return c.stream;
+}
+
 void mark_closed(RtChannel& c) {
     if (c.name.length != 0) {
         c.state = kChannelNamed;
     }
+}
+
+// Opens channel n's file in mode (binary: no line-end translation), a stream still open on it
+// closed first. Null when it cannot, with io result 102 for a channel without a name, else
+// `missing` when the file or its folder does not exist and 5 otherwise.
+RtChannel* open_channel(int32_t n, const char* mode, int32_t missing) {
+    RtChannel* c = channel(n);
+    if (c == nullptr) {
+        return nullptr;
+    }
+    io_result = 0;
+    if (c->name.length == 0) {
+        io_result = kIoNoName;
+        return nullptr;
+    }
+    close_stream(*c);
+    errno = 0;
+    c->stream = fopen(c->name.c_str(), mode);
+    if (c->stream == nullptr || ferror(c->stream)) {
+        io_result = errno == ENOENT ? missing : kIoCannotOpen;
+        mark_closed(*c);
+        return nullptr;
+    }
+    return c;
 }
 
 }  // namespace
@@ -39,29 +121,10 @@ void assign_file(int32_t n, const RtString& name) {
     c->state = name.length != 0 ? kChannelNamed : 0;
 }
 
-// A stream still open on the channel is closed first: left open, its buffered text would be lost
-// with the pointer, or written over the new file when the run ends.
 void rewrite_file(int32_t n) {
-    RtChannel* c = channel(n);
-    if (c == nullptr) {
-        return;
+    if (RtChannel* c = open_channel(n, "wb", kIoCannotOpen)) {
+        c->state = kChannelWriting;
     }
-    io_result = 0;
-    if (c->name.length == 0) {
-        io_result = kIoNoName;
-        return;
-    }
-    if (c->stream != nullptr) {
-        fclose(c->stream);
-        c->stream = nullptr;
-    }
-    c->stream = fopen(c->name.c_str(), "wb");
-    if (c->stream == nullptr || ferror(c->stream)) {
-        io_result = kIoCannotOpen;
-        return;
-    }
-    c->read_flag = 0;
-    c->state = kChannelWriting;
 }
 
 void print_to_file(int32_t n, const RtString& text, int32_t ending, int32_t text_flag) {
@@ -91,6 +154,69 @@ void print_to_file(int32_t n, const RtString& text, int32_t ending, int32_t text
     }
 }
 
+// Binary mode: the bytes come as they are, and read_line itself takes CR LF or LF as the break.
+// The read-ahead starts empty (close_stream).
+void reset_file(int32_t n) {
+    if (RtChannel* c = open_channel(n, "rb", kIoNotFound)) {
+        c->read_flag = 1;
+        c->state = kChannelReading;
+    }
+}
+
+// A line is cut out of the block read ahead with memchr and copied once; one that runs past the
+// block's end is gathered across blocks, so a line of any length costs one pass.
+RtString read_line(int32_t n) {
+    RtChannel* c = channel(n);
+    if (c == nullptr) {
+        return RtString();
+    }
+    io_result = 0;
+    FILE* stream = reading_stream(*c);
+    if (stream == nullptr) {
+        return RtString();
+    }
+    ReadAhead& ahead = read_ahead(*c);
+    if (!fill(ahead, stream)) {
+        io_result = kIoNoLine;
+        return RtString();
+    }
+    std::string gathered;  // a line that runs past the end of the block, so far
+    for (;;) {
+        const char* from = ahead.block.data() + ahead.next;
+        size_t available = ahead.end - ahead.next;
+        const char* lf = static_cast<const char*>(std::memchr(from, '\n', available));
+        if (lf == nullptr) {
+            gathered.append(from, available);
+            ahead.next = ahead.end;
+            if (fill(ahead, stream)) {
+                continue;
+            }
+            return RtString(gathered.data(), 0, static_cast<int32_t>(gathered.size()));  // no break at the end
+        }
+        size_t length = static_cast<size_t>(lf - from);
+        ahead.next += length + 1;
+        if (!gathered.empty()) {
+            gathered.append(from, length);
+            from = gathered.data();
+            length = gathered.size();
+        }
+        if (length > 0 && from[length - 1] == '\r') {
+            --length;
+        }
+        return RtString(from, 0, static_cast<int32_t>(length));
+    }
+}
+
+int32_t end_of_file(int32_t n) {
+    RtChannel* c = channel(n);
+    if (c == nullptr) {
+        return 1;
+    }
+    io_result = 0;
+    FILE* stream = reading_stream(*c);
+    return stream != nullptr && fill(read_ahead(*c), stream) ? 0 : 1;
+}
+
 void close_file(int32_t n) {
     RtChannel* c = channel(n);
     if (c == nullptr) {
@@ -98,6 +224,7 @@ void close_file(int32_t n) {
     }
     io_result = 0;
     c->read_flag = 0;
+    read_ahead(*c) = ReadAhead();
     if (c->stream != nullptr) {
         // Closing writes the text still buffered; when that fails the file lacks it. The buffer is
         // flushed first: not every C runtime's fclose reports a failed flush.
@@ -169,7 +296,7 @@ RtString short_path(const RtString& path) {
 int32_t change_directory(const RtString& path) {
     io_result = 0;
     if (!SetCurrentDirectoryA(path.c_str())) {
-        io_result = kIoFolderMissing;
+        io_result = kIoNotFound;
         return 0;
     }
     return 1;
@@ -177,6 +304,7 @@ int32_t change_directory(const RtString& path) {
 
 void close_all_channels() {
     for (RtChannel& c : channel_table) {
+        read_ahead(c) = ReadAhead();
         if (c.stream != nullptr) {
             fclose(c.stream);
         }

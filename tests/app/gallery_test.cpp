@@ -371,8 +371,9 @@ TEST_F(GalleryEndToEnd, ABrowserOf1000BytesCountsAsMissing) {
 
 TEST_F(GalleryEndToEnd, ABrowserOf1001BytesCountsAsPresent) {
     // The registry's file is too small to be a real browser but large enough to be taken: the
-    // launch fails, the fallback is not used, and the windows this test opens itself stand in, once
-    // the page has been written (windows from before the launch are not the run's).
+    // launch fails, and neither the fallback nor the shell is used. The windows this test opens
+    // itself once the page has been written, titled like the page and the viewer, are another
+    // program's: they get no message, and the run waits on for its browser's (until the test ends it).
     make_folders("C:\\Program Files\\Tiny");
     write_bytes(kTinyBrowser, std::string(1001, 'x'));
     register_browser(kTinyBrowser);
@@ -382,10 +383,12 @@ TEST_F(GalleryEndToEnd, ABrowserOf1001BytesCountsAsPresent) {
         Sleep(20);
     }
     RunningProgram windows("standin_browser.exe --manual", gallery_options());
-    ProcessResult r = gallery.finish(60000);
-    expect_clean_end(r);
+    ProcessResult r = gallery.finish(8000);
+    EXPECT_TRUE(r.timed_out) << "the run ended without a window of its browser";
+    EXPECT_EQ(log_file("messages.txt"), "<missing>");
     EXPECT_EQ(log_file("commandline.txt"), "<missing>") << "a browser was started";
     EXPECT_EQ(log_file("shell.txt"), "<missing>") << "the shell was asked";
+    PostMessageA(wait_for_window("view gallery - Stand-in Browser"), WM_CLOSE, 0, 0);
     windows.finish(10000);
 }
 
@@ -396,10 +399,10 @@ TEST_F(GalleryEndToEnd, AnEmptyFolderGivesTheFiveLineFeed) {
     EXPECT_EQ(log_file("feed.rss"), std::string(kFeedHeader) + "</channel>\r\n</rss>\r\n");
 }
 
-TEST_F(GalleryEndToEnd, AFolderParameterThatNamesNoFolderScansTheCurrentFolder) {
+TEST_F(GalleryEndToEnd, WithoutAFolderParameterTheCurrentFolderIsScanned) {
     install_browser(kFallbackBrowser);
     std::string current = std::string(kPictures) + "\\Mein Urlaub\\tief";
-    ProcessResult r = run_gallery("\"C:\\no such folder\"", current);
+    ProcessResult r = run_gallery("", current);
     expect_clean_end(r);
     EXPECT_EQ(log_file("feed.rss"), expected_feed(walk_pictures(current)));
 }
@@ -420,44 +423,76 @@ TEST_F(GalleryEndToEnd, WithoutAnyBrowserTheShellOpensTheProgramsOwnPageAndTheWa
     EXPECT_FALSE(exists(temp_folder() + "gallery.htm"));
 }
 
-// A close message for a window that is not this run's page: to a window titled like it that was
-// open before the run (it was taken as the page window), or, once the user had closed the page
-// window, to a folder window titled like it (the session-end messages too, which end a browser).
+// Only this run's page window is asked to close, and the run ends soon after its show whatever other
+// windows are titled. No message for a window titled like the page: another program's, before the run
+// or while a running browser takes the page; the user's, showing the page as a tab; a folder window
+// once the user closed the page window. Titled like the viewer, another program's window or a show an
+// earlier run left in the browser kept the run waiting for ever.
 TEST_F(GalleryEndToEnd, OnlyThePageWindowOfThisRunIsAskedToClose) {
+    const std::string browser = "\"" + std::string(kRegistryBrowser) + "\"";
     const struct {
         const char* what;
-        bool decoy_before_the_run;
+        std::string look_alike;  // the command of a program with a window of that title, "" none
+        bool during;             // it opens once the browser has started, else before the run
+        const char* instance;    // a browser running already: "" none, "new" (a new window) or "tab"
         const char* page_messages;
     } cases[] = {
-        {"a window titled like the page, open before the run", true, "0x0010 1 1\r\n"},
-        {"the page window closed by the user, a folder window titled like it", false, "<missing>"},
+        {"a window titled like the page, open before the run", "standin_browser.exe --decoy VIEW GALLERY - Urlaub",
+         false, "", "0x0010 1 1\r\n"},
+        {"the page window closed by the user, a folder window titled like it", "", false, "", "<missing>"},
+        {"a running browser takes the page, a look-alike comes first",
+         "standin_browser.exe --decoy View Gallery - Holiday 2024", true, "new", "0x0010 1 1\r\n"},
+        {"the page a tab of a window the user had", "", false, "tab", "<missing>"},
+        {"a viewer look-alike of another program", "standin_browser.exe --decoy PicLens - notes.txt", true, "",
+         "0x0010 1 1\r\n"},
+        {"a show an earlier run left open in the browser", browser + " --decoy PicLens Lite - 2 / 5", false, "",
+         "0x0010 1 1\r\n"},
     };
     install_browser(kRegistryBrowser);
     register_browser(kRegistryBrowser);
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
-        DeleteFileA((std::string(kLog) + "messages.txt").c_str());
-        DeleteFileA((std::string(kLog) + "decoy.txt").c_str());
+        for (const char* name : {"messages.txt", "decoy.txt", "commandline.txt", "instance.txt"}) {
+            DeleteFileA((std::string(kLog) + name).c_str());
+        }
         ProcessOptions options = gallery_options();
         // The page window comes late, as from a browser that was running already.
-        options.environment.push_back({"RT_STANDIN_PAGE_DELAY", "1000"});
-        std::unique_ptr<RunningProgram> decoy;
-        if (c.decoy_before_the_run) {
-            decoy = std::make_unique<RunningProgram>("standin_browser.exe --decoy VIEW GALLERY - Urlaub", options);
-            ASSERT_NE(wait_for_window("VIEW GALLERY - Urlaub"), nullptr);
-        } else {
+        options.environment.push_back({"RT_STANDIN_PAGE_DELAY", c.during ? "2000" : "1000"});
+        if (c.look_alike.empty() && c.instance[0] == 0) {
             options.environment.push_back({"RT_STANDIN_AFTER_VIEWER", "decoy"});
         }
-        ProcessResult r = run_program(gallery_command("\"" + std::string(kPictures) + "\\leer\""), options);
+        std::unique_ptr<RunningProgram> instance;
+        std::unique_ptr<RunningProgram> look_alike;
+        if (c.instance[0] != 0) {
+            instance = std::make_unique<RunningProgram>(browser + " --instance " + c.instance, options);
+            ASSERT_NE(wait_for_window("Inbox (3) - Stand-in"), nullptr);
+        }
+        auto open_look_alike = [&] {
+            look_alike = std::make_unique<RunningProgram>(c.look_alike, options);
+            ASSERT_NE(wait_for_window(c.look_alike.substr(c.look_alike.find("--decoy ") + 8)), nullptr);
+        };
+        if (!c.look_alike.empty() && !c.during) {
+            open_look_alike();
+        }
+        RunningProgram gallery(gallery_command("\"" + std::string(kPictures) + "\\leer\""), options);
+        if (c.during) {
+            wait_for_log_file("commandline.txt");
+            open_look_alike();
+        }
+        ProcessResult r = gallery.finish(60000);
+        double waited = ms_since_page_shown();
+        EXPECT_FALSE(r.timed_out);
         EXPECT_EQ(r.exit_code, 0u);
         EXPECT_FALSE(exists(temp_folder() + "gallery.htm"));
+        EXPECT_LT(waited, 6000) << "the run did not end soon after its show";
         EXPECT_EQ(log_file("messages.txt"), c.page_messages);
         EXPECT_EQ(log_file("decoy.txt"), "<missing>");
-        if (decoy) {
-            PostMessageA(wait_for_window("VIEW GALLERY - Urlaub"), WM_CLOSE, 0, 0);
-            decoy->finish(10000);
+        EXPECT_EQ(exists(std::string(kLog) + "instance.txt"), c.instance[0] != 0) << "the page was not handed over";
+        look_alike.reset();
+        instance.reset();
+        if (c.instance[0] == 0) {
+            wait_for_log_file("ended.txt");  // the stand-in browser is gone, its file may be replaced
         }
-        wait_for_log_file("ended.txt");  // the stand-in browser is gone, its file may be replaced
         DeleteFileA((std::string(kLog) + "ended.txt").c_str());
     }
 }
@@ -482,38 +517,52 @@ TEST_F(GalleryEndToEnd, TwoRunsAtOnceEachShowTheirOwnPictures) {
 
 // An old feed or page that cannot be overwritten (locked by another program, or a folder in its
 // place): the run reports it (a box at error level 0, which ends the run), removes what it wrote
-// and starts no browser on the old files.
+// and starts no browser on the old files. So does a run whose folder parameter names no folder (it
+// showed the current folder's pictures), or whose mutex's name an event has taken (it ran unordered).
 TEST_F(GalleryEndToEnd, AFileThatCannotBeWrittenIsReportedAndNoBrowserStarts) {
     const struct {
-        const char* file;
-        bool locked;  // else a folder of that name
-    } cases[] = {{"feed.rss", true}, {"gallery.htm", true}, {"feed.rss", false}, {"gallery.htm", false}};
+        const char* file;  // nullptr: no old file, and locked: the mutex's name taken
+        bool locked;       // else a folder of that name
+        const char* folder = "zweiter";
+        std::string box = "Datei kann nicht erzeugt werden: ";  // the old file's path follows
+    } cases[] = {{"feed.rss", true},
+                 {"gallery.htm", true},
+                 {"feed.rss", false},
+                 {"gallery.htm", false},
+                 {nullptr, false, "nicht da", "Ordner nicht gefunden: " + std::string(kPictures) + "\\nicht da"},
+                 {nullptr, true, "zweiter",
+                  "Mutex kann nicht erzeugt werden: Global\\gallery-builder-temp-files (Name von einem anderen Objekt "
+                  "belegt)"}};
     install_browser(kRegistryBrowser);
     register_browser(kRegistryBrowser);
     for (const auto& c : cases) {
-        SCOPED_TRACE(std::string(c.file) + (c.locked ? " locked" : " a folder"));
-        std::string old_file = temp_folder() + c.file;
+        SCOPED_TRACE(c.box + (c.file != nullptr ? c.file : ""));
+        std::string old_file = c.file != nullptr ? temp_folder() + c.file : "";
         HANDLE lock = nullptr;
-        if (c.locked) {
+        if (c.file == nullptr) {
+            lock = c.locked ? CreateEventA(nullptr, TRUE, FALSE, "Global\\gallery-builder-temp-files") : nullptr;
+        } else if (c.locked) {
             write_bytes(old_file, "old gallery");
             lock = CreateFileA(old_file.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
             ASSERT_NE(lock, INVALID_HANDLE_VALUE);
         } else {
             ASSERT_TRUE(CreateDirectoryA(old_file.c_str(), nullptr));
         }
-        RunningProgram gallery(gallery_command("\"" + std::string(kPictures) + "\\zweiter\""), gallery_options());
+        ProcessOptions options = gallery_options();
+        options.working_folder = kPictures;  // a scan of the current folder would find pictures
+        RunningProgram gallery(gallery_command("\"" + std::string(kPictures) + "\\" + c.folder + "\""), options);
         HWND box = wait_for_process_window(gallery.process_id(), "#32770", 30000);
-        EXPECT_EQ(window_text(box), "Datei kann nicht erzeugt werden: " + old_file);
+        EXPECT_EQ(window_text(box), c.box + old_file);
         click_button(box, IDOK);
         ProcessResult r = gallery.finish(30000);
         EXPECT_EQ(r.exit_code, 0u);
         EXPECT_EQ(log_file("commandline.txt"), "<missing>") << "a browser was started";
         for (const char* name : {"feed.rss", "gallery.htm"}) {
-            EXPECT_EQ(exists(temp_folder() + name), name == std::string(c.file)) << name;
+            EXPECT_EQ(exists(temp_folder() + name), c.file != nullptr && name == std::string(c.file)) << name;
         }
         if (lock != nullptr) {
             CloseHandle(lock);
-            EXPECT_EQ(read_file_bytes(old_file), "old gallery");
+            EXPECT_EQ(read_file_bytes(old_file), c.file != nullptr ? "old gallery" : "<missing>");
         }
         DeleteFileA(old_file.c_str());
         RemoveDirectoryA(old_file.c_str());

@@ -1,16 +1,21 @@
 // A stand-in for the browser in the gallery builder's end-to-end tests. It records its command
 // line, copies the page it was given and, as its viewer closes, the feed beside it (both are
-// deleted later), shows a page window titled like a browser showing the page, then a viewer
-// window, closes the viewer, and records the close messages its page window receives (WM_CLOSE
-// closes it). Everything goes to the folder named by RT_STANDIN_LOG. RT_STANDIN_VIEWER names the
-// viewer window's title ("none": no viewer ever appears). RT_STANDIN_PAGE_DELAY holds the page
+// deleted later), shows a page window titled like a browser showing the page, gives it the viewer's
+// title and then the page's again, and records the close messages its page window receives
+// (WM_CLOSE closes it). Everything goes to the folder named by RT_STANDIN_LOG. RT_STANDIN_VIEWER
+// names the viewer's title ("none": no viewer ever appears). RT_STANDIN_PAGE_DELAY holds the page
 // window back that many milliseconds. With RT_STANDIN_AFTER_VIEWER=decoy the page window goes with
 // the viewer, as when the user closes the browser, and a folder window titled
 // "View Gallery - Ordner" takes its place.
-//   standin_browser.exe ... -new-window PAGE   as the gallery builder starts a browser
+//   standin_browser.exe ... -new-window PAGE   as the gallery builder starts a browser; with an
+//                                              instance running it hands the page over and ends
 //   standin_browser.exe --manual               only the windows (the test starts it itself)
 //   standin_browser.exe --shell FILE           as the shell opens a page: record and end
 //   standin_browser.exe --decoy TITLE          only a window titled TITLE, recording to decoy.txt
+//   standin_browser.exe --instance [tab]       a browser running already, with a window titled
+//                                              "Inbox (3) - Stand-in": it takes a page handed over
+//                                              (recording instance.txt) into a new window, or into
+//                                              that one as a tab
 #include <windows.h>
 
 #include <cstdio>
@@ -26,7 +31,9 @@ constexpr UINT_PTR kGiveUp = 3;
 std::string g_log_folder;
 std::string g_viewer_title = "PicLens Lite - 1 / 3";
 bool g_decoy_after_viewer = false;
-HWND g_viewer = nullptr;
+bool g_tab = false;
+UINT g_page_delay = 0;
+UINT_PTR g_page_timer = 0;  // the page window comes when it fires
 HWND g_page = nullptr;
 std::string g_page_path;
 HINSTANCE g_instance = nullptr;
@@ -62,9 +69,8 @@ bool is_close_message(UINT message) {
     return message == WM_CLOSE || message == WM_QUERYENDSESSION || message == WM_QUIT || message == WM_ENDSESSION;
 }
 
-LRESULT CALLBACK viewer_proc(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
-    return DefWindowProcA(window, message, wparam, lparam);
-}
+const char kPageTitle[] = "view gallery - Stand-in Browser";
+const char kInstanceTitle[] = "Inbox (3) - Stand-in";
 
 void record_close_message(const char* log, UINT message, WPARAM wparam, LPARAM lparam) {
     char line[64];
@@ -113,22 +119,26 @@ LRESULT CALLBACK page_proc(HWND window, UINT message, WPARAM wparam, LPARAM lpar
         return message == WM_QUERYENDSESSION ? TRUE : 0;
     }
     switch (message) {
+        case WM_APP:  // a page handed over to the instance
+            write_file("instance.txt", "");
+            g_page_timer = SetTimer(nullptr, 0, g_page_delay, nullptr);
+            return 0;
         case WM_TIMER:
             if (wparam == kShowViewer) {
                 KillTimer(window, kShowViewer);
-                g_viewer = make_window("StandInViewer", g_viewer_title.c_str(), 50);
+                SetWindowTextA(window, g_viewer_title.c_str());
                 SetTimer(window, kCloseViewer, 1200, nullptr);
             } else if (wparam == kCloseViewer) {
                 KillTimer(window, kCloseViewer);
                 record_feed();
                 if (g_decoy_after_viewer) {
-                    // The page window is gone before the viewer: the gallery builder must find it gone.
+                    // The page window is gone with the viewer: the gallery builder must find it gone.
                     SetTimer(make_window("StandInDecoy", "View Gallery - Ordner", 100), kGiveUp, 1500, nullptr);
                     g_page = nullptr;
                     DestroyWindow(window);
+                } else {
+                    SetWindowTextA(window, kPageTitle);
                 }
-                DestroyWindow(g_viewer);
-                g_viewer = nullptr;
             } else if (wparam == kGiveUp) {
                 DestroyWindow(window);
             }
@@ -144,7 +154,11 @@ LRESULT CALLBACK page_proc(HWND window, UINT message, WPARAM wparam, LPARAM lpar
 }
 
 void show_page() {
-    g_page = make_window("StandInBrowser", "view gallery - Stand-in Browser", 0);
+    if (g_tab) {
+        SetWindowTextA(g_page, kPageTitle);
+    } else {
+        g_page = make_window("StandInBrowser", kPageTitle, 0);
+    }
     LARGE_INTEGER shown;
     QueryPerformanceCounter(&shown);
     write_file("page_shown.txt", std::to_string(shown.QuadPart));
@@ -176,13 +190,20 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
     bool shell = command_line.find(" --shell ") != std::string::npos;
     bool manual = command_line.find(" --manual") != std::string::npos;
     size_t decoy = command_line.find(" --decoy ");
-    if (decoy == std::string::npos) {
+    bool as_instance = command_line.find(" --instance") != std::string::npos;
+    g_tab = command_line.find(" --instance tab") != std::string::npos;
+    if (decoy == std::string::npos && !as_instance) {
         write_file(shell ? "shell.txt" : (manual ? "manual.txt" : "commandline.txt"), command_line);
     }
     if (shell) {
         return 0;
     }
-    if (!manual && decoy == std::string::npos) {
+    if (!manual && !as_instance && decoy == std::string::npos) {
+        HWND running = FindWindowA("StandInBrowser", kInstanceTitle);
+        if (running != nullptr) {
+            PostMessageA(running, WM_APP, 0, 0);
+            return 0;
+        }
         g_page_path = page_path(command_line);
         write_file("page.htm", read_file(g_page_path));
     }
@@ -190,7 +211,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
     const struct {
         const char* name;
         WNDPROC procedure;
-    } classes[] = {{"StandInBrowser", page_proc}, {"StandInViewer", viewer_proc}, {"StandInDecoy", decoy_proc}};
+    } classes[] = {{"StandInBrowser", page_proc}, {"StandInDecoy", decoy_proc}};
     for (const auto& c : classes) {
         WNDCLASSA window_class = {};
         window_class.lpfnWndProc = c.procedure;
@@ -201,19 +222,21 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
 
     char delay[16] = {};
     GetEnvironmentVariableA("RT_STANDIN_PAGE_DELAY", delay, sizeof delay);
-    UINT_PTR page_timer = 0;
+    g_page_delay = static_cast<UINT>(std::atoi(delay));
     if (decoy != std::string::npos) {
         SetTimer(make_window("StandInDecoy", command_line.substr(decoy + 9).c_str(), 200), kGiveUp, 120000, nullptr);
-    } else if (std::atoi(delay) > 0) {
+    } else if (as_instance) {
+        g_page = make_window("StandInBrowser", kInstanceTitle, 0);
+    } else if (g_page_delay > 0) {
         // As a browser that is running already: the new process is idle at once, the window comes later.
-        page_timer = SetTimer(nullptr, 0, static_cast<UINT>(std::atoi(delay)), nullptr);
+        g_page_timer = SetTimer(nullptr, 0, g_page_delay, nullptr);
     } else {
         show_page();
     }
     MSG msg;
     while (GetMessageA(&msg, nullptr, 0, 0) > 0) {
-        if (msg.message == WM_TIMER && msg.hwnd == nullptr && msg.wParam == page_timer) {
-            KillTimer(nullptr, page_timer);
+        if (msg.message == WM_TIMER && msg.hwnd == nullptr && msg.wParam == g_page_timer) {
+            KillTimer(nullptr, g_page_timer);
             show_page();
             continue;
         }

@@ -5,6 +5,7 @@
 
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "runtime/settings/switch_vars.h"
 #include "tests/support/process_runner.h"
@@ -90,6 +91,13 @@ TEST_F(FileAccess, ChannelStatesFollowAssignRewriteClose) {
     close_file(5);
     EXPECT_EQ(c.state, 0x2A);
     EXPECT_EQ(c.stream, nullptr);
+    reset_file(5);
+    EXPECT_EQ(c.state, 0x52);
+    EXPECT_EQ(c.read_flag, 1);
+    rewrite_file(5);
+    EXPECT_EQ(c.state, 0x57);
+    EXPECT_EQ(c.read_flag, 0);
+    close_file(5);
     assign_file(5, RtString(""));
     EXPECT_EQ(c.state, 0);
     close_file(5);
@@ -153,6 +161,83 @@ TEST_F(FileAccess, PrintingRefusesUnopenedClosedAndReadingChannels) {
     EXPECT_EQ(read_file_bytes(name), "");
 }
 
+struct ReadCase {
+    std::string bytes;
+    std::vector<std::string> lines;
+};
+
+// Every line of the file through one channel, opened a second time after one line; after the last,
+// end_of_file and a further read.
+TEST_F(FileAccess, ReadLineSplitsAtCrLfAndLfAndKeepsTheBytes) {
+    const std::string long_line(100000, 'x');
+    const ReadCase cases[] = {
+        {"", {}},
+        {"abc", {"abc"}},
+        {"abc\r\n", {"abc"}},
+        {"a\r\nb\nc", {"a", "b", "c"}},
+        {"\n\r\n\n", {"", "", ""}},
+        {"a\rb\r\r\nc\r", {"a\rb\r", "c\r"}},  // a CR counts only before LF
+        {std::string("n\0l\xFF\x01\n", 6) + "\xE4", {std::string("n\0l\xFF\x01", 5), "\xE4"}},
+        {long_line + "\r\n" + long_line, {long_line, long_line}},
+        {std::string(65535, 'y') + "\r\nz", {std::string(65535, 'y'), "z"}},  // CR LF across 64 KiB blocks
+    };
+    std::string name = path("read.txt");
+    for (const ReadCase& c : cases) {
+        SCOPED_TRACE(c.bytes.substr(0, 20));
+        make_file(name, c.bytes);
+        assign_file(8, RtString(name.c_str()));
+        reset_file(8);
+        read_line(8);
+        reset_file(8);  // from the first line again
+        ASSERT_EQ(io_result, 0);
+        std::vector<std::string> lines;
+        while (end_of_file(8) == 0 && lines.size() <= c.lines.size()) {
+            RtString line = read_line(8);
+            EXPECT_EQ(io_result, 0);
+            lines.emplace_back(line.c_str(), static_cast<size_t>(line.length));
+        }
+        EXPECT_EQ(io_result, 0);
+        EXPECT_EQ(lines, c.lines);
+        EXPECT_EQ(read_line(8).length, 0);
+        EXPECT_EQ(io_result, 100) << "no line left";
+        close_file(8);
+    }
+}
+
+struct ReadCodeCase {
+    const char* what;
+    std::function<void()> operation;
+    int32_t io;
+};
+
+TEST_F(FileAccess, ReadingFailuresLeaveTheirCodes) {
+    make_file(path("r.txt"), "line\r\n");
+    auto open = [this](const std::string& name) {
+        assign_file(4, RtString(path(name).c_str()));
+        reset_file(4);
+    };
+    const ReadCodeCase cases[] = {
+        {"no name", [] { assign_file(4, RtString("")), reset_file(4); }, 102},
+        {"missing file", [&] { open("missing.txt"); }, 2},
+        {"missing folder", [&] { open("nowhere\\r.txt"); }, 2},
+        {"a folder", [&] { open("."); }, 5},
+        {"read after a failed reset", [&] { open("missing.txt"), read_line(4); }, 104},
+        {"never opened", [] { read_line(4); }, 104},
+        {"open for writing", [&] { open("w.txt"), rewrite_file(4), end_of_file(4); }, 104},
+        {"closed", [&] { open("r.txt"), close_file(4), read_line(4); }, 104},
+        {"print to a reading channel", [&] { open("r.txt"), print_to_file(4, RtString("x"), 2, 1); }, 103},
+    };
+    for (const ReadCodeCase& c : cases) {
+        SCOPED_TRACE(c.what);
+        close_all_channels();
+        io_result = 55;
+        c.operation();
+        EXPECT_EQ(io_result, c.io);
+    }
+    EXPECT_EQ(read_file_bytes(path("r.txt")), "line\r\n") << "a reading channel writes nothing";
+    EXPECT_TRUE(reports_.reports().empty()) << "reading failures are silent";
+}
+
 TEST_F(FileAccess, AssignOnAnOpenChannelKeepsWritingTheOldFile) {
     std::string first = path("first.txt");
     std::string second = path("second.txt");
@@ -209,6 +294,9 @@ TEST_F(FileAccess, ChannelNumbersOutsideOneToNinetyNineAreError210) {
         {"close_file", [](int32_t n) { close_file(n); }},
         {"release_channel", [](int32_t n) { release_channel(n); }},
         {"erase_file", [](int32_t n) { erase_file(n); }},
+        {"reset_file", [](int32_t n) { reset_file(n); }},
+        {"read_line", [](int32_t n) { EXPECT_STREQ(read_line(n).c_str(), ""); }},
+        {"end_of_file", [](int32_t n) { EXPECT_EQ(end_of_file(n), 1); }},
     };
     for (const auto& [name, operation] : operations) {
         for (int32_t n : {0, 100, -1, 1000}) {

@@ -8,9 +8,11 @@
 #include <memory>
 #include <random>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "runtime/core/errors.h"
+#include "runtime/values/regex_dialect.h"
 #include "runtime/settings/switch_vars.h"
 
 namespace {
@@ -385,6 +387,22 @@ TEST_F(StringFunctions, RegexSwitchOnAtAnyNonZeroValue) {
     }
     EXPECT_EQ(bytes(grown), expected + "z");
     expect_terminated(grown);
+    EXPECT_TRUE(g_reports.empty());
+}
+
+// The code regex_compile_error gives, and string_replace gives its source back exactly then.
+TEST_F(StringFunctions, RegexCompileErrorNamesWhyTheSourceComesBack) {
+    const std::pair<const char*, int32_t> rows[] = {
+        {"a~.b", 0}, {"a\\.b", 0}, {"[]a]", 0}, {"a{,3}", 0},   {"", 1003},       {"(a", 103},
+        {"a)", 104}, {"a**", 107}, {"*a", 115}, {"[z-a]", 109}, {"~x{141}", 112}, {"(?q)", 127},
+    };
+    g_switches.regex = 1;
+    for (const auto& [pattern, code] : rows) {
+        SCOPED_TRACE(pattern);
+        EXPECT_EQ(regex_compile_error(RtString(pattern)), code);
+        const RtString source("a.b a\\.b a{,3}");
+        EXPECT_EQ(bytes(string_replace(source, RtString(pattern), RtString("<>"))) == bytes(source), code != 0);
+    }
     EXPECT_TRUE(g_reports.empty());
 }
 

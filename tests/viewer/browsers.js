@@ -30,6 +30,22 @@ function recordTitles() {
     });
 }
 
+// Records each picture element the viewer gives an address (window.__images), and the address. Runs in the page.
+function recordPictureAddresses() {
+    const images = window.__images = [];
+    const sources = window.__sources = [];
+    const src = Object.getOwnPropertyDescriptor(HTMLImageElement.prototype, 'src');
+    Object.defineProperty(HTMLImageElement.prototype, 'src', {
+        configurable: true,
+        get: src.get,
+        set(value) {
+            images.push(this);
+            sources.push(String(value));
+            src.set.call(this, value);
+        },
+    });
+}
+
 // What the user sees: title, position, file name, the picture shown, the note, a message. Runs in the page.
 function seen() {
     const show = document.getElementById('pll-show');
@@ -162,4 +178,6 @@ async function launchFirefox(fileAccess) {
 
 const LAUNCH = {chromium: launchChromium, firefox: launchFirefox};
 
-module.exports = {VIEW, LAUNCH, recordTitles, seen, pictureIs, pictureAt, launchChromium, launchFirefox};
+module.exports = {
+    VIEW, LAUNCH, recordTitles, recordPictureAddresses, seen, pictureIs, pictureAt, launchChromium, launchFirefox,
+};

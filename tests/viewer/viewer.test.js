@@ -7,7 +7,8 @@ const {describe, it, before, after} = require('node:test');
 const assert = require('node:assert/strict');
 const fs = require('fs');
 const path = require('path');
-const {VIEW, recordTitles, seen: seenInPage, pictureIs, pictureAt, launchChromium} = require('./browsers');
+const {VIEW, recordTitles, recordPictureAddresses, seen: seenInPage, pictureIs, pictureAt, launchChromium} =
+    require('./browsers');
 const pictures = require('./pictures');
 const {codePath, cp1252, writeGallery, removeGallery} = require('./gallery');
 
@@ -381,18 +382,7 @@ describe('viewer with pictures that fail and feeds without pictures', {timeout: 
         const row = gallery(files);
         const page = await browser.context.newPage();
         // Every picture element the viewer gives an address, to count the loads still running.
-        await page.addInitScript(() => {
-            const images = window.__images = [];
-            const src = Object.getOwnPropertyDescriptor(HTMLImageElement.prototype, 'src');
-            Object.defineProperty(HTMLImageElement.prototype, 'src', {
-                configurable: true,
-                get: src.get,
-                set(value) {
-                    images.push(this);
-                    src.set.call(this, value);
-                },
-            });
-        });
+        await page.addInitScript(recordPictureAddresses);
         await page.goto(row.pageUrl);
         await waitForPicture(page, row, 1);
         // The repeats of a held key come faster than any picture loads.

@@ -1,5 +1,7 @@
 #include "runtime/windows/text_output.h"
 
+#include <atomic>
+
 #include "runtime/core/core_state.h"
 #include "runtime/core/errors.h"
 #include "runtime/core/external.h"
@@ -24,12 +26,58 @@ void warn_if_negative(int32_t x, int32_t y) {
     }
 }
 
-void prepare_dc(HDC dc) {
-    SelectObject(dc, g_windows.font);
-    SetBkMode(dc, OPAQUE);
-    SetTextAlign(dc, 0);
-    SetTextColor(dc, kPalette[g_windows.text_colour & 15]);
-    SetBkColor(dc, kPalette[g_windows.background_colour & 15]);
+// The attributes print_text sets on a DC, and what they were before: a print leaves the DC as it
+// found it. Putting back only what differs costs a few calls less than SaveDC and RestoreDC, and
+// none at all in the usual case where the DC keeps the runtime's settings between prints.
+struct DcAttributes {
+    HGDIOBJ font;
+    int background_mode;
+    UINT align;
+    COLORREF text_colour;
+    COLORREF background_colour;
+};
+
+// Selecting a font is the one costly call among them; it is skipped when the font is in already.
+DcAttributes prepare_dc(HDC dc) {
+    HGDIOBJ font = GetCurrentObject(dc, OBJ_FONT);
+    if (font != g_windows.font) {
+        SelectObject(dc, g_windows.font);
+    }
+    return {font, SetBkMode(dc, OPAQUE), SetTextAlign(dc, 0), SetTextColor(dc, kPalette[g_windows.text_colour & 15]),
+            SetBkColor(dc, kPalette[g_windows.background_colour & 15])};
+}
+
+void restore_dc(HDC dc, const DcAttributes& before) {
+    if (before.font != g_windows.font) {
+        SelectObject(dc, before.font);
+    }
+    if (before.background_mode != OPAQUE) {
+        SetBkMode(dc, before.background_mode);
+    }
+    if (before.align != 0) {
+        SetTextAlign(dc, before.align);
+    }
+    if (before.text_colour != kPalette[g_windows.text_colour & 15]) {
+        SetTextColor(dc, before.text_colour);
+    }
+    if (before.background_colour != kPalette[g_windows.background_colour & 15]) {
+        SetBkColor(dc, before.background_colour);
+    }
+}
+
+// Whether the text window has child windows. The window manager is asked again only after a child
+// was created or destroyed (the text window counts WM_PARENTNOTIFY): under Wine GetWindow is a
+// round trip to the window server that cost more than drawing the line. The count is read before
+// asking, so a child made meanwhile is asked about at the next scroll.
+bool text_window_has_children() {
+    static std::atomic<LONG> asked_at{-1};
+    static std::atomic<bool> answer{false};
+    LONG changes = g_windows.child_changes;
+    if (asked_at.load() != changes) {
+        answer = GetWindow(g_core.text_window, GW_CHILD) != nullptr;
+        asked_at = changes;
+    }
+    return answer;
 }
 
 // The rectangle that scrolling moves: the client area as stored, or as the window has it now when
@@ -48,7 +96,7 @@ RECT scroll_area() {
 // come from the backing bitmap anyway: a window without children needs no scroll). Outside the
 // lock: moving the children of another thread's window waits for that thread.
 void scroll_children_up(const RECT& area) {
-    if (GetWindow(g_core.text_window, GW_CHILD) == nullptr) {
+    if (!text_window_has_children()) {
         return;
     }
     wait_if_paused();
@@ -59,9 +107,9 @@ void scroll_children_up(const RECT& area) {
                    SW_SCROLLCHILDREN);
 }
 
-// Scrolls the backing bitmap up one line in itself, blanks the cursor's line from the cursor on and
-// paints the window from it. The backing bitmap is the one whole copy of the text: the window holds
-// none of it while minimised and only part of it while shrunk or off the screen. Under the lock.
+// Scrolls the backing bitmap up one line in itself and blanks the cursor's line from the cursor
+// on. The backing bitmap is the one whole copy of the text: the window holds none of it while
+// minimised and only part of it while shrunk or off the screen. Under the lock.
 void scroll_backing_up(const RECT& area, int32_t columns) {
     HDC memory_dc = g_windows.memory_dc;
     int line_height = g_windows.line_height;
@@ -75,7 +123,6 @@ void scroll_backing_up(const RECT& area, int32_t columns) {
     int y = g_windows.cursor_row * line_height;
     RECT blanks = {x, y, x + (columns + 1) * g_windows.char_width, y + line_height};
     ExtTextOutA(memory_dc, 0, 0, ETO_OPAQUE, &blanks, nullptr, 0, nullptr);
-    BitBlt(g_windows.window_dc, 0, 0, area.right, area.bottom, memory_dc, 0, 0, SRCCOPY);
 }
 
 // Prints count bytes of text at the cursor as one line: the space of end mode 0, the scroll at the
@@ -95,19 +142,23 @@ void print_piece(const char* text, int32_t count, int32_t end_mode, bool wrapped
     enter_drawing();
     HDC window_dc = g_windows.window_dc;
     HDC memory_dc = g_windows.memory_dc;
-    int window_state = SaveDC(window_dc);
-    int memory_state = SaveDC(memory_dc);
-    prepare_dc(window_dc);
-    prepare_dc(memory_dc);
+    DcAttributes window_before = prepare_dc(window_dc);
+    DcAttributes memory_before = prepare_dc(memory_dc);
     if (scroll) {
         scroll_backing_up(area, columns);
     }
     int x = g_windows.cursor_column * g_windows.char_width;
     int y = g_windows.cursor_row * g_windows.line_height;
-    TextOutA(window_dc, x, y, piece.data, piece.length);
     TextOutA(memory_dc, x, y, piece.data, piece.length);
-    RestoreDC(window_dc, window_state);
-    RestoreDC(memory_dc, memory_state);
+    // After a scroll the whole area is painted from the backing bitmap, the new line with it;
+    // otherwise the line is drawn on the window as on the bitmap.
+    if (scroll) {
+        BitBlt(window_dc, 0, 0, area.right, area.bottom, memory_dc, 0, 0, SRCCOPY);
+    } else {
+        TextOutA(window_dc, x, y, piece.data, piece.length);
+    }
+    restore_dc(window_dc, window_before);
+    restore_dc(memory_dc, memory_before);
     leave_drawing();
     if (end_mode == kPrintNewLine || wrapped) {
         g_windows.cursor_column = 0;

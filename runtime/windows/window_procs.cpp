@@ -332,6 +332,9 @@ bool record_mapped_input(UINT message, WPARAM wparam, LPARAM lparam) {
 LRESULT CALLBACK text_window_proc(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
     store_current_event(message, window, wparam, lparam);
     track_size_move(window, message, lparam);
+    if (message == WM_PARENTNOTIFY && (LOWORD(wparam) == WM_CREATE || LOWORD(wparam) == WM_DESTROY)) {
+        InterlockedIncrement(&g_windows.child_changes);
+    }
     switch (message) {
         case WM_CREATE:
             on_create(window);

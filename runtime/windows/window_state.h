@@ -94,6 +94,9 @@ struct RtWindowState {
     int32_t text_colour = 0;  // palette indices
     int32_t background_colour = 15;
     ///@}
+    /// How many children of the text window were created or destroyed so far (counted on
+    /// WM_PARENTNOTIFY): printing asks the window manager about children only when it changed.
+    volatile LONG child_changes = 0;
 
     // Behaviour flags of the text window and of "DIALOG" windows.
     /// Non-zero: closing the text window first asks confirm_question in a Yes/No box captioned

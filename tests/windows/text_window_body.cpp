@@ -160,6 +160,19 @@ void scenario_scroll() {
     body_printf("row_kept=%d", g_windows.cursor_row == row ? 1 : 0);
     body_printf("backing_follows=%d",
                 grab(g_windows.memory_dc, 0, 0, 8 * cw(), row * lh()) == window_cells(0, 0, 8, row));
+    // A child made after a scroll without children moves up with the text at the next scroll; a
+    // print leaves the DC's own settings as it found them.
+    ControlRecord child = {2, WS_CHILD | WS_VISIBLE, 0, "STATIC", "", 0, 3 * lh(), cw(), lh(), g_core.text_window,
+                           7, g_core.instance, nullptr};
+    post_request(kReqCreateControl, &child);
+    SetTextColor(g_windows.window_dc, RGB(1, 2, 3));
+    SetBkMode(g_windows.window_dc, TRANSPARENT);
+    print("more", kPrintNewLine);
+    POINT top = {0, 0};
+    MapWindowPoints(child.result, g_core.text_window, &top, 1);
+    body_printf("child_moved=%d", top.y == 2 * lh() ? 1 : 0);
+    body_printf("dc_kept=%d", GetTextColor(g_windows.window_dc) == RGB(1, 2, 3) &&
+                                  GetBkMode(g_windows.window_dc) == TRANSPARENT);
 }
 
 // Another top-level window is put over the text window and taken away again. Wine keeps a covered

@@ -55,7 +55,8 @@ TEST(TextWindow, PrintedTextMatchesTheSameTextDrawnIntoABitmap) {
 
 TEST(TextWindow, PrintingOnTheSecondToLastLineScrollsOneLine) {
     ProcessResult r = run_body("scroll");
-    expect_values(r, {{"moved_up", "1"}, {"last_line", "1"}, {"row_kept", "1"}, {"backing_follows", "1"}});
+    expect_values(r, {{"moved_up", "1"}, {"last_line", "1"}, {"row_kept", "1"}, {"backing_follows", "1"},
+                      {"child_moved", "1"}, {"dc_kept", "1"}});
 }
 
 TEST(TextWindow, UncoveredWindowIsRepaintedFromTheBackingBitmapOrFlaggedWithAutopaintZero) {

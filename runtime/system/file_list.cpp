@@ -46,26 +46,38 @@ std::wstring widen(const RtString& text) {
 
 // The name in the code page with no best-fit look-alikes; false when that is not the name exactly (a
 // character became "?", or the code page gives another name back).
-bool to_code_page(const wchar_t* name, RtString* out) {
-    size_t length = wcslen(name);
-    std::string bytes(length, '\0');
-    bool exact = true;
-    for (size_t i = 0; i < length && exact; ++i) {
-        exact = name[i] < 0x80;
-        bytes[i] = static_cast<char>(name[i]);
+bool to_code_page(const wchar_t* name, size_t length, RtString* out) {
+    size_t ascii = 0;
+    while (ascii < length && name[ascii] < 0x80) {
+        ++ascii;
     }
-    bool ascii = exact;
-    if (!ascii) {
-        int size = WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, name, static_cast<int>(length), nullptr, 0,
-                                       nullptr, nullptr);
-        bytes.assign(static_cast<size_t>(size > 0 ? size : 0), '\0');
-        BOOL replaced = FALSE;
-        WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, name, static_cast<int>(length), &bytes[0], size, nullptr,
-                            &replaced);
-        exact = !replaced;
+    if (ascii == length) {
+        // The usual name: its bytes straight into the string's one buffer.
+        char* bytes = rt_alloc(length + 2);
+        for (size_t i = 0; i < length; ++i) {
+            bytes[i] = static_cast<char>(name[i]);
+        }
+        out->adopt(bytes, static_cast<int32_t>(length));
+        return true;
     }
+    int size = WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, name, static_cast<int>(length), nullptr, 0, nullptr,
+                                   nullptr);
+    std::string bytes(static_cast<size_t>(size > 0 ? size : 0), '\0');
+    BOOL replaced = FALSE;
+    WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, name, static_cast<int>(length), &bytes[0], size, nullptr,
+                        &replaced);
     out->assign_range(bytes.data(), 0, static_cast<int32_t>(bytes.size()));
-    return ascii || (exact && widen(*out) == std::wstring(name, length));
+    return !replaced && widen(*out) == std::wstring(name, length);
+}
+
+// listed_name of a name and short name given with their lengths.
+RtString code_page_name(const wchar_t* name, size_t length, const wchar_t* short_name, size_t short_length) {
+    RtString listed;
+    if (to_code_page(name, length, &listed) || short_length == 0) {
+        return listed;
+    }
+    to_code_page(short_name, short_length, &listed);
+    return listed;
 }
 
 // parent + "\\" + name with one backslash between; parent + "\\" for an empty name.
@@ -94,6 +106,7 @@ struct FolderSearch {
     std::deque<Folder> folders;  // in depth-first pre-order
     std::set<FolderId> visited;
     bool tracking = false;
+    std::vector<char> listing;  // read buffer for the folders' entries
 };
 
 struct Subfolder {
@@ -101,10 +114,6 @@ struct Subfolder {
     RtString listed;
     bool is_link;
 };
-
-bool is_dot_entry(const wchar_t* name) {
-    return name[0] == L'.' && (name[1] == 0 || (name[1] == L'.' && name[2] == 0));
-}
 
 // False when the folder's identity cannot be read; it is then not tracked.
 bool id_of(HANDLE folder, FolderId* id) {
@@ -128,10 +137,19 @@ bool folder_id(const std::wstring& path, FolderId* id) {
 }
 
 // Opens the folder as making it current would (traverse access, shared for reading and writing),
-// so that the search leaves out exactly the folders that could not be made current.
-HANDLE enter_folder(const std::wstring& path) {
-    return CreateFileW(path.c_str(), FILE_TRAVERSE | SYNCHRONIZE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                       OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+// so that the search leaves out exactly the folders that could not be made current. The search
+// lists the folder through the same handle, so it asks for listing too where it may: a folder that
+// can be entered but not listed gives neither files nor subfolders either way.
+HANDLE enter_folder(const std::wstring& path, bool* can_list) {
+    const DWORD share = FILE_SHARE_READ | FILE_SHARE_WRITE;
+    HANDLE folder = CreateFileW(path.c_str(), FILE_TRAVERSE | FILE_LIST_DIRECTORY | SYNCHRONIZE, share, nullptr,
+                                OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    *can_list = folder != INVALID_HANDLE_VALUE;
+    if (folder == INVALID_HANDLE_VALUE && GetLastError() == ERROR_ACCESS_DENIED) {
+        folder = CreateFileW(path.c_str(), FILE_TRAVERSE | SYNCHRONIZE, share, nullptr, OPEN_EXISTING,
+                             FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    }
+    return folder;
 }
 
 // The full path, single-separated, as the platform makes it; "" when it cannot.
@@ -175,6 +193,51 @@ bool seen_before(FolderSearch& search, HANDLE folder) {
     return id_of(folder, &id) && !search.visited.insert(id).second;
 }
 
+void add_subfolder(const wchar_t* name, size_t length, const wchar_t* short_name, size_t short_length,
+                   DWORD attributes, std::vector<Subfolder>& out) {
+    bool dot = length > 0 && length <= 2 && name[0] == L'.' && (length == 1 || name[1] == L'.');
+    if ((attributes & FILE_ATTRIBUTE_DIRECTORY) == 0 || dot) {
+        return;
+    }
+    bool link = (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
+    out.push_back({std::wstring(name, length), code_page_name(name, length, short_name, short_length), link});
+}
+
+// The subfolders of an open folder, read through its handle in the order the platform lists them
+// (the order of a search for "*.*" in it), without opening the folder a second time. False when
+// the handle cannot be read this way; nothing is added then.
+bool list_subfolders(HANDLE folder, std::vector<char>& buffer, std::vector<Subfolder>& out) {
+    buffer.resize(64 * 1024);
+    bool any = false;
+    while (GetFileInformationByHandleEx(folder, FileIdBothDirectoryInfo, buffer.data(),
+                                        static_cast<DWORD>(buffer.size()))) {
+        any = true;
+        for (const char* at = buffer.data();;) {
+            const auto* entry = reinterpret_cast<const FILE_ID_BOTH_DIR_INFO*>(at);
+            add_subfolder(entry->FileName, entry->FileNameLength / sizeof(wchar_t), entry->ShortName,
+                          static_cast<size_t>(entry->ShortNameLength) / sizeof(wchar_t), entry->FileAttributes, out);
+            if (entry->NextEntryOffset == 0) {
+                break;
+            }
+            at += entry->NextEntryOffset;
+        }
+    }
+    return any || GetLastError() == ERROR_NO_MORE_FILES;
+}
+
+void find_subfolders(const std::wstring& folder, std::vector<Subfolder>& out) {
+    WIN32_FIND_DATAW found;
+    HANDLE listing = FindFirstFileW(lookup_path(join_wide(folder, L"*.*")).c_str(), &found);
+    if (listing == INVALID_HANDLE_VALUE) {
+        return;
+    }
+    do {
+        add_subfolder(found.cFileName, wcslen(found.cFileName), found.cAlternateFileName,
+                      wcslen(found.cAlternateFileName), found.dwFileAttributes, out);
+    } while (FindNextFileW(listing, &found));
+    FindClose(listing);
+}
+
 // Appends parent\name and, depth first, every folder below it to the search's folder list.
 // Subfolders are listed completely before the first is entered. A folder that could not be made
 // current, whose path is too long, or that was visited already (a link or junction back up the
@@ -184,32 +247,25 @@ void collect_directories(FolderSearch& search, const Folder& parent, const Subfo
     if (!folder_path_fits(folder.path)) {
         return;
     }
-    HANDLE entered = enter_folder(folder.path);
+    bool can_list = false;
+    HANDLE entered = enter_folder(folder.path, &can_list);
     if (entered == INVALID_HANDLE_VALUE) {
         return;
     }
     if (name.is_link && !search.tracking) {
         start_tracking(search);
     }
-    bool visited = search.tracking && seen_before(search, entered);
-    CloseHandle(entered);
-    if (visited) {
+    if (search.tracking && seen_before(search, entered)) {
+        CloseHandle(entered);
         return;
     }
     search.folders.push_back(folder);
 
     std::vector<Subfolder> subfolders;
-    WIN32_FIND_DATAW found;
-    HANDLE listing = FindFirstFileW(lookup_path(join_wide(folder.path, L"*.*")).c_str(), &found);
-    if (listing != INVALID_HANDLE_VALUE) {
-        do {
-            if ((found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0 && !is_dot_entry(found.cFileName)) {
-                bool link = (found.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
-                subfolders.push_back({found.cFileName, listed_name(found.cFileName, found.cAlternateFileName), link});
-            }
-        } while (FindNextFileW(listing, &found));
-        FindClose(listing);
+    if (!can_list || !list_subfolders(entered, search.listing, subfolders)) {
+        find_subfolders(folder.path, subfolders);
     }
+    CloseHandle(entered);
     for (const Subfolder& subfolder : subfolders) {
         collect_directories(search, folder, subfolder);
     }
@@ -301,7 +357,8 @@ void search_all_folders(const RtString& pattern) {
         std::wstring lookup = pattern_in(folder.path, wide_pattern);
         if (!plain) {
             // A folder gone since it was listed must not get the files its pattern names elsewhere.
-            HANDLE entered = enter_folder(folder.path);
+            bool can_list = false;
+            HANDLE entered = enter_folder(folder.path, &can_list);
             if (entered == INVALID_HANDLE_VALUE) {
                 continue;
             }
@@ -337,12 +394,7 @@ void fill_through_main_thread(HWND control, UINT message) {
 }  // namespace
 
 RtString listed_name(const wchar_t* name, const wchar_t* short_name) {
-    RtString listed;
-    if (to_code_page(name, &listed) || short_name == nullptr || short_name[0] == 0) {
-        return listed;
-    }
-    to_code_page(short_name, &listed);
-    return listed;
+    return code_page_name(name, wcslen(name), short_name, short_name != nullptr ? wcslen(short_name) : 0);
 }
 
 void init_file_search() {

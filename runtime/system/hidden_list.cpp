@@ -78,16 +78,28 @@ std::vector<RtString> split_columns(const RtString& text, const RtString& separa
     }
 }
 
-// Collapsing every "\\" would turn the "\\server\share" of a network folder into a path on the
-// current drive, so the two leading backslashes of such a path are kept apart.
+// prefix + "\" + name with each "\\" made one backslash, left to right and not overlapping, in one
+// pass into one buffer. Collapsing every "\\" would turn the "\\server\share" of a network folder
+// into a path on the current drive, so the two leading backslashes of such a path are kept apart.
+// The bytes are taken literally, whatever the string switches say.
 RtString join_path(const RtString& prefix, const RtString& name) {
-    static const RtString kDouble("\\\\");
-    static const RtString kSingle("\\");
-    RtString path = concat(concat(prefix, "\\"), name);
-    bool network = path.length > 2 && path.data[0] == '\\' && path.data[1] == '\\' && path.data[2] != '\\';
-    if (!network) {
-        return string_replace(path, kDouble, kSingle);
+    const size_t left = static_cast<size_t>(prefix.length);
+    const size_t total = left + 1 + static_cast<size_t>(name.length);
+    auto at = [&](size_t i) { return i < left ? prefix.data[i] : i == left ? '\\' : name.data[i - left - 1]; };
+    char* out = rt_alloc(total + 2);
+    size_t i = 0;
+    size_t n = 0;
+    if (total > 2 && at(0) == '\\' && at(1) == '\\' && at(2) != '\\') {
+        out[n++] = '\\';
+        out[n++] = '\\';
+        i = 2;
     }
-    RtString rest(path.c_str(), 2, path.length - 2);
-    return concat(kDouble, string_replace(rest, kDouble, kSingle));
+    while (i < total) {
+        char c = at(i);
+        out[n++] = c;
+        i += c == '\\' && i + 1 < total && at(i + 1) == '\\' ? 2 : 1;
+    }
+    RtString path;
+    path.adopt(out, static_cast<int32_t>(n));
+    return path;
 }

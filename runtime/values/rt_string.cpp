@@ -29,11 +29,14 @@ size_t checked_length(size_t a, size_t b) {
     return a + b;
 }
 
-// A fresh empty buffer: the terminator and the spare byte.
-char* empty_buffer() {
-    char* buffer = rt_alloc(2);
-    buffer[0] = 0;
-    buffer[1] = 0;
+// A fresh buffer holding count bytes of source, the terminator and the spare byte.
+char* copy_buffer(const char* source, int32_t count) {
+    char* buffer = rt_alloc(static_cast<size_t>(count) + 2);
+    if (count > 0) {
+        std::memcpy(buffer, source, static_cast<size_t>(count));
+    }
+    buffer[count] = 0;
+    buffer[count + 1] = 0;
     return buffer;
 }
 
@@ -65,19 +68,16 @@ void rt_set_out_of_memory_handler(RtOutOfMemoryHandler handler) {
     g_out_of_memory = handler != nullptr ? handler : default_out_of_memory;
 }
 
-RtString::RtString() : length(0), data(empty_buffer()) {}
+// Each constructor allocates its buffer once, at the size the text needs.
+RtString::RtString() : length(0), data(copy_buffer(nullptr, 0)) {}
 
-RtString::RtString(const char* text) : RtString() {
-    assign_cstring(text);
-}
+RtString::RtString(const char* text)
+    : RtString(text, 0, static_cast<int32_t>(checked_length(text != nullptr ? std::strlen(text) : 0, 0))) {}
 
-RtString::RtString(const char* source, int32_t offset, int32_t count) : RtString() {
-    assign_range(source, offset, count);
-}
+RtString::RtString(const char* source, int32_t offset, int32_t count)
+    : length(count < 1 || source == nullptr ? 0 : count), data(copy_buffer(length > 0 ? source + offset : nullptr, length)) {}
 
-RtString::RtString(const RtString& other) : RtString() {
-    assign(other);
-}
+RtString::RtString(const RtString& other) : RtString(other.data, 0, other.length) {}
 
 RtString& RtString::operator=(const RtString& other) {
     return assign(other);
@@ -173,7 +173,7 @@ RtString& RtString::append_char(char c) {
 }
 
 RtString& RtString::clear() {
-    replace_buffer(empty_buffer(), 0);
+    replace_buffer(copy_buffer(nullptr, 0), 0);
     return *this;
 }
 

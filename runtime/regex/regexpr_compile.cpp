@@ -443,8 +443,9 @@ class Parser {
                 ++cur_;
                 return node((mods_ & kModM) && line_sep_defined_ ? kLineEnd : kInputEnd);
             case '.':
+                // Both kinds always take one byte: repeated, they are the operand of one node.
                 ++cur_;
-                *flagp = kHasWidth | ((mods_ & kModS) ? kSimple : 0);
+                *flagp = kHasWidth | kSimple;
                 return node((mods_ & kModS) ? kAny : kAnyButLineSep);
             case '[':
                 ++cur_;
@@ -905,6 +906,123 @@ void first_chars(const uint8_t* prog, int32_t size, uint8_t* set, const uint8_t*
     }
 }
 
+// The width of every match of the node sequence from p up to `stop`, or -1 when matches can differ
+// in width or the sequence holds a group other than `group`, a repetition of unknown count, a loop
+// or a back-reference.
+int32_t sequence_width(const uint8_t* prog, int32_t p, int32_t stop, int group) {
+    int32_t width = 0;
+    while (p != stop) {
+        if (p == 0)
+            return -1;
+        uint8_t k = prog[p];
+        const uint8_t* op = prog + p + kNodeHeader;
+        int32_t next = next_node(prog, p);
+        switch (k) {
+            case kExactly:
+            case kExactlyCi:
+                width += static_cast<int32_t>(std::strlen(reinterpret_cast<const char*>(op)));
+                break;
+            case kAny:
+            case kAnyButLineSep:
+            case kDigit:
+            case kNotDigit:
+            case kAnyOf3:
+            case kNoneOf3:
+            case kAnyOfSet:
+                ++width;
+                break;
+            case kInputStart:
+            case kInputEnd:
+            case kLineStart:
+            case kLineEnd:
+            case kWordBoundary:
+            case kNotWordBoundary:
+            case kComment:
+            case kNothing:
+                break;
+            case kBraces:
+            case kBracesLazy: {
+                uint8_t operand = prog[p + kNodeHeader + 8];
+                if (read32(op) != read32(op + 4) || operand == kBackref || operand == kBackrefCi)
+                    return -1;
+                width += read32(op);
+                break;
+            }
+            case kBranch: {
+                if (prog[next] != kBranch) {
+                    next = p + kNodeHeader;  // a single alternative: its operand
+                    break;
+                }
+                // Every alternative of the run ends where the run does.
+                int32_t last = p;
+                while (prog[next_node(prog, last)] == kBranch)
+                    last = next_node(prog, last);
+                int32_t join = next_node(prog, last);
+                int32_t alt_width = -1;
+                for (int32_t b = p; b != join; b = next_node(prog, b)) {
+                    int32_t w = sequence_width(prog, b + kNodeHeader, join, group);
+                    if (w < 0 || (alt_width >= 0 && w != alt_width))
+                        return -1;
+                    alt_width = w;
+                }
+                width += alt_width;
+                next = join;
+                break;
+            }
+            default:
+                if ((k >= kOpen && k < kOpen + kGroups && k - kOpen == group) ||
+                    (k >= kClose && k < kClose + kGroups && k - kClose == group))
+                    break;
+                return -1;
+        }
+        if (width > (1 << 24))
+            return -1;
+        p = next;
+    }
+    return width;
+}
+
+// The bytes of the node at p, operand included (a repetition's operand node follows it).
+int32_t node_size(const uint8_t* prog, int32_t p) {
+    const uint8_t* op = prog + p + kNodeHeader;
+    switch (prog[p]) {
+        case kExactly:
+        case kExactlyCi:
+            return kNodeHeader + static_cast<int32_t>(std::strlen(reinterpret_cast<const char*>(op))) + 1;
+        case kBraces:
+        case kBracesLazy:
+            return kNodeHeader + 8;
+        case kLoop:
+        case kLoopLazy:
+            return kNodeHeader + 12;
+        case kAnyOf3:
+        case kNoneOf3:
+            return kNodeHeader + 3;
+        case kAnyOfSet:
+            return kNodeHeader + 32;
+        case kBackref:
+        case kBackrefCi:
+            return kNodeHeader + 1;
+        default:
+            return kNodeHeader;
+    }
+}
+
+// The loops whose body matches one width above 0 and sets no group but the one it is, by node.
+std::vector<std::pair<int32_t, int32_t>> fixed_width_loops(const uint8_t* prog, int32_t size) {
+    std::vector<std::pair<int32_t, int32_t>> loops;
+    for (int32_t p = 1; p < size; p += node_size(prog, p)) {
+        if (prog[p] != kLoop && prog[p] != kLoopLazy)
+            continue;
+        int32_t body = p + read32(prog + p + kNodeHeader + 8);
+        int group = prog[body] >= kOpen && prog[body] < kOpen + kGroups ? prog[body] - kOpen : -1;
+        int32_t width = sequence_width(prog, body, p, group);
+        if (width > 0)
+            loops.emplace_back(p, width);
+    }
+    return loops;
+}
+
 }  // namespace
 
 CRegExpr::CRegExpr() {
@@ -983,17 +1101,28 @@ void CRegExpr::compute_search_aids() {
     first_next_[0] = first_next_[1] = -1;
     line_anchored_ = false;
     first_chars(program_, program_size_, first_set_, line_sep_set_);
+    loop_widths_ = fixed_width_loops(program_, program_size_);
+    // The members counted, the lowest two kept; the table only where the search scans with it.
     first_count_ = 0;
     first_a_ = first_b_ = 0;
-    for (int c = 255; c >= 0; --c) {
-        if (!has_bit(first_set_, static_cast<unsigned>(c)))
-            continue;
-        ++first_count_;
-        first_b_ = first_a_;
-        first_a_ = static_cast<uint8_t>(c);
+    for (int byte = 0; byte < 32; ++byte) {
+        for (unsigned bits = first_set_[byte]; bits != 0; bits &= bits - 1) {
+            int c = byte * 8;
+            for (unsigned low = bits & (0u - bits); low > 1; low >>= 1)
+                ++c;
+            if (first_count_ == 0)
+                first_a_ = static_cast<uint8_t>(c);
+            else if (first_count_ == 1)
+                first_b_ = static_cast<uint8_t>(c);
+            ++first_count_;
+        }
     }
     if (first_count_ == 1)
         first_b_ = first_a_;
+    if (first_count_ > 2 || has_bit(first_set_, 0)) {
+        for (int c = 0; c < 256; ++c)
+            first_table_[c] = has_bit(first_set_, static_cast<unsigned>(c));
+    }
     if (program_[next_node(program_, 1)] != kEnd)
         return;
     int32_t scan = 1 + kNodeHeader;
@@ -1161,29 +1290,23 @@ std::string CRegExpr::dump() {
         } else {
             out += name != nullptr ? name : "?";
         }
-        int32_t size = kNodeHeader;
         switch (k) {
             case kExactly:
-            case kExactlyCi: {
+            case kExactlyCi:
                 out += " \"";
-                int32_t n = 0;
-                for (; op[n] != 0; ++n)
+                for (int32_t n = 0; op[n] != 0; ++n)
                     append_byte(out, op[n]);
                 out += '"';
-                size += n + 1;
                 break;
-            }
             case kBraces:
             case kBracesLazy:
                 std::snprintf(buf, sizeof buf, " %d,%d", read32(op), read32(op + 4));
                 out += buf;
-                size += 8;
                 break;
             case kLoop:
             case kLoopLazy:
                 std::snprintf(buf, sizeof buf, " %d,%d body %d", read32(op), read32(op + 4), p + read32(op + 8));
                 out += buf;
-                size += 12;
                 break;
             case kAnyOf3:
             case kNoneOf3:
@@ -1191,19 +1314,16 @@ std::string CRegExpr::dump() {
                 for (int i = 0; i < 3; ++i)
                     append_byte(out, op[i]);
                 out += ']';
-                size += 3;
                 break;
             case kAnyOfSet:
                 out += " [";
                 append_set(out, op);
                 out += ']';
-                size += 32;
                 break;
             case kBackref:
             case kBackrefCi:
                 std::snprintf(buf, sizeof buf, " %d", op[0]);
                 out += buf;
-                size += 1;
                 break;
             default:
                 break;
@@ -1213,7 +1333,7 @@ std::string CRegExpr::dump() {
             out += buf;
         }
         out += '\n';
-        p += size;
+        p += node_size(program_, p);
     }
     if (start_char_ != 0) {
         out += "start ";

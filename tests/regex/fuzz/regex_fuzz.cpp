@@ -6,9 +6,10 @@
 // explicit offsets. replace_all must equal PCRE2's, with the engine's default settings and remembering failed states
 // from its first step; exec at offsets drawn from the input and exec_next chains on one engine must find what PCRE2
 // finds from the same offsets. On every input (also outside the subset) remembering failed states from the first step
-// and never must give the same result where neither meets a limit; how many inputs were compared so is printed at
-// exit. Limits raise their errors instead of answering (the budget is lowered so that they come soon); a pattern that
-// runs long anyway is a finding of libFuzzer's -timeout.
+// and never must give the same result where neither meets a limit, and so must the smallest stack and failed-state
+// memory against the largest; how many inputs were compared so is printed at exit. Limits raise their errors instead
+// of answering (the budget is lowered so that they come soon), and no search may take more steps than its budget
+// without its error; a pattern that runs long anyway is a finding of libFuzzer's -timeout.
 #define PCRE2_CODE_UNIT_WIDTH 8
 #include <pcre2.h>
 
@@ -356,21 +357,34 @@ bool is_limit(int32_t code) {
     return code == regex::kErrorStepBudget || code == regex::kErrorStackFull;
 }
 
+void within_budget(const CRegExpr& engine, const std::string& pattern, const std::string& subject) {
+    if (engine.last_steps() > engine.last_budget()) {
+        std::fprintf(stderr, "%lld steps past the budget of %lld without its error\npattern  %s\nsubject  %s\n",
+                     static_cast<long long>(engine.last_steps()), static_cast<long long>(engine.last_budget()),
+                     pattern.c_str(), subject.c_str());
+        std::abort();
+    }
+}
+
 // The engine's result, or false when it raises a limit's error or a compile error (outside the
-// subset) or 1014 (too deep).
+// subset) or 1014 (too deep). With small_memo below the largest, the smallest stack too: short
+// inputs then meet a full stack that drops its oldest records, and a full failed-state memory.
 bool engine_replace(const std::string& pattern,
                     const std::string& subject,
                     const std::string& repl,
                     int64_t memo_after,
-                    std::string* out) {
+                    std::string* out,
+                    size_t small_memo = regex::kMaxMemoBytes) {
     CRegExpr engine;
     engine.set_expression(pattern.c_str());
     engine.set_memo_after(memo_after);
-    engine.set_limits(regex::kMaxStackBytes, regex::kMaxMemoBytes, kBaseSteps);
+    bool smallest = small_memo < regex::kMaxMemoBytes;
+    engine.set_limits(smallest ? 0 : regex::kMaxStackBytes, small_memo, kBaseSteps);
     RtString s(subject.data(), 0, static_cast<int32_t>(subject.size()));
     RtString r(repl.c_str());
     try {
         RtString result = engine.replace_all(s, r);
+        within_budget(engine, pattern, subject);
         out->assign(result.data, static_cast<size_t>(result.length));
         return true;
     } catch (const CRegExprException& e) {
@@ -415,6 +429,7 @@ void check_offsets(const std::string& pattern,
             bool found = false;
             try {
                 found = chain == 0 ? engine.exec(k) : engine.exec_next();
+                within_budget(engine, pattern, subject);
             } catch (const CRegExprException& e) {
                 if (!is_limit(e.code))
                     report(("run-time error " + std::to_string(e.code)).c_str(), pattern, translated, subject, "", "");
@@ -437,9 +452,11 @@ void check_offsets(const std::string& pattern,
 }
 
 size_t g_memo_compared = 0;
+size_t g_limits_compared = 0;
 
 void print_count() {
     std::fprintf(stderr, "memo on from the first step compared with memo off: %zu inputs\n", g_memo_compared);
+    std::fprintf(stderr, "smallest stack and memo compared with the largest: %zu inputs\n", g_limits_compared);
 }
 
 }  // namespace
@@ -475,6 +492,17 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         if (remembered != unremembered)
             report("memo on and off differ", pattern, "", subject, remembered, unremembered);
     }
+    // Nor may the smallest stack, whose full stack drops its oldest records and starts a try again,
+    // with a failed-state memory that soon fills, or none (short subjects only: without it every
+    // try that fills the stack runs to the budget).
+    std::string largest, smallest;
+    bool largest_ok = engine_replace(pattern, subject, "<>", -1, &largest);
+    size_t small_memo = subject.size() <= 64 && seed % 2 == 0 ? 0 : seed % 2 == 0 ? 64 << 10 : 16 << 10;
+    if (largest_ok && engine_replace(pattern, subject, "<>", -1, &smallest, small_memo)) {
+        ++g_limits_compared;
+        if (largest != smallest)
+            report("smallest and largest limits differ", pattern, "", subject, smallest, largest);
+    }
 
     std::string translated;
     bool backref = false;
@@ -483,8 +511,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (backref && subject.size() > 64)
         subject.resize(64);  // plain backtracking: keep it short
 
-    std::string ours;
-    if (!engine_replace(pattern, subject, "<>", -1, &ours))
+    std::string ours = largest;
+    if (backref && !engine_replace(pattern, subject, "<>", -1, &ours))
+        return 0;
+    if (!backref && !largest_ok)
         return 0;
 
     int err = 0;

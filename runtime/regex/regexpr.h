@@ -303,7 +303,7 @@ class CRegExpr {
     bool literal_present(int32_t from);
 
     // Expression and compiled program.
-    std::vector<char> expression_;
+    std::string expression_;
     bool has_expression_ = false;
     bool null_expression_ = false;
     bool compiled_ = false;
@@ -311,7 +311,9 @@ class CRegExpr {
     int32_t compiled_modifiers_ = 0;
     std::string line_separators_ = "\r\n";
     uint8_t line_sep_set_[32] = {};
-    uint8_t* program_ = nullptr;
+    uint8_t* program_ = nullptr;  // program_short_ for a short program
+    static constexpr int32_t kShortProgram = 256;
+    uint8_t program_short_[kShortProgram];
     int32_t program_size_ = 0;
     bool has_backref_ = false;
     bool starts_quantified_ = false;

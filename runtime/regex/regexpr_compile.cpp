@@ -12,6 +12,8 @@
 // consumes one byte or one back-reference) is a single node holding the atom as its operand;
 // other atoms get the branch loop (greedy * and +) or a counted loop (loop_entry, atom, loop).
 // Every error is raised through Parser::fail, which carries the code and the cursor position.
+#include <algorithm>
+#include <bitset>
 #include <cstdio>
 #include <cstring>
 #include <utility>
@@ -77,7 +79,23 @@ void add_list(uint8_t* set, const char* list) {
 }
 
 bool is_meta(unsigned char c) {
-    return c != 0 && std::strchr("^$.[()|?+*~{", c) != nullptr;
+    switch (c) {
+        case '^':
+        case '$':
+        case '.':
+        case '[':
+        case '(':
+        case ')':
+        case '|':
+        case '?':
+        case '+':
+        case '*':
+        case '~':
+        case '{':
+            return true;
+        default:
+            return false;
+    }
 }
 bool is_space(unsigned char c) {
     return c == ' ' || c == '\t' || c == '\r' || c == '\n';
@@ -869,15 +887,40 @@ bool mark_node(const uint8_t* prog, int32_t p, uint8_t* set, const uint8_t* sep)
 // Marks in `set` every byte that can begin a match of the program. Sequences wait on a work list
 // with the loop node that ends them (reaching it again means a loop body matched nothing); each
 // node is walked once, so the walk is linear in the program however the alternatives join again.
+// The memory of both is on the C++ stack for short programs.
 void first_chars(const uint8_t* prog, int32_t size, uint8_t* set, const uint8_t* sep) {
-    std::vector<int32_t> walked(static_cast<size_t>(size), -1);  // the stop each node was walked with
-    std::vector<std::pair<int32_t, int32_t>> work{{1, 0}};
-    while (!work.empty()) {
-        int32_t p = work.back().first;
-        int32_t stop = work.back().second;
-        work.pop_back();
-        while (p != 0 && p != stop && walked[static_cast<size_t>(p)] != stop) {
-            walked[static_cast<size_t>(p)] = stop;
+    constexpr int32_t kShort = 256;
+    int32_t walked_short[kShort];  // the stop each node was walked with
+    std::vector<int32_t> walked_long;
+    int32_t* walked = walked_short;
+    if (size > kShort) {
+        walked_long.resize(static_cast<size_t>(size));
+        walked = walked_long.data();
+    }
+    std::fill(walked, walked + size, -1);
+    struct Work {
+        int32_t p, stop;
+    };
+    Work work_short[32];
+    std::vector<Work> work_long;
+    size_t pending = 0;
+    auto add = [&](int32_t p, int32_t stop) {
+        if (pending < 32)
+            work_short[pending] = Work{p, stop};
+        else
+            work_long.push_back(Work{p, stop});
+        ++pending;
+    };
+    add(1, 0);
+    while (pending > 0) {
+        --pending;
+        Work w = pending < 32 ? work_short[pending] : work_long.back();
+        if (pending >= 32)
+            work_long.pop_back();
+        int32_t p = w.p;
+        int32_t stop = w.stop;
+        while (p != 0 && p != stop && walked[p] != stop) {
+            walked[p] = stop;
             uint8_t k = prog[p];
             const uint8_t* op = prog + p + kNodeHeader;
             if (mark_node(prog, p, set, sep))
@@ -888,11 +931,11 @@ void first_chars(const uint8_t* prog, int32_t size, uint8_t* set, const uint8_t*
                     continue;
                 }
                 for (int32_t b = p; b != 0 && prog[b] == kBranch; b = next_node(prog, b))
-                    work.emplace_back(b + kNodeHeader, stop);
+                    add(b + kNodeHeader, stop);
                 break;
             }
             if (k == kLoop || k == kLoopLazy) {
-                work.emplace_back(p + read32(op + 8), p);
+                add(p + read32(op + 8), p);
                 if (read32(op) > 0)
                     break;
             } else if (repetition(k)) {
@@ -982,6 +1025,18 @@ int32_t sequence_width(const uint8_t* prog, int32_t p, int32_t stop, int group) 
     return width;
 }
 
+// The number of the lowest bit set in x (not 0).
+int lowest_bit(uint64_t x) {
+    int n = 0;
+    for (int half = 32; half > 0; half /= 2) {
+        if ((x & ((uint64_t{1} << half) - 1)) == 0) {
+            n += half;
+            x >>= half;
+        }
+    }
+    return n;
+}
+
 // The bytes of the node at p, operand included (a repetition's operand node follows it).
 int32_t node_size(const uint8_t* prog, int32_t p) {
     const uint8_t* op = prog + p + kNodeHeader;
@@ -1040,7 +1095,8 @@ void CRegExpr::fail(int32_t code) {
 }
 
 void CRegExpr::free_program() {
-    delete[] program_;
+    if (program_ != program_short_)
+        delete[] program_;
     program_ = nullptr;
     program_size_ = 0;
     compiled_ = false;
@@ -1048,8 +1104,7 @@ void CRegExpr::free_program() {
 }
 
 void CRegExpr::set_expression(const char* text) {
-    if (text != nullptr && has_expression_ && !null_expression_ && compiled_ &&
-        std::strcmp(text, expression_.data()) == 0) {
+    if (text != nullptr && has_expression_ && !null_expression_ && compiled_ && expression_ == text) {
         return;
     }
     free_program();
@@ -1057,7 +1112,7 @@ void CRegExpr::set_expression(const char* text) {
     null_expression_ = text == nullptr;
     has_expression_ = text == nullptr || *text != 0;
     if (text != nullptr && *text != 0)
-        expression_.assign(text, text + std::strlen(text) + 1);
+        expression_.assign(text);
 }
 
 void CRegExpr::compile() {
@@ -1070,10 +1125,10 @@ void CRegExpr::compile() {
     }
     bool sep_defined = !line_separators_.empty();
     try {
-        Parser sizing(expression_.data(), nullptr, modifiers_, sep_defined);
+        Parser sizing(expression_.c_str(), nullptr, modifiers_, sep_defined);
         int32_t size = sizing.run();
-        program_ = new uint8_t[static_cast<size_t>(size)];
-        Parser emitting(expression_.data(), program_, modifiers_, sep_defined);
+        program_ = size <= kShortProgram ? program_short_ : new uint8_t[static_cast<size_t>(size)];
+        Parser emitting(expression_.c_str(), program_, modifiers_, sep_defined);
         emitting.run();
         program_size_ = size;
         has_backref_ = emitting.has_backref();
@@ -1105,17 +1160,14 @@ void CRegExpr::compute_search_aids() {
     // The members counted, the lowest two kept; the table only where the search scans with it.
     first_count_ = 0;
     first_a_ = first_b_ = 0;
-    for (int byte = 0; byte < 32; ++byte) {
-        for (unsigned bits = first_set_[byte]; bits != 0; bits &= bits - 1) {
-            int c = byte * 8;
-            for (unsigned low = bits & (0u - bits); low > 1; low >>= 1)
-                ++c;
-            if (first_count_ == 0)
-                first_a_ = static_cast<uint8_t>(c);
-            else if (first_count_ == 1)
-                first_b_ = static_cast<uint8_t>(c);
+    for (int word = 0; word < 4; ++word) {
+        uint64_t bits = 0;
+        std::memcpy(&bits, first_set_ + 8 * word, 8);
+        for (; bits != 0 && first_count_ < 2; bits &= bits - 1) {
+            (first_count_ == 0 ? first_a_ : first_b_) = static_cast<uint8_t>(word * 64 + lowest_bit(bits));
             ++first_count_;
         }
+        first_count_ += static_cast<int>(std::bitset<64>(bits).count());
     }
     if (first_count_ == 1)
         first_b_ = first_a_;

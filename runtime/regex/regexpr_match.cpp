@@ -119,15 +119,33 @@ void CRegExpr::ensure_program() {
         compile();
 }
 
+namespace {
+
+// Copies n bytes and gives the offset of the first 0 among them (n when there is none). Each piece
+// is looked at while the copy still has it in the cache.
+size_t copy_find_nul(char* to, const char* from, size_t n) {
+    constexpr size_t kPiece = size_t{1} << 15;
+    size_t nul = n;
+    for (size_t done = 0; done < n; done += kPiece) {
+        size_t piece = std::min(kPiece, n - done);
+        std::memcpy(to + done, from + done, piece);
+        const void* hit = nul == n ? std::memchr(to + done, 0, piece) : nullptr;
+        if (hit != nullptr)
+            nul = static_cast<size_t>(static_cast<const char*>(hit) - to);
+    }
+    return nul;
+}
+
+}  // namespace
+
+// One pass over the text: each piece copied is searched for a 0 while it is in the cache.
 void CRegExpr::set_input(const RtString& input) {
     const char* data = input.data != nullptr ? input.data : "";
     size_t n = input.length > 0 ? static_cast<size_t>(input.length) : 0;
     input_.resize(n + 1);
-    if (n > 0)
-        std::memcpy(input_.data(), data, n);
+    in_end_ = static_cast<int32_t>(copy_find_nul(input_.data(), data, n));
     input_[n] = 0;
     in_ = reinterpret_cast<const unsigned char*>(input_.data());
-    in_end_ = static_cast<int32_t>(std::strlen(input_.data()));
     has_input_ = true;
     input_reset();
 }
@@ -192,9 +210,7 @@ bool CRegExpr::exec(int32_t offset) {
         fail(1006);
     if (offset < 0 || offset > in_end_ + 1)
         return false;
-    std::memset(line_sep_set_, 0, sizeof line_sep_set_);
-    for (unsigned char c : line_separators_)
-        line_sep_set_[c >> 3] = static_cast<uint8_t>(line_sep_set_[c >> 3] | 1u << (c & 7));
+    // The line-separator set is built with the program, which a change of the separators renews.
     int32_t from = offset - 1;
     if (must_length_ > 0 && !literal_present(from))
         return false;
@@ -313,23 +329,6 @@ bool CRegExpr::line_start_at(int32_t pos) const {
     return !(b == 13 && in_[pos] == 10) && has_bit(line_sep_set_, b);
 }
 
-namespace {
-
-// Copies n bytes and tells whether one of them is 0. Each piece is looked at while the copy
-// still has it in the cache.
-bool copy_finds_nul(char* to, const char* from, size_t n) {
-    constexpr size_t kPiece = size_t{1} << 15;
-    for (size_t done = 0; done < n; done += kPiece) {
-        size_t piece = std::min(kPiece, n - done);
-        std::memcpy(to + done, from + done, piece);
-        if (std::memchr(to + done, 0, piece) != nullptr)
-            return true;
-    }
-    return false;
-}
-
-}  // namespace
-
 // The text is searched where it is, not copied: its bytes stay unchanged and alive during the
 // call. Afterwards no input is stored (a later exec needs set_input).
 //
@@ -374,7 +373,7 @@ RtString CRegExpr::replace_all(const RtString& input, const RtString& replacemen
         // The same; true (and nothing counted) when the bytes hold a NUL.
         bool append_finds_nul(const char* from, size_t n) {
             reserve(n);
-            if (copy_finds_nul(bytes + used, from, n))
+            if (copy_find_nul(bytes + used, from, n) < n)
                 return true;
             used += n;
             return false;
@@ -426,10 +425,13 @@ RtString CRegExpr::replace_all(const RtString& input, const RtString& replacemen
 
 // ---- the visited set ----
 
-// Everything goes, memory included, so that the bound counts what is held.
+// Everything goes, memory included, so that the bound counts what is held. Nothing is held while
+// no byte is counted.
 void CRegExpr::memo_reset() {
     memo_on_ = false;
     memo_full_ = false;
+    if (memo_bytes_ == 0)
+        return;
     std::vector<uint64_t>().swap(memo_);
     memo_used_ = 0;
     std::vector<uint64_t>().swap(slot_keys_);

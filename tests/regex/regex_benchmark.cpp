@@ -14,6 +14,7 @@
 #include <cstdio>
 #include <cstring>
 #include <functional>
+#include <memory>
 #include <regex>
 #include <string>
 #include <vector>
@@ -146,20 +147,22 @@ std::string planted(const std::string& base, const std::string& plant, size_t ev
     return t;
 }
 
-// The time of one call of work (prepare runs before each call, outside the timing): the mean of
-// as many calls as take 2 ms together.
-double mean_call_ms(const std::function<void()>& work, const std::function<void()>& prepare) {
+volatile size_t g_sink;
+
+// The time of one call of work, which makes `calls` calls (prepare runs before each work, outside
+// the timing): the mean of as many as take 2 ms together.
+double mean_call_ms(const std::function<void()>& work, const std::function<void()>& prepare, size_t calls = 1) {
     double total = 0;
-    int calls = 0;
+    size_t made = 0;
     do {
         prepare();
         auto start = std::chrono::steady_clock::now();
         work();
         std::chrono::duration<double, std::milli> elapsed = std::chrono::steady_clock::now() - start;
         total += elapsed.count();
-        ++calls;
-    } while (total < 2.0 && calls < 100000);
-    return total / calls;
+        made += calls;
+    } while (total < 2.0 && made < 100000);
+    return total / static_cast<double>(made);
 }
 
 const std::function<void()> kNothing = [] {};
@@ -177,17 +180,28 @@ double per_call_ms(int repeats, const std::function<void()>& work, const std::fu
 void compare_ms(int repeats,
                 const std::function<void()>& ours,
                 const std::function<void()>& pcre,
-                const std::function<void()>& ours_prepare,
                 double* ours_ms,
-                double* pcre_ms) {
+                double* pcre_ms,
+                const std::function<void()>& ours_prepare = kNothing,
+                const std::function<void()>& pcre_prepare = kNothing,
+                size_t calls = 1) {
     *ours_ms = *pcre_ms = 1e30;
     for (int i = 0; i < repeats; ++i) {
-        *ours_ms = std::min(*ours_ms, mean_call_ms(ours, ours_prepare));
-        *pcre_ms = std::min(*pcre_ms, mean_call_ms(pcre, kNothing));
+        *ours_ms = std::min(*ours_ms, mean_call_ms(ours, ours_prepare, calls));
+        *pcre_ms = std::min(*pcre_ms, mean_call_ms(pcre, pcre_prepare, calls));
     }
 }
 
-volatile size_t g_sink;
+// Copies a text as set_input does: pieces of 32 KB, each searched for a 0 while it is in the cache.
+void copy_as_set_input(std::vector<char>& to, const std::string& from) {
+    to.resize(from.size() + 1);
+    for (size_t done = 0; done < from.size(); done += 32768) {
+        size_t piece = std::min<size_t>(32768, from.size() - done);
+        std::memcpy(to.data() + done, from.data() + done, piece);
+        g_sink = g_sink + (std::memchr(to.data() + done, 0, piece) != nullptr);
+    }
+    to[from.size()] = 0;
+}
 
 pcre2_code* pcre_compile(const char* pattern, uint32_t options) {
     int err = 0;
@@ -240,6 +254,7 @@ void run_row(const Row& row, const std::string& base, const char* size, int repe
     // as string_replace makes one
     std::string text = planted(base, row.plant, 1000);
     RtString rt(text.data(), 0, static_cast<int32_t>(text.size()));
+    RtString replacement("<>");
     size_t ours_len = 0;
     long pcre_len = 0;
     double ours = 0, pcre = 0;
@@ -248,28 +263,47 @@ void run_row(const Row& row, const std::string& base, const char* size, int repe
         [&] {
             CRegExpr re;
             re.set_expression(row.ours);
-            ours_len = static_cast<size_t>(re.replace_all(rt, RtString("<>")).length);
+            ours_len = static_cast<size_t>(re.replace_all(rt, replacement).length);
         },
-        [&] { pcre_len = pcre_replace(code, text, md); }, kNothing, &ours, &pcre);
+        [&] { pcre_len = pcre_replace(code, text, md); }, &ours, &pcre);
     size_t ecma_len = 0;
     double ecma_ms = per_call_ms(1, [&] { ecma_len = std::regex_replace(text, ecma, "<>").size(); });
     if (static_cast<long>(ours_len) != pcre_len || ours_len != ecma_len) {
         std::printf("  (result lengths differ: %zu %ld %zu)\n", ours_len, pcre_len, ecma_len);
     }
     print_row(row.name, size, "replace", ours, pcre, ecma_ms);
-    // a single search that finds the one match at the end
+    // A single search that finds the one match at the end, on a fresh input (the engine remembers
+    // where it found things in the old one): the inputs of a few engines, set before a run of their
+    // searches, so that short searches are measured too. PCRE2 searches as many copies made the
+    // way set_input makes them, so that both start from the same cache state.
     text = planted(base, row.plant, 0);
-    CRegExpr re;
-    re.set_expression(row.ours);
+    size_t engines = std::max<size_t>(1, (size_t{8} << 20) / text.size());
+    std::unique_ptr<CRegExpr[]> re(new CRegExpr[engines]);
+    std::vector<std::vector<char>> copies(engines);
     RtString searched(text.data(), 0, static_cast<int32_t>(text.size()));
-    // A fresh input each time: the engine remembers where it found things in the old one.
+    for (size_t i = 0; i < engines; ++i)
+        re[i].set_expression(row.ours);
     compare_ms(
-        repeats, [&] { g_sink = re.exec(1) ? static_cast<size_t>(re.match_pos(0)) : 0; },
+        repeats,
         [&] {
-            g_sink = static_cast<size_t>(
-                pcre2_match(code, reinterpret_cast<PCRE2_SPTR>(text.data()), text.size(), 0, 0, md, nullptr));
+            for (size_t i = 0; i < engines; ++i)
+                g_sink = re[i].exec(1) ? static_cast<size_t>(re[i].match_pos(0)) : 0;
         },
-        [&] { re.set_input(searched); }, &ours, &pcre);
+        [&] {
+            for (const std::vector<char>& copy : copies)
+                g_sink = static_cast<size_t>(
+                    pcre2_match(code, reinterpret_cast<PCRE2_SPTR>(copy.data()), text.size(), 0, 0, md, nullptr));
+        },
+        &ours, &pcre,
+        [&] {
+            for (size_t i = 0; i < engines; ++i)
+                re[i].set_input(searched);
+        },
+        [&] {
+            for (std::vector<char>& copy : copies)
+                copy_as_set_input(copy, text);
+        },
+        engines);
     ecma_ms = per_call_ms(1, [&] {
         std::smatch m;
         g_sink = std::regex_search(text, m, ecma) ? static_cast<size_t>(m.position(0)) : 0;

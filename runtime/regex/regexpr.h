@@ -302,70 +302,71 @@ class CRegExpr {
     void input_reset();
     bool literal_present(int32_t from);
 
-    // Expression and compiled program.
-    std::string expression_;
-    bool has_expression_ = false;
-    bool null_expression_ = false;
-    bool compiled_ = false;
-    int32_t modifiers_ = regex::kDefaultModifiers;
-    int32_t compiled_modifiers_ = 0;
-    std::string line_separators_ = "\r\n";
-    uint8_t line_sep_set_[32] = {};
+    // What every search reads comes first, so that it shares a few cache lines.
     uint8_t* program_ = nullptr;  // program_short_ for a short program
-    static constexpr int32_t kShortProgram = 256;
-    uint8_t program_short_[kShortProgram];
     int32_t program_size_ = 0;
+    int32_t in_end_ = 0;
+    const unsigned char* in_ = nullptr;
+    bool compiled_ = false;
+    bool has_input_ = false;
     bool has_backref_ = false;
     bool starts_quantified_ = false;
+    int32_t modifiers_ = regex::kDefaultModifiers;
+    int32_t compiled_modifiers_ = 0;
 
     // Search aids.
-    uint8_t first_set_[32] = {};
-    uint8_t first_table_[256] = {};  // the same, one byte per byte value
     uint8_t start_char_ = 0;
     bool anchored_ = false;
     bool line_anchored_ = false;  // the single branch starts with line_start
-    int first_count_ = 0;         // members of the first-character set, and the first two
     uint8_t first_a_ = 0;
     uint8_t first_b_ = 0;
+    int first_count_ = 0;      // members of the first-character set, and the first two
     int32_t must_offset_ = 0;  // program offset of the must-contain literal's bytes, 0 if none
     int32_t must_length_ = 0;
-    // The counted loops whose body matches one width and sets no group but its own: (loop node,
-    // width), by node.
-    std::vector<std::pair<int32_t, int32_t>> loop_widths_;
     int32_t must_found_ = -1;  // last found occurrence of the literal in the current input
     // The next occurrences of the one or two first bytes at or after first_from_ (no occurrence
     // lies between first_from_ and them); -1 when not known.
     int32_t first_next_[2] = {-1, -1};
     int32_t first_from_[2] = {-1, -1};
 
-    // Input and results.
-    std::vector<char> input_;
-    bool has_input_ = false;
-    const unsigned char* in_ = nullptr;
-    int32_t in_end_ = 0;
+    // Results and the loop stack.
+    int32_t loop_index_ = 0;
     int32_t start_[regex::kGroups];
     int32_t end_[regex::kGroups];
-    int32_t loop_index_ = 0;
-    int32_t loop_count_[regex::kLoopLevels + 1] = {};
-    int32_t loop_node_[regex::kLoopLevels + 1] = {};  // the loop node of each active level
-    int32_t last_error_ = 0;
 
     // Backtracking state, kept and reused between searches.
     Stack stack_;
     int64_t steps_ = 0;
     int64_t step_budget_ = 0;
     int64_t step_check_ = 0;  // where the search starts remembering failed states, then the budget
-    bool restarted_ = false;
-    bool dropped_ = false;  // the stack dropped its oldest records in this try
     int64_t backtracks_ = 0;
     int64_t memo_threshold_ = 0;
     int64_t memo_after_ = -1;
+    int64_t base_steps_ = regex::kBaseSteps;
+    size_t memo_bytes_ = 0;
+    bool restarted_ = false;
+    bool dropped_ = false;  // the stack dropped its oldest records in this try
     bool memo_on_ = false;
     bool memo_full_ = false;  // a failed state could not be remembered: the next search starts afresh
     bool memo_stale_ = true;  // input or program changed since the last reset
+    uint8_t first_set_[32] = {};
+    uint8_t line_sep_set_[32] = {};
+
+    // Expression and settings.
+    std::string expression_;
+    bool has_expression_ = false;
+    bool null_expression_ = false;
+    std::string line_separators_ = "\r\n";
+    int32_t last_error_ = 0;
+    std::vector<char> input_;
+    // The counted loops whose body matches one width and sets no group but its own: (loop node,
+    // width), by node.
+    std::vector<std::pair<int32_t, int32_t>> loop_widths_;
+    int32_t loop_count_[regex::kLoopLevels + 1] = {};
+    int32_t loop_node_[regex::kLoopLevels + 1] = {};  // the loop node of each active level
+
+    // The failed-state memory.
     size_t memo_max_bytes_ = regex::kMaxMemoBytes;
-    int64_t base_steps_ = regex::kBaseSteps;
-    size_t memo_bytes_ = 0;
     uint64_t memo_marks_ = 0;
     std::vector<uint64_t> memo_;  // hash set of slot << 32 | position
     size_t memo_used_ = 0;
@@ -374,9 +375,15 @@ class CRegExpr {
     std::vector<uint32_t> slot_table_;              // open addressing: slot + 1
     std::vector<std::vector<uint64_t>> memo_bits_;  // per bitmap: one bit per position
     size_t memo_bitmap_bytes_ = 0;
-    int32_t recent_pc_[64] = {};  // the slots of nodes with no loop active
-    uint32_t recent_slot_[64] = {};
     std::vector<uint32_t> loop_states_;       // interned loop stacks: index, then its counters
     std::vector<uint32_t> loop_state_table_;  // open addressing: id
     uint32_t loop_state_count_ = 0;
+    int32_t recent_pc_[64] = {};  // the slots of nodes with no loop active
+    uint32_t recent_slot_[64] = {};
+
+    // The large tables last: the first-character set one byte per byte value (filled where the
+    // search scans with it) and the room of a short program.
+    uint8_t first_table_[256];
+    static constexpr int32_t kShortProgram = 256;
+    uint8_t program_short_[kShortProgram];
 };

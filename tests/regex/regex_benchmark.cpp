@@ -401,6 +401,11 @@ int main(int argc, char** argv) {
                 run_row(row, row.text == kDna ? dna : mixed, size.name, size.repeats);
         }
     }
+    bool any = false;
+    for (const Pathological& row : kPathological)
+        any = any || std::strstr(row.pattern, only) != nullptr;
+    if (!any)
+        return 0;
     std::printf(
         "\nPathological patterns, replace_all of a run of one byte and a tail without a match: 100 KB ten\n"
         "times against 1 MB once (linear time: a ratio near 1), 16 MB with the steps, budget and peak\n"

@@ -18,6 +18,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "runtime/regex/regexpr.h"
@@ -82,7 +83,7 @@ class Translator {
                     if (k == i_ + 1 || k - i_ > 9 || at(k) != '}')
                         return false;
                     long v = std::strtol(p_.substr(i_ + 1, k - i_ - 1).c_str(), nullptr, 16);
-                    if (v <= 0 || v > 255)
+                    if (v <= 0 || v > 255 || (v >= 0x80 && caseless_))
                         return false;
                     i_ = k + 1;
                     hex_byte(out, static_cast<unsigned char>(v));
@@ -91,7 +92,7 @@ class Translator {
                 if (!is_hex(at(i_)) || !is_hex(at(i_ + 1)))
                     return false;
                 unsigned v = static_cast<unsigned>(std::strtol(p_.substr(i_, 2).c_str(), nullptr, 16));
-                if (v == 0)
+                if (v == 0 || (v >= 0x80 && caseless_))
                     return false;
                 i_ += 2;
                 hex_byte(out, static_cast<unsigned char>(v));
@@ -145,6 +146,8 @@ class Translator {
                         } else if ((m | 0x20) == 'm') {
                             multi_line_ = !clear;
                         } else if ((m | 0x20) == 'i' || (m | 0x20) == 's') {
+                            if ((m | 0x20) == 'i')
+                                caseless_ = !clear;
                             out_ += static_cast<char>(m | 0x20);
                         } else {
                             return false;
@@ -159,7 +162,7 @@ class Translator {
                 if (++groups_ > 14)
                     return false;
                 open_.push_back(static_cast<char>(groups_));
-                saved_multi_line_.push_back(multi_line_);
+                saved_modes_.push_back({multi_line_, caseless_});
                 out_ += '(';
                 return true;
             case ')':
@@ -167,8 +170,9 @@ class Translator {
                     return false;
                 closed_ |= 1u << open_.back();
                 open_.pop_back();
-                multi_line_ = saved_multi_line_.back();
-                saved_multi_line_.pop_back();
+                multi_line_ = saved_modes_.back().first;
+                caseless_ = saved_modes_.back().second;
+                saved_modes_.pop_back();
                 out_ += ')';
                 return true;
             case '{': {
@@ -302,7 +306,10 @@ class Translator {
     int groups_ = 0;
     bool backref_ = false;
     bool multi_line_ = false;
-    std::vector<bool> saved_multi_line_;
+    // Under i the engine pairs the bytes above 127 by the runtime's case tables, PCRE2 by ASCII
+    // rules: escapes of such bytes leave the common subset there.
+    bool caseless_ = false;
+    std::vector<std::pair<bool, bool>> saved_modes_;  // multi_line_ and caseless_ where a group opened
 };
 
 // PCRE2's first match at or after byte `from`, by single anchored matches at each start (so PCRE2's

@@ -166,10 +166,7 @@ TEST(RegexReplace, Table) {
         {"[~d--/]", "1.-/", "X", "X.XX"},
         {"[a-~d]", "-5b", "X", "XXb"},
         // Under r, the Russian alphabet's bounds in reverse name both cases with their yo.
-        {"[\xE0-\xDF]",
-         "\xC0\xFF\xA8\xB8"
-         "A",
-         "X", "XXXXA"},
+        {"[\xE0-\xDF]", "\xC0\xFF\xA8\xB8" "A", "X", "XXXXA"},
         // Single bytes and runs of the small classes, also at the end of the text.
         {"x~D", "x0x9xa", "Y", "x0x9Y"},
         {"x[^abc]", "xaxbxcxd", "Y", "xaxbxcY"},

@@ -476,6 +476,36 @@ TEST(RegexFaults, NestedAlternativesFailInLinearTime) {
     EXPECT_EQ(replace(branches, "xxabyy", "-"), "xx-yy");
 }
 
+// Quadratic work: lazy repetitions and finite maxima did not skip the positions known to fail, and
+// counted loops with a maximum kept a state per count, past the budget without its error (now
+// the budget's error would fail these rows).
+TEST(RegexFaults, QuadraticShapesAnswerWithinTheBudget) {
+    const struct {
+        const char* pattern;
+        const char* fill;  // repeated to 100,000 bytes
+        const char* tail;
+        const char* expected;
+    } rows[] = {
+        {"a*?b", "a", "xb", "100002,1"},
+        {"a+?b", "a", "xb", "none"},
+        {"~w+?~s", "a", "xb", "none"},
+        {"[ab]{0,}?c", "a", "xc", "100002,1"},
+        {"(a+?)*?b", "a", "xb", "100002,1"},
+        {"(x+?x+?)+?y", "x", "zy", "none"},
+        {"a{0,1000000}b", "a", "cb", "100002,1"},
+        {"a{2,1000}?b", "a", "cb", "none"},
+        {"(a|a){0,100000}b", "a", "cb", "100002,1"},
+        {"(a|a){0,1000}b", "a", "cb", "100002,1"},
+        {"(ab|ab){0,1000}?c", "ab", "xc", "100002,1"},
+    };
+    for (const auto& row : rows) {
+        CRegExpr re;
+        re.set_expression(row.pattern);
+        re.set_input(bytes(repeated(row.fill, 100000 / static_cast<int>(std::strlen(row.fill))) + row.tail));
+        EXPECT_EQ(match_at(re, 1), row.expected) << row.pattern;
+    }
+}
+
 // Remembering failed states may not change a match: every pattern finds the same with the set
 // in use from the first step.
 TEST(RegexFaults, RememberedFailuresChangeNoMatch) {

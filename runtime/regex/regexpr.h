@@ -90,6 +90,7 @@ constexpr int32_t kErrorStackFull = 1017;
 constexpr int64_t kMaxProgramSize = int64_t{1} << 24;
 constexpr int64_t kBaseSteps = int64_t{1} << 24;
 constexpr size_t kMaxStackBytes = size_t{128} << 20;
+constexpr size_t kMinStackBytes = 64 * 12;  // the smallest stack that set_limits gives: 64 records
 constexpr size_t kMaxMemoBytes = size_t{128} << 20;
 
 // Modifier bits.
@@ -140,7 +141,7 @@ class CRegExpr {
         memo_stale_ = true;
     }
     // Lowers the stack and memo limits and the budget's fixed part (never above the defaults), so
-    // that tests reach them with small inputs; the smallest stack holds 64 records.
+    // that tests reach them with small inputs; the smallest stack holds 64 records (kMinStackBytes).
     void set_limits(size_t stack_bytes, size_t memo_bytes, int64_t base_steps = regex::kBaseSteps);
     // The last search: its steps and step budget, whether it had to start a try again after
     // dropping the oldest part of a full stack, and the peak bytes of stack and memo of this input.
@@ -160,6 +161,7 @@ class CRegExpr {
         int32_t pos;
         int32_t a;
     };
+    static_assert(64 * sizeof(Entry) == regex::kMinStackBytes, "the smallest stack: four blocks of 16 records");
     // The backtracking stack: blocks that are kept once allocated, so that it never moves and a
     // search reuses what earlier searches allocated. At most max_blocks blocks; when they are
     // full the oldest blocks can be dropped (their records are lost, the newest stay). Pushes and
@@ -272,7 +274,7 @@ class CRegExpr {
         return current_slot_slow(pc, pos, create);
     }
     uint32_t current_slot_slow(int32_t pc, int32_t pos, bool create);
-    uint32_t loop_exit_slot(int32_t loop, int32_t pos, bool create);
+    uint32_t loop_exit_slot(int32_t loop, int32_t width, int32_t pos, bool create);
     void loop_exit_failed(int32_t loop, int32_t pos);
     int32_t loop_width(int32_t loop) const;
     bool memo_failed(uint32_t slot, int32_t pos);

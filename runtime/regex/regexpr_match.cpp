@@ -14,12 +14,13 @@
 // the exit, the lazy one the exit before the body; a counted loop pops its level before the rest
 // runs, greedy or lazy, and the pop is undone when the rest fails.
 //
-// Searches of an input that have backtracked far more than the input is long (with a pattern
-// without back-references, so that the future of a state depends only on the node, the position
-// and the loop stack) start keeping the states that failed: entering a node with alternatives
-// leaves a record that, when the search backs out of it, marks (node, position, loop stack) as
-// failed; entering a marked state fails at once. A repetition also keeps, as one range, the
-// positions after it from which the rest failed, and skips them when backing off again. Success
+// Searches of an input that have backtracked far more than the input is long, or used half their
+// step budget (with a pattern without back-references, so that the future of a state depends only
+// on the node, the position and the loop stack) start keeping the states that failed: entering a
+// node with alternatives leaves a record that, when the search backs out of it, marks (node,
+// position, loop stack) as failed; entering a marked state fails at once. A repetition also keeps,
+// as one range, the positions after it from which the rest failed (greedy or lazy, with a maximum
+// or not), and skips them when it tries its counts again, from this start or a later one. Success
 // leaves nothing marked, so the set stays true for later searches of the same input. The matching
 // order is unchanged, and patterns such as (a|a)*b take linear time.
 //
@@ -562,10 +563,14 @@ uint32_t CRegExpr::current_slot_slow(int32_t pc, int32_t pos, bool create) {
     return ls == kNoLoopState ? kNoSlot : slot_of(pc, ls, create);
 }
 
-// The slot of a counted loop's exits: the loop node under the loop stack without its own counter.
-uint32_t CRegExpr::loop_exit_slot(int32_t loop, int32_t pos, bool create) {
+// The slot of the exits at pos of a counted loop whose body matches `width` bytes: the loop node
+// under the loop stack without its own counter, one for each remainder of pos by the width (up to
+// 128 of them; remainders that share one replace each other's range), as searches from successive
+// starts meet the loop at positions of each remainder in turn. Node offsets take 24 bits.
+uint32_t CRegExpr::loop_exit_slot(int32_t loop, int32_t width, int32_t pos, bool create) {
     uint32_t ls = loop_state_id(pos, true);
-    return ls == kNoLoopState ? kNoSlot : slot_of(loop, ls, create);
+    int32_t remainder = pos % width & 127;
+    return ls == kNoLoopState ? kNoSlot : slot_of(loop | remainder << 24, ls, create);
 }
 
 // The body width of a loop node whose body matches one width and sets no group but its own, or 0.
@@ -582,7 +587,7 @@ void CRegExpr::loop_exit_failed(int32_t loop, int32_t pos) {
     int32_t count = loop_count_[loop_index_];
     if (width == 0 || count < read32(program_ + loop + kNodeHeader))
         return;
-    uint32_t slot = loop_exit_slot(loop, pos, true);
+    uint32_t slot = loop_exit_slot(loop, width, pos, true);
     if (slot == kNoSlot)
         return;
     Slot& r = slots_[slot];
@@ -1230,7 +1235,7 @@ bool CRegExpr::run(int32_t start) {
                     // (the body's group is set again by the pass after it, which a match needs).
                     if (memo_on_ && !loop_widths_.empty()) {
                         int32_t width = loop_width(pc);
-                        uint32_t slot = width > 0 ? loop_exit_slot(pc, pos, false) : kNoSlot;
+                        uint32_t slot = width > 0 ? loop_exit_slot(pc, width, pos, false) : kNoSlot;
                         if (slot != kNoSlot) {
                             const Slot& r = slots_[slot];
                             if (r.range_lo <= pos && pos < r.range_hi && (pos - r.range_lo) % width == 0) {

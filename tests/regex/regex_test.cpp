@@ -497,6 +497,11 @@ TEST(RegexFaults, QuadraticShapesAnswerWithinTheBudget) {
         {"(a|a){0,100000}b", "a", "cb", "100002,1"},
         {"(a|a){0,1000}b", "a", "cb", "100002,1"},
         {"(ab|ab){0,1000}?c", "ab", "xc", "100002,1"},
+        // Successive starts meet a body of two bytes at even and odd positions in turn: the ranges
+        // of failed exits of the two replaced each other.
+        {"(a{2}|bb){0,1000}c", "a", "bc", "100002,1"},
+        // A body of two widths, its maximum above the input's length: counters count as the minimum.
+        {"(a|aa){0,150000}c", "a", "bc", "100002,1"},
     };
     for (const auto& row : rows) {
         CRegExpr re;

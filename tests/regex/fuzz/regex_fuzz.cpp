@@ -8,8 +8,9 @@
 // finds from the same offsets. On every input (also outside the subset) remembering failed states from the first step
 // and never must give the same result where neither meets a limit, and so must the smallest stack and failed-state
 // memory against the largest; how many inputs were compared so is printed at exit. Limits raise their errors instead
-// of answering (the budget is lowered so that they come soon), and no search may take more steps than its budget
-// without its error; a pattern that runs long anyway is a finding of libFuzzer's -timeout.
+// of answering (the budget is lowered so that they come soon), no search may take more steps than its budget
+// without its error, and none more memory than the limits; a pattern that runs long anyway is a finding of
+// libFuzzer's -timeout.
 #define PCRE2_CODE_UNIT_WIDTH 8
 #include <pcre2.h>
 
@@ -364,11 +365,17 @@ bool is_limit(int32_t code) {
     return code == regex::kErrorStepBudget || code == regex::kErrorStackFull;
 }
 
-void within_budget(const CRegExpr& engine, const std::string& pattern, const std::string& subject) {
-    if (engine.last_steps() > engine.last_budget()) {
-        std::fprintf(stderr, "%lld steps past the budget of %lld without its error\npattern  %s\nsubject  %s\n",
+// No search past its budget without the budget's error (when it answered), and no more memory
+// than the stack and memo limits, whatever the outcome.
+void within_limits(const CRegExpr& engine,
+                   bool answered,
+                   size_t memory_limit,
+                   const std::string& pattern,
+                   const std::string& subject) {
+    if ((answered && engine.last_steps() > engine.last_budget()) || engine.memory_bytes() > memory_limit) {
+        std::fprintf(stderr, "%lld steps (budget %lld), %zu bytes (limit %zu)\npattern  %s\nsubject  %s\n",
                      static_cast<long long>(engine.last_steps()), static_cast<long long>(engine.last_budget()),
-                     pattern.c_str(), subject.c_str());
+                     engine.memory_bytes(), memory_limit, pattern.c_str(), subject.c_str());
         std::abort();
     }
 }
@@ -389,12 +396,14 @@ bool engine_replace(const std::string& pattern,
     engine.set_limits(smallest ? 0 : regex::kMaxStackBytes, small_memo, kBaseSteps);
     RtString s(subject.data(), 0, static_cast<int32_t>(subject.size()));
     RtString r(repl.c_str());
+    size_t memory_limit = (smallest ? regex::kMinStackBytes : regex::kMaxStackBytes) + small_memo;
     try {
         RtString result = engine.replace_all(s, r);
-        within_budget(engine, pattern, subject);
+        within_limits(engine, true, memory_limit, pattern, subject);
         out->assign(result.data, static_cast<size_t>(result.length));
         return true;
     } catch (const CRegExprException& e) {
+        within_limits(engine, false, memory_limit, pattern, subject);
         if (e.code < 1000 || e.code == 1014 || is_limit(e.code))
             return false;
         std::fprintf(stderr, "unexpected run-time error %d\n", e.code);
@@ -436,7 +445,7 @@ void check_offsets(const std::string& pattern,
             bool found = false;
             try {
                 found = chain == 0 ? engine.exec(k) : engine.exec_next();
-                within_budget(engine, pattern, subject);
+                within_limits(engine, true, regex::kMaxStackBytes + regex::kMaxMemoBytes, pattern, subject);
             } catch (const CRegExprException& e) {
                 if (!is_limit(e.code))
                     report(("run-time error " + std::to_string(e.code)).c_str(), pattern, translated, subject, "", "");

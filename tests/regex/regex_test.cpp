@@ -211,6 +211,8 @@ TEST(RegexMatch, Table) {
         {"(a|)b", "xb", "2,1/2,0"},
         {"x(ab)??", "xab", "1,1/-1,-1"},
         {"(a)~1{2}", "aaab", "1,3/1,1"},
+        // An alternative that begins with a class of three bytes is tried at each of them.
+        {"x|[abc]y", "zby", "2,2/-1,-1"},
     };
     for (const MatchRow& row : rows) {
         EXPECT_EQ(first_match(row.pattern, row.input), row.expected) << "pattern " << row.pattern;

@@ -10,6 +10,7 @@ Every source is restored after each mutant, also when the script is interrupted.
 
 Run on demand, never by the test command. Prints one line per mutant and a summary; --report
 writes the survivors (file, line, the change) for a reader to judge which are equivalent.
+--since REV keeps only the mutants on lines that changed since that commit (git diff).
 """
 
 import argparse
@@ -127,6 +128,17 @@ def find_mutants(path, first, last, swaps):
     return lines, mutants
 
 
+def changed_lines(path, since):
+    """The line numbers of path that differ from commit `since` (added or changed lines)."""
+    diff = subprocess.run(["git", "diff", "-U0", since, "--", path], capture_output=True, text=True,
+                          check=True).stdout
+    lines = set()
+    for m in re.finditer(r"^@@ -\d+(?:,\d+)? \+(\d+)(?:,(\d+))? @@", diff, re.M):
+        first, count = int(m.group(1)), int(m.group(2) or 1)
+        lines.update(range(first, first + count))
+    return lines
+
+
 def run(command, timeout):
     try:
         done = subprocess.run(command, shell=True, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
@@ -151,6 +163,7 @@ def main():
     parser.add_argument("--pick", default="",
                         help="only these mutants of the (sampled) list, by number: 3,7,86-150 (to resume a pass)")
     parser.add_argument("--list", action="store_true", help="only list the mutants")
+    parser.add_argument("--since", help="only mutants on lines changed since this commit")
     parser.add_argument("sources", nargs="+", help="FILE or FILE:FIRST-LAST (line range)")
     args = parser.parse_args()
 
@@ -165,6 +178,9 @@ def main():
         lines, found = find_mutants(path, first, last, swaps)
         originals[path] = "\n".join(lines)
         mutants += found
+    if args.since:
+        changed = {path: changed_lines(path, args.since) for path in originals}
+        mutants = [m for m in mutants if m[1] in changed[m[0]]]
     if args.only:
         wanted = set(args.only.split(","))
         mutants = [m for m in mutants if m[5] in wanted]

@@ -19,10 +19,13 @@
 //   counted in 64 bits, so no pattern length wraps them).
 // - 1016: a search took more than its step budget of kBaseSteps + 8 x (input bytes from the
 //   start offset to the end + 1) x (program bytes) steps; a step is one alternation, repetition or
-//   loop node entered, one backtrack or one byte counted by a repetition. The budget is in force where remembering
-//   failed states does not bound the work: patterns with back-references (whose future depends on the captured texts),
-//   a search before it starts remembering (after 8 backtracks per input byte plus 100000, or at the budget, whichever
-//   comes first), and a search whose failed-state memory is full.
+//   loop node entered, one backtrack or one byte counted by a repetition. The budget holds for
+//   every search: none takes more steps without this error. A search starts remembering failed
+//   states (never with back-references, whose future depends on the captured texts) after 8
+//   backtracks per input byte plus 100000, or at half its budget, whichever comes first; from then
+//   on a pattern without back-references takes time linear in the input, unless it has a counted
+//   loop whose maximum is below the input's length and whose body can match texts of different
+//   lengths or holds a nested group, or the failed-state memory fills: those can meet the budget.
 // - 1017: the backtracking stack reached kMaxStackBytes (128 MiB) with nothing remembered that
 //   would let it drop its oldest part (patterns with back-references). Without back-references a
 //   full stack drops its oldest quarter and the try starts again from its start position, finding
@@ -87,6 +90,7 @@ constexpr int32_t kErrorStackFull = 1017;
 constexpr int64_t kMaxProgramSize = int64_t{1} << 24;
 constexpr int64_t kBaseSteps = int64_t{1} << 24;
 constexpr size_t kMaxStackBytes = size_t{128} << 20;
+constexpr size_t kMinStackBytes = 64 * 12;  // the smallest stack that set_limits gives: 64 records
 constexpr size_t kMaxMemoBytes = size_t{128} << 20;
 
 // Modifier bits.
@@ -130,14 +134,14 @@ class CRegExpr {
 
     int32_t last_error() const { return last_error_; }
     // After how many backtracking steps the searches of one input start remembering failed states;
-    // negative (the default) is 8 per input byte plus 100000, or earlier at the step budget. An
-    // explicit number holds exactly (INT64_MAX: never), and the budget then raises its error.
+    // negative (the default) is 8 per input byte plus 100000, or earlier at half the step budget.
+    // An explicit number holds exactly (INT64_MAX: never).
     void set_memo_after(int64_t backtracks) {
         memo_after_ = backtracks;
         memo_stale_ = true;
     }
     // Lowers the stack and memo limits and the budget's fixed part (never above the defaults), so
-    // that tests reach them with small inputs.
+    // that tests reach them with small inputs; the smallest stack holds 64 records (kMinStackBytes).
     void set_limits(size_t stack_bytes, size_t memo_bytes, int64_t base_steps = regex::kBaseSteps);
     // The last search: its steps and step budget, whether it had to start a try again after
     // dropping the oldest part of a full stack, and the peak bytes of stack and memo of this input.
@@ -157,57 +161,74 @@ class CRegExpr {
         int32_t pos;
         int32_t a;
     };
+    static_assert(64 * sizeof(Entry) == regex::kMinStackBytes, "the smallest stack: four blocks of 16 records");
     // The backtracking stack: blocks that are kept once allocated, so that it never moves and a
     // search reuses what earlier searches allocated. At most max_blocks blocks; when they are
-    // full the oldest blocks can be dropped (their records are lost, the newest stay).
+    // full the oldest blocks can be dropped (their records are lost, the newest stay). Pushes and
+    // pops move a pointer within the current block.
     class Stack {
       public:
         static constexpr size_t kBlock = size_t{1} << 15;
-        bool empty() const { return size_ == floor_; }
-        void clear() { size_ = floor_ = 0; }
-        Entry& top() { return blocks_[(size_ - 1) / kBlock][(size_ - 1) % kBlock]; }
-        Entry& at(size_t i) { return blocks_[i / kBlock][i % kBlock]; }
+        bool empty() const { return top_ == floor_at_; }
+        void clear() {
+            cur_ = 0;
+            begin_ = blocks_.empty() ? nullptr : blocks_[0];
+            end_ = begin_ != nullptr ? begin_ + block_ : nullptr;
+            top_ = floor_at_ = begin_;
+        }
+        // The newest record; the stack is not empty.
+        Entry& top() { return top_ != begin_ ? top_[-1] : blocks_[cur_ - 1][block_ - 1]; }
+        Entry& at(size_t i) { return blocks_[i / block_][i % block_]; }
         Entry pop() {
-            --size_;
-            return blocks_[size_ / kBlock][size_ % kBlock];
+            if (top_ == begin_)
+                previous_block();
+            return *--top_;
         }
         // False when the stack is full.
         bool push(const Entry& e) {
-            if (size_ % kBlock == 0 && size_ / kBlock == blocks_.size()) {
-                if (blocks_.size() >= max_blocks_)
-                    return false;
-                blocks_.emplace_back(new Entry[kBlock]);
-            }
-            blocks_[size_ / kBlock][size_ % kBlock] = e;
-            ++size_;
+            if (top_ == end_ && !next_block())
+                return false;
+            *top_++ = e;
             return true;
         }
         // Drops the oldest quarter of the blocks; their memory serves the newest records.
         void drop_oldest();
-        size_t floor() const { return floor_; }
-        void set_floor(size_t f) { floor_ = f; }
-        void set_max_bytes(size_t bytes) { max_blocks_ = std::max<size_t>(4, bytes / (kBlock * sizeof(Entry))); }
-        size_t peak_bytes() const { return blocks_.size() * kBlock * sizeof(Entry); }
+        // The oldest record left after a drop is dropped too.
+        void raise_floor() { floor_at_ = blocks_[0] + 1; }
+        // Blocks of up to kBlock records, at least four of them within `bytes`.
+        void set_max_bytes(size_t bytes);
+        size_t peak_bytes() const { return blocks_.size() * block_ * sizeof(Entry); }
         Stack() = default;
         Stack(const Stack&) = delete;
         Stack& operator=(const Stack&) = delete;
-        ~Stack() {
-            for (Entry* b : blocks_)
-                delete[] b;
-        }
+        ~Stack() { free_blocks(); }
 
       private:
+        bool next_block();
+        void previous_block() {
+            begin_ = blocks_[--cur_];
+            end_ = top_ = begin_ + block_;
+        }
+        void free_blocks();
         std::vector<Entry*> blocks_;
-        size_t size_ = 0;
-        size_t floor_ = 0;  // records below it were dropped
+        size_t block_ = kBlock;  // records per block
+        size_t cur_ = 0;         // the block of top_
+        Entry* begin_ = nullptr;
+        Entry* end_ = nullptr;
+        Entry* top_ = nullptr;
+        Entry* floor_at_ = nullptr;  // empty when top_ is here: records below it were dropped
         size_t max_blocks_ = regex::kMaxStackBytes / (kBlock * sizeof(Entry));
     };
     // One remembered (node, loop stack) pair: its failed positions, in a bitmap of its own or in
-    // the shared hash set, and the range of positions after it known to fail (repetitions).
+    // the shared hash set, and a range of positions known to fail: for a repetition the positions
+    // after it from which the rest failed, all within one run of its operand; for a counted loop
+    // whose body has one width (keyed without the loop's own counter) the positions where leaving
+    // the loop failed, with the body matching from each of them to the next.
     struct Slot {
         int32_t bitmap;   // index into memo_bits_, -1 none
         uint32_t hashed;  // positions of this slot in the hash set
         int32_t range_lo, range_hi;
+        bool body_below;  // loops: the body also matches from range_lo - width to range_lo
     };
     [[noreturn]] void fail(int32_t code);
     void free_program();
@@ -244,15 +265,18 @@ class CRegExpr {
                (memo_bits_[static_cast<size_t>(s.bitmap)][static_cast<size_t>(pos) / 64] >> (pos % 64)) & 1;
     }
     uint32_t slot_of(int32_t pc, uint32_t ls, bool create);
-    // The slot of a node under the current loop stack (see slot_of); with no loop active, a
+    // The slot of a node at pos under the current loop stack (see slot_of); with no loop active, a
     // recently seen node's comes from a small cache.
-    uint32_t current_slot(int32_t pc, bool create) {
+    uint32_t current_slot(int32_t pc, int32_t pos, bool create) {
         size_t r = static_cast<size_t>(pc) & 63;
         if (loop_index_ == 0 && recent_pc_[r] == pc)
             return recent_slot_[r];
-        return current_slot_slow(pc, create);
+        return current_slot_slow(pc, pos, create);
     }
-    uint32_t current_slot_slow(int32_t pc, bool create);
+    uint32_t current_slot_slow(int32_t pc, int32_t pos, bool create);
+    uint32_t loop_exit_slot(int32_t loop, int32_t width, int32_t pos, bool create);
+    void loop_exit_failed(int32_t loop, int32_t pos);
+    int32_t loop_width(int32_t loop) const;
     bool memo_failed(uint32_t slot, int32_t pos);
     void memo_mark(int32_t pc, int32_t pos);
     bool memo_afford(size_t bytes);
@@ -260,38 +284,45 @@ class CRegExpr {
     bool memo_reserve(std::vector<T>& v, size_t n);
     template <class HashOf>
     bool add_id(std::vector<uint32_t>& table, uint32_t id, uint64_t hash, HashOf hash_of);
-    uint32_t loop_state_id();
+    uint32_t loop_state_id(int32_t pos, bool any_top_count = false);
     void memo_reset();
-    void limit_in_force();
     void memo_turns_on();
+    // Counts steps: past step_check_, the search starts remembering failed states or ends with the
+    // budget's error.
+    void add_steps(int64_t n) {
+        steps_ += n;
+        if (steps_ > step_check_)
+            step_check_passed();
+    }
+    void step_check_passed();
+    void wasted(int64_t n);
+    int32_t repeat(int32_t node, int32_t from, int32_t c, int32_t reached);
     int32_t count_simple(int32_t node, int32_t pos, int32_t max, int32_t* unit);
+    int32_t count_known(int32_t node, int32_t pos, int32_t max, const Slot& known, int64_t* read);
     bool line_sep_at(int32_t pos) const;
     bool line_start_at(int32_t pos) const;
     void input_reset();
     bool literal_present(int32_t from);
 
-    // Expression and compiled program.
-    std::vector<char> expression_;
-    bool has_expression_ = false;
-    bool null_expression_ = false;
-    bool compiled_ = false;
-    int32_t modifiers_ = regex::kDefaultModifiers;
-    int32_t compiled_modifiers_ = 0;
-    std::string line_separators_ = "\r\n";
-    uint8_t line_sep_set_[32] = {};
-    uint8_t* program_ = nullptr;
+    // What every search reads comes first, so that it shares a few cache lines.
+    uint8_t* program_ = nullptr;  // program_short_ for a short program
     int32_t program_size_ = 0;
+    int32_t in_end_ = 0;
+    const unsigned char* in_ = nullptr;
+    bool compiled_ = false;
+    bool has_input_ = false;
     bool has_backref_ = false;
     bool starts_quantified_ = false;
+    int32_t modifiers_ = regex::kDefaultModifiers;
+    int32_t compiled_modifiers_ = 0;
 
     // Search aids.
-    uint8_t first_set_[32] = {};
     uint8_t start_char_ = 0;
     bool anchored_ = false;
     bool line_anchored_ = false;  // the single branch starts with line_start
-    int first_count_ = 0;         // members of the first-character set, and the first two
     uint8_t first_a_ = 0;
     uint8_t first_b_ = 0;
+    int first_count_ = 0;      // members of the first-character set, and the first two
     int32_t must_offset_ = 0;  // program offset of the must-contain literal's bytes, 0 if none
     int32_t must_length_ = 0;
     int32_t must_found_ = -1;  // last found occurrence of the literal in the current input
@@ -300,34 +331,44 @@ class CRegExpr {
     int32_t first_next_[2] = {-1, -1};
     int32_t first_from_[2] = {-1, -1};
 
-    // Input and results.
-    std::vector<char> input_;
-    bool has_input_ = false;
-    const unsigned char* in_ = nullptr;
-    int32_t in_end_ = 0;
+    // Results and the loop stack.
+    int32_t loop_index_ = 0;
     int32_t start_[regex::kGroups];
     int32_t end_[regex::kGroups];
-    int32_t loop_index_ = 0;
-    int32_t loop_count_[regex::kLoopLevels + 1] = {};
-    int32_t loop_node_[regex::kLoopLevels + 1] = {};  // the loop node of each active level
-    int32_t last_error_ = 0;
 
     // Backtracking state, kept and reused between searches.
     Stack stack_;
     int64_t steps_ = 0;
     int64_t step_budget_ = 0;
-    int64_t step_check_ = 0;  // the budget while it is in force, else no limit
-    bool restarted_ = false;
-    bool dropped_ = false;  // the stack dropped its oldest records in this try
+    int64_t step_check_ = 0;  // where the search starts remembering failed states, then the budget
     int64_t backtracks_ = 0;
     int64_t memo_threshold_ = 0;
     int64_t memo_after_ = -1;
-    bool memo_on_ = false;
-    bool memo_full_ = false;  // a failed state could not be remembered: the budget is in force
-    bool memo_stale_ = true;  // input or program changed since the last reset
-    size_t memo_max_bytes_ = regex::kMaxMemoBytes;
     int64_t base_steps_ = regex::kBaseSteps;
     size_t memo_bytes_ = 0;
+    bool restarted_ = false;
+    bool dropped_ = false;  // the stack dropped its oldest records in this try
+    bool memo_on_ = false;
+    bool memo_full_ = false;  // a failed state could not be remembered: the next search starts afresh
+    bool memo_stale_ = true;  // input or program changed since the last reset
+    uint8_t first_set_[32] = {};
+    uint8_t line_sep_set_[32] = {};
+
+    // Expression and settings.
+    std::string expression_;
+    bool has_expression_ = false;
+    bool null_expression_ = false;
+    std::string line_separators_ = "\r\n";
+    int32_t last_error_ = 0;
+    std::vector<char> input_;
+    // The counted loops whose body matches one width and sets no group but its own: (loop node,
+    // width), by node.
+    std::vector<std::pair<int32_t, int32_t>> loop_widths_;
+    int32_t loop_count_[regex::kLoopLevels + 1] = {};
+    int32_t loop_node_[regex::kLoopLevels + 1] = {};  // the loop node of each active level
+
+    // The failed-state memory.
+    size_t memo_max_bytes_ = regex::kMaxMemoBytes;
     uint64_t memo_marks_ = 0;
     std::vector<uint64_t> memo_;  // hash set of slot << 32 | position
     size_t memo_used_ = 0;
@@ -336,9 +377,15 @@ class CRegExpr {
     std::vector<uint32_t> slot_table_;              // open addressing: slot + 1
     std::vector<std::vector<uint64_t>> memo_bits_;  // per bitmap: one bit per position
     size_t memo_bitmap_bytes_ = 0;
-    int32_t recent_pc_[64] = {};  // the slots of nodes with no loop active
-    uint32_t recent_slot_[64] = {};
     std::vector<uint32_t> loop_states_;       // interned loop stacks: index, then its counters
     std::vector<uint32_t> loop_state_table_;  // open addressing: id
     uint32_t loop_state_count_ = 0;
+    int32_t recent_pc_[64] = {};  // the slots of nodes with no loop active
+    uint32_t recent_slot_[64] = {};
+
+    // The large tables last: the first-character set one byte per byte value (filled where the
+    // search scans with it) and the room of a short program.
+    uint8_t first_table_[256];
+    static constexpr int32_t kShortProgram = 256;
+    uint8_t program_short_[kShortProgram];
 };

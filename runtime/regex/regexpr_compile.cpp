@@ -12,6 +12,8 @@
 // consumes one byte or one back-reference) is a single node holding the atom as its operand;
 // other atoms get the branch loop (greedy * and +) or a counted loop (loop_entry, atom, loop).
 // Every error is raised through Parser::fail, which carries the code and the cursor position.
+#include <algorithm>
+#include <bitset>
 #include <cstdio>
 #include <cstring>
 #include <utility>
@@ -77,7 +79,23 @@ void add_list(uint8_t* set, const char* list) {
 }
 
 bool is_meta(unsigned char c) {
-    return c != 0 && std::strchr("^$.[()|?+*~{", c) != nullptr;
+    switch (c) {
+        case '^':
+        case '$':
+        case '.':
+        case '[':
+        case '(':
+        case ')':
+        case '|':
+        case '?':
+        case '+':
+        case '*':
+        case '~':
+        case '{':
+            return true;
+        default:
+            return false;
+    }
 }
 bool is_space(unsigned char c) {
     return c == ' ' || c == '\t' || c == '\r' || c == '\n';
@@ -443,8 +461,9 @@ class Parser {
                 ++cur_;
                 return node((mods_ & kModM) && line_sep_defined_ ? kLineEnd : kInputEnd);
             case '.':
+                // Both kinds always take one byte: repeated, they are the operand of one node.
                 ++cur_;
-                *flagp = kHasWidth | ((mods_ & kModS) ? kSimple : 0);
+                *flagp = kHasWidth | kSimple;
                 return node((mods_ & kModS) ? kAny : kAnyButLineSep);
             case '[':
                 ++cur_;
@@ -868,15 +887,40 @@ bool mark_node(const uint8_t* prog, int32_t p, uint8_t* set, const uint8_t* sep)
 // Marks in `set` every byte that can begin a match of the program. Sequences wait on a work list
 // with the loop node that ends them (reaching it again means a loop body matched nothing); each
 // node is walked once, so the walk is linear in the program however the alternatives join again.
+// The memory of both is on the C++ stack for short programs.
 void first_chars(const uint8_t* prog, int32_t size, uint8_t* set, const uint8_t* sep) {
-    std::vector<int32_t> walked(static_cast<size_t>(size), -1);  // the stop each node was walked with
-    std::vector<std::pair<int32_t, int32_t>> work{{1, 0}};
-    while (!work.empty()) {
-        int32_t p = work.back().first;
-        int32_t stop = work.back().second;
-        work.pop_back();
-        while (p != 0 && p != stop && walked[static_cast<size_t>(p)] != stop) {
-            walked[static_cast<size_t>(p)] = stop;
+    constexpr int32_t kShort = 256;
+    int32_t walked_short[kShort];  // the stop each node was walked with
+    std::vector<int32_t> walked_long;
+    int32_t* walked = walked_short;
+    if (size > kShort) {
+        walked_long.resize(static_cast<size_t>(size));
+        walked = walked_long.data();
+    }
+    std::fill(walked, walked + size, -1);
+    struct Work {
+        int32_t p, stop;
+    };
+    Work work_short[32];
+    std::vector<Work> work_long;
+    size_t pending = 0;
+    auto add = [&](int32_t p, int32_t stop) {
+        if (pending < 32)
+            work_short[pending] = Work{p, stop};
+        else
+            work_long.push_back(Work{p, stop});
+        ++pending;
+    };
+    add(1, 0);
+    while (pending > 0) {
+        --pending;
+        Work w = pending < 32 ? work_short[pending] : work_long.back();
+        if (pending >= 32)
+            work_long.pop_back();
+        int32_t p = w.p;
+        int32_t stop = w.stop;
+        while (p != 0 && p != stop && walked[p] != stop) {
+            walked[p] = stop;
             uint8_t k = prog[p];
             const uint8_t* op = prog + p + kNodeHeader;
             if (mark_node(prog, p, set, sep))
@@ -887,11 +931,11 @@ void first_chars(const uint8_t* prog, int32_t size, uint8_t* set, const uint8_t*
                     continue;
                 }
                 for (int32_t b = p; b != 0 && prog[b] == kBranch; b = next_node(prog, b))
-                    work.emplace_back(b + kNodeHeader, stop);
+                    add(b + kNodeHeader, stop);
                 break;
             }
             if (k == kLoop || k == kLoopLazy) {
-                work.emplace_back(p + read32(op + 8), p);
+                add(p + read32(op + 8), p);
                 if (read32(op) > 0)
                     break;
             } else if (repetition(k)) {
@@ -903,6 +947,135 @@ void first_chars(const uint8_t* prog, int32_t size, uint8_t* set, const uint8_t*
             p = next_node(prog, p);  // zero-width nodes pass on
         }
     }
+}
+
+// The width of every match of the node sequence from p up to `stop`, or -1 when matches can differ
+// in width or the sequence holds a group other than `group`, a repetition of unknown count, a loop
+// or a back-reference.
+int32_t sequence_width(const uint8_t* prog, int32_t p, int32_t stop, int group) {
+    int32_t width = 0;
+    while (p != stop) {
+        if (p == 0)
+            return -1;
+        uint8_t k = prog[p];
+        const uint8_t* op = prog + p + kNodeHeader;
+        int32_t next = next_node(prog, p);
+        switch (k) {
+            case kExactly:
+            case kExactlyCi:
+                width += static_cast<int32_t>(std::strlen(reinterpret_cast<const char*>(op)));
+                break;
+            case kAny:
+            case kAnyButLineSep:
+            case kDigit:
+            case kNotDigit:
+            case kAnyOf3:
+            case kNoneOf3:
+            case kAnyOfSet:
+                ++width;
+                break;
+            case kInputStart:
+            case kInputEnd:
+            case kLineStart:
+            case kLineEnd:
+            case kWordBoundary:
+            case kNotWordBoundary:
+            case kComment:
+            case kNothing:
+                break;
+            case kBraces:
+            case kBracesLazy: {
+                uint8_t operand = prog[p + kNodeHeader + 8];
+                if (read32(op) != read32(op + 4) || operand == kBackref || operand == kBackrefCi)
+                    return -1;
+                width += read32(op);
+                break;
+            }
+            case kBranch: {
+                if (prog[next] != kBranch) {
+                    next = p + kNodeHeader;  // a single alternative: its operand
+                    break;
+                }
+                // Every alternative of the run ends where the run does.
+                int32_t last = p;
+                while (prog[next_node(prog, last)] == kBranch)
+                    last = next_node(prog, last);
+                int32_t join = next_node(prog, last);
+                int32_t alt_width = -1;
+                for (int32_t b = p; b != join; b = next_node(prog, b)) {
+                    int32_t w = sequence_width(prog, b + kNodeHeader, join, group);
+                    if (w < 0 || (alt_width >= 0 && w != alt_width))
+                        return -1;
+                    alt_width = w;
+                }
+                width += alt_width;
+                next = join;
+                break;
+            }
+            default:
+                if ((k >= kOpen && k < kOpen + kGroups && k - kOpen == group) ||
+                    (k >= kClose && k < kClose + kGroups && k - kClose == group))
+                    break;
+                return -1;
+        }
+        if (width > (1 << 24))
+            return -1;
+        p = next;
+    }
+    return width;
+}
+
+// The number of the lowest bit set in x (not 0).
+int lowest_bit(uint64_t x) {
+    int n = 0;
+    for (int half = 32; half > 0; half /= 2) {
+        if ((x & ((uint64_t{1} << half) - 1)) == 0) {
+            n += half;
+            x >>= half;
+        }
+    }
+    return n;
+}
+
+// The bytes of the node at p, operand included (a repetition's operand node follows it).
+int32_t node_size(const uint8_t* prog, int32_t p) {
+    const uint8_t* op = prog + p + kNodeHeader;
+    switch (prog[p]) {
+        case kExactly:
+        case kExactlyCi:
+            return kNodeHeader + static_cast<int32_t>(std::strlen(reinterpret_cast<const char*>(op))) + 1;
+        case kBraces:
+        case kBracesLazy:
+            return kNodeHeader + 8;
+        case kLoop:
+        case kLoopLazy:
+            return kNodeHeader + 12;
+        case kAnyOf3:
+        case kNoneOf3:
+            return kNodeHeader + 3;
+        case kAnyOfSet:
+            return kNodeHeader + 32;
+        case kBackref:
+        case kBackrefCi:
+            return kNodeHeader + 1;
+        default:
+            return kNodeHeader;
+    }
+}
+
+// The loops whose body matches one width above 0 and sets no group but the one it is, by node.
+std::vector<std::pair<int32_t, int32_t>> fixed_width_loops(const uint8_t* prog, int32_t size) {
+    std::vector<std::pair<int32_t, int32_t>> loops;
+    for (int32_t p = 1; p < size; p += node_size(prog, p)) {
+        if (prog[p] != kLoop && prog[p] != kLoopLazy)
+            continue;
+        int32_t body = p + read32(prog + p + kNodeHeader + 8);
+        int group = prog[body] >= kOpen && prog[body] < kOpen + kGroups ? prog[body] - kOpen : -1;
+        int32_t width = sequence_width(prog, body, p, group);
+        if (width > 0)
+            loops.emplace_back(p, width);
+    }
+    return loops;
 }
 
 }  // namespace
@@ -922,7 +1095,8 @@ void CRegExpr::fail(int32_t code) {
 }
 
 void CRegExpr::free_program() {
-    delete[] program_;
+    if (program_ != program_short_)
+        delete[] program_;
     program_ = nullptr;
     program_size_ = 0;
     compiled_ = false;
@@ -930,8 +1104,7 @@ void CRegExpr::free_program() {
 }
 
 void CRegExpr::set_expression(const char* text) {
-    if (text != nullptr && has_expression_ && !null_expression_ && compiled_ &&
-        std::strcmp(text, expression_.data()) == 0) {
+    if (text != nullptr && has_expression_ && !null_expression_ && compiled_ && expression_ == text) {
         return;
     }
     free_program();
@@ -939,7 +1112,7 @@ void CRegExpr::set_expression(const char* text) {
     null_expression_ = text == nullptr;
     has_expression_ = text == nullptr || *text != 0;
     if (text != nullptr && *text != 0)
-        expression_.assign(text, text + std::strlen(text) + 1);
+        expression_.assign(text);
 }
 
 void CRegExpr::compile() {
@@ -952,10 +1125,10 @@ void CRegExpr::compile() {
     }
     bool sep_defined = !line_separators_.empty();
     try {
-        Parser sizing(expression_.data(), nullptr, modifiers_, sep_defined);
+        Parser sizing(expression_.c_str(), nullptr, modifiers_, sep_defined);
         int32_t size = sizing.run();
-        program_ = new uint8_t[static_cast<size_t>(size)];
-        Parser emitting(expression_.data(), program_, modifiers_, sep_defined);
+        program_ = size <= kShortProgram ? program_short_ : new uint8_t[static_cast<size_t>(size)];
+        Parser emitting(expression_.c_str(), program_, modifiers_, sep_defined);
         emitting.run();
         program_size_ = size;
         has_backref_ = emitting.has_backref();
@@ -983,17 +1156,25 @@ void CRegExpr::compute_search_aids() {
     first_next_[0] = first_next_[1] = -1;
     line_anchored_ = false;
     first_chars(program_, program_size_, first_set_, line_sep_set_);
+    loop_widths_ = fixed_width_loops(program_, program_size_);
+    // The members counted, the lowest two kept; the table only where the search scans with it.
     first_count_ = 0;
     first_a_ = first_b_ = 0;
-    for (int c = 255; c >= 0; --c) {
-        if (!has_bit(first_set_, static_cast<unsigned>(c)))
-            continue;
-        ++first_count_;
-        first_b_ = first_a_;
-        first_a_ = static_cast<uint8_t>(c);
+    for (int word = 0; word < 4; ++word) {
+        uint64_t bits = 0;
+        std::memcpy(&bits, first_set_ + 8 * word, 8);
+        for (; bits != 0 && first_count_ < 2; bits &= bits - 1) {
+            (first_count_ == 0 ? first_a_ : first_b_) = static_cast<uint8_t>(word * 64 + lowest_bit(bits));
+            ++first_count_;
+        }
+        first_count_ += static_cast<int>(std::bitset<64>(bits).count());
     }
     if (first_count_ == 1)
         first_b_ = first_a_;
+    if (first_count_ > 2 || has_bit(first_set_, 0)) {
+        for (int c = 0; c < 256; ++c)
+            first_table_[c] = has_bit(first_set_, static_cast<unsigned>(c));
+    }
     if (program_[next_node(program_, 1)] != kEnd)
         return;
     int32_t scan = 1 + kNodeHeader;
@@ -1161,29 +1342,23 @@ std::string CRegExpr::dump() {
         } else {
             out += name != nullptr ? name : "?";
         }
-        int32_t size = kNodeHeader;
         switch (k) {
             case kExactly:
-            case kExactlyCi: {
+            case kExactlyCi:
                 out += " \"";
-                int32_t n = 0;
-                for (; op[n] != 0; ++n)
+                for (int32_t n = 0; op[n] != 0; ++n)
                     append_byte(out, op[n]);
                 out += '"';
-                size += n + 1;
                 break;
-            }
             case kBraces:
             case kBracesLazy:
                 std::snprintf(buf, sizeof buf, " %d,%d", read32(op), read32(op + 4));
                 out += buf;
-                size += 8;
                 break;
             case kLoop:
             case kLoopLazy:
                 std::snprintf(buf, sizeof buf, " %d,%d body %d", read32(op), read32(op + 4), p + read32(op + 8));
                 out += buf;
-                size += 12;
                 break;
             case kAnyOf3:
             case kNoneOf3:
@@ -1191,19 +1366,16 @@ std::string CRegExpr::dump() {
                 for (int i = 0; i < 3; ++i)
                     append_byte(out, op[i]);
                 out += ']';
-                size += 3;
                 break;
             case kAnyOfSet:
                 out += " [";
                 append_set(out, op);
                 out += ']';
-                size += 32;
                 break;
             case kBackref:
             case kBackrefCi:
                 std::snprintf(buf, sizeof buf, " %d", op[0]);
                 out += buf;
-                size += 1;
                 break;
             default:
                 break;
@@ -1213,7 +1385,7 @@ std::string CRegExpr::dump() {
             out += buf;
         }
         out += '\n';
-        p += size;
+        p += node_size(program_, p);
     }
     if (start_char_ != 0) {
         out += "start ";

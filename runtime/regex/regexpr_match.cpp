@@ -14,21 +14,29 @@
 // the exit, the lazy one the exit before the body; a counted loop pops its level before the rest
 // runs, greedy or lazy, and the pop is undone when the rest fails.
 //
-// Searches of an input that have backtracked far more than the input is long (with a pattern
-// without back-references, so that the future of a state depends only on the node, the position
-// and the loop stack) start keeping the states that failed: entering a node with alternatives
-// leaves a record that, when the search backs out of it, marks (node, position, loop stack) as
-// failed; entering a marked state fails at once. A repetition also keeps, as one range, the
-// positions after it from which the rest failed, and skips them when backing off again. Success
+// Searches of an input that have backtracked far more than the input is long, or used half their
+// step budget (with a pattern without back-references, so that the future of a state depends only
+// on the node, the position and the loop stack) start keeping the states that failed: entering a
+// node with alternatives leaves a record that, when the search backs out of it, marks (node,
+// position, loop stack) as failed; entering a marked state fails at once. A repetition also keeps,
+// as one range, the positions after it from which the rest failed (greedy or lazy, with a maximum
+// or not), and skips them when it tries its counts again, from this start or a later one. Success
 // leaves nothing marked, so the set stays true for later searches of the same input. The matching
 // order is unchanged, and patterns such as (a|a)*b take linear time.
+//
+// Counted loops: a counter whose loop's maximum is out of reach from the position (no maximum, or
+// fewer bytes left than passes) counts as the loop's minimum in the key of a state. A loop whose
+// body matches one width keeps, besides, the range of positions where leaving it failed, and a
+// count inside that range jumps to its end, as a repetition skips its range: so (a|a){0,100000}b
+// takes linear time also on inputs longer than its maximum.
 //
 // Limits (documented in the header). The set and the stack have fixed memory bounds. A full
 // stack drops its oldest records and the try starts again from its start position: the states
 // marked meanwhile lead the new try past what already failed, so it gets further each time.
-// Where the set does not bound the work (back-references, a full set) a step budget does; a
-// search that passes a limit raises its error instead of answering.
+// The step budget holds for every search, the set or not; a search that passes a limit raises
+// its error instead of answering.
 #include <algorithm>
+#include <cassert>
 #include <cstring>
 
 #include "runtime/regex/regexpr.h"
@@ -54,8 +62,8 @@ static_assert(kMemoFail == 9, "the header's inline memo check pushes this kind")
 constexpr int32_t kStarMax = 2147483647;
 constexpr uint64_t kEmptySlot = ~0ull;
 constexpr uint32_t kNoLoopState = 0xFFFFFFFFu;
+constexpr uint32_t kAnyCount = 0xFFFFFFFFu;  // in a loop stack key: a counter left out
 constexpr uint32_t kNoSlot = 0xFFFFFFFFu;
-constexpr int64_t kNoLimit = INT64_MAX;
 constexpr int32_t kLoopWidth = kLoopLevels + 1;
 
 int32_t read32(const uint8_t* p) {
@@ -112,15 +120,33 @@ void CRegExpr::ensure_program() {
         compile();
 }
 
+namespace {
+
+// Copies n bytes and gives the offset of the first 0 among them (n when there is none). Each piece
+// is looked at while the copy still has it in the cache.
+size_t copy_find_nul(char* to, const char* from, size_t n) {
+    constexpr size_t kPiece = size_t{1} << 15;
+    size_t nul = n;
+    for (size_t done = 0; done < n; done += kPiece) {
+        size_t piece = std::min(kPiece, n - done);
+        std::memcpy(to + done, from + done, piece);
+        const void* hit = nul == n ? std::memchr(to + done, 0, piece) : nullptr;
+        if (hit != nullptr)
+            nul = static_cast<size_t>(static_cast<const char*>(hit) - to);
+    }
+    return nul;
+}
+
+}  // namespace
+
+// One pass over the text: each piece copied is searched for a 0 while it is in the cache.
 void CRegExpr::set_input(const RtString& input) {
     const char* data = input.data != nullptr ? input.data : "";
     size_t n = input.length > 0 ? static_cast<size_t>(input.length) : 0;
     input_.resize(n + 1);
-    if (n > 0)
-        std::memcpy(input_.data(), data, n);
+    in_end_ = static_cast<int32_t>(copy_find_nul(input_.data(), data, n));
     input_[n] = 0;
     in_ = reinterpret_cast<const unsigned char*>(input_.data());
-    in_end_ = static_cast<int32_t>(std::strlen(input_.data()));
     has_input_ = true;
     input_reset();
 }
@@ -185,9 +211,7 @@ bool CRegExpr::exec(int32_t offset) {
         fail(1006);
     if (offset < 0 || offset > in_end_ + 1)
         return false;
-    std::memset(line_sep_set_, 0, sizeof line_sep_set_);
-    for (unsigned char c : line_separators_)
-        line_sep_set_[c >> 3] = static_cast<uint8_t>(line_sep_set_[c >> 3] | 1u << (c & 7));
+    // The line-separator set is built with the program, which a change of the separators renews.
     int32_t from = offset - 1;
     if (must_length_ > 0 && !literal_present(from))
         return false;
@@ -205,8 +229,10 @@ bool CRegExpr::exec(int32_t offset) {
     steps_ = 0;
     restarted_ = false;
     step_budget_ = base_steps_ + 8 * static_cast<int64_t>(in_end_ - from + 1) * program_size_;
-    // Until failed states are remembered (never with back-references) the budget bounds the work.
-    step_check_ = memo_on_ ? kNoLimit : step_budget_;
+    // With the default setting a search that has not started remembering failed states does so at
+    // half its budget; the budget itself holds for every search.
+    bool memo_at_half = !memo_on_ && !has_backref_ && memo_after_ < 0;
+    step_check_ = memo_at_half ? step_budget_ / 2 : step_budget_;
     return search(from);
 }
 
@@ -273,15 +299,25 @@ bool CRegExpr::search(int32_t from) {
                 ++next_b;
         }
     }
-    for (int32_t p = from; p <= in_end_; ++p) {
-        if (!has_bit(first_set_, in_[p]))
-            continue;
-        if (line_anchored_ && p > 0 && !line_start_at(p))
-            continue;
-        if (run(p))
+    // Otherwise every byte that can begin a match, looked up in a table of the first bytes; the
+    // input's terminating NUL stops the scan when it can begin one (a match at the end).
+    bool at_end = has_bit(first_set_, 0);
+    const unsigned char* p = in_ + from;
+    const unsigned char* end = in_ + in_end_;
+    for (;;) {
+        while (end - p >= 4 && !(first_table_[p[0]] | first_table_[p[1]] | first_table_[p[2]] | first_table_[p[3]]))
+            p += 4;
+        while (p < end && !first_table_[*p])
+            ++p;
+        if (p == end && !at_end)
+            return false;
+        int32_t at = static_cast<int32_t>(p - in_);
+        if (!(line_anchored_ && at > 0 && !line_start_at(at)) && run(at))
             return true;
+        if (p == end)
+            return false;
+        ++p;
     }
-    return false;
 }
 
 // The line_start node's test.
@@ -293,23 +329,6 @@ bool CRegExpr::line_start_at(int32_t pos) const {
         return true;
     return !(b == 13 && in_[pos] == 10) && has_bit(line_sep_set_, b);
 }
-
-namespace {
-
-// Copies n bytes and tells whether one of them is 0. Each piece is looked at while the copy
-// still has it in the cache.
-bool copy_finds_nul(char* to, const char* from, size_t n) {
-    constexpr size_t kPiece = size_t{1} << 15;
-    for (size_t done = 0; done < n; done += kPiece) {
-        size_t piece = std::min(kPiece, n - done);
-        std::memcpy(to + done, from + done, piece);
-        if (std::memchr(to + done, 0, piece) != nullptr)
-            return true;
-    }
-    return false;
-}
-
-}  // namespace
 
 // The text is searched where it is, not copied: its bytes stay unchanged and alive during the
 // call. Afterwards no input is stored (a later exec needs set_input).
@@ -355,7 +374,7 @@ RtString CRegExpr::replace_all(const RtString& input, const RtString& replacemen
         // The same; true (and nothing counted) when the bytes hold a NUL.
         bool append_finds_nul(const char* from, size_t n) {
             reserve(n);
-            if (copy_finds_nul(bytes + used, from, n))
+            if (copy_find_nul(bytes + used, from, n) < n)
                 return true;
             used += n;
             return false;
@@ -407,10 +426,13 @@ RtString CRegExpr::replace_all(const RtString& input, const RtString& replacemen
 
 // ---- the visited set ----
 
-// Everything goes, memory included, so that the bound counts what is held.
+// Everything goes, memory included, so that the bound counts what is held. Nothing is held while
+// no byte is counted.
 void CRegExpr::memo_reset() {
     memo_on_ = false;
     memo_full_ = false;
+    if (memo_bytes_ == 0)
+        return;
     std::vector<uint64_t>().swap(memo_);
     memo_used_ = 0;
     std::vector<uint64_t>().swap(slot_keys_);
@@ -431,16 +453,29 @@ void CRegExpr::set_limits(size_t stack_bytes, size_t memo_bytes, int64_t base_st
     base_steps_ = std::min(base_steps, kBaseSteps);
 }
 
-// The budget applies from now on in this search: the set no longer bounds its work.
-void CRegExpr::limit_in_force() {
+// From now on failed states are remembered; the rest of the budget is for what they leave.
+void CRegExpr::memo_turns_on() {
+    memo_on_ = true;
     step_check_ = step_budget_;
 }
 
-// From now on failed states bound the work, while there is room for them.
-void CRegExpr::memo_turns_on() {
-    memo_on_ = true;
-    if (!memo_full_)
-        step_check_ = kNoLimit;
+// The search passed step_check_: at half the budget it starts remembering failed states (see
+// exec), past the budget it ends with the budget's error.
+void CRegExpr::step_check_passed() {
+    if (steps_ <= step_budget_ && !memo_on_) {
+        memo_turns_on();
+        return;
+    }
+    fail(kErrorStepBudget);
+}
+
+// Counts passed over without a choice point (their next byte cannot begin the rest) are work as
+// backtracks are.
+void CRegExpr::wasted(int64_t n) {
+    add_steps(n);
+    backtracks_ += n;
+    if (backtracks_ > memo_threshold_ && !memo_on_ && !has_backref_)
+        memo_turns_on();
 }
 
 // Counts bytes against the memo's bound; false when they do not fit.
@@ -481,19 +516,25 @@ bool CRegExpr::add_id(std::vector<uint32_t>& table, uint32_t id, uint64_t hash, 
     return true;
 }
 
-// The loop stack as a small number, the same for equal stacks; kNoLoopState when the memory for
-// another one is not there. A counter at or above the minimum of a loop without a maximum
-// behaves the same whatever its value, so it counts as the minimum.
-uint32_t CRegExpr::loop_state_id() {
+// The loop stack at pos as a small number, the same for equal stacks; kNoLoopState when the
+// memory for another one is not there. A counter above the minimum of its loop behaves as the
+// minimum when the maximum cannot be reached from pos (no maximum, or fewer bytes left than
+// passes: each pass of a counted loop's body takes at least one byte), so it counts as the
+// minimum. With any_top_count the innermost loop's counter is left out.
+uint32_t CRegExpr::loop_state_id(int32_t pos, bool any_top_count) {
     if (loop_index_ == 0)
         return 0;
     uint32_t counts[kLoopWidth];
     for (int32_t i = 1; i <= loop_index_; ++i) {
         const uint8_t* op = program_ + loop_node_[i] + kNodeHeader;
         int32_t min = read32(op);
-        bool unbounded = read32(op + 4) >= kStarMax - 1;
-        counts[i] = static_cast<uint32_t>(unbounded && loop_count_[i] > min ? min : loop_count_[i]);
+        int32_t max = read32(op + 4);
+        int32_t c = loop_count_[i];
+        bool out_of_reach = max >= kStarMax - 1 || max - c > in_end_ - pos;
+        counts[i] = static_cast<uint32_t>(c > min && out_of_reach ? min : c);
     }
+    if (any_top_count)
+        counts[loop_index_] = kAnyCount;
     counts[0] = static_cast<uint32_t>(loop_index_);
     auto hash = [](const uint32_t* c) {
         uint64_t h = c[0];
@@ -517,9 +558,51 @@ uint32_t CRegExpr::loop_state_id() {
     return ++loop_state_count_;
 }
 
-uint32_t CRegExpr::current_slot_slow(int32_t pc, bool create) {
-    uint32_t ls = loop_state_id();
+uint32_t CRegExpr::current_slot_slow(int32_t pc, int32_t pos, bool create) {
+    uint32_t ls = loop_state_id(pos);
     return ls == kNoLoopState ? kNoSlot : slot_of(pc, ls, create);
+}
+
+// The slot of the exits at pos of a counted loop whose body matches `width` bytes: the loop node
+// under the loop stack without its own counter, one for each remainder of pos by the width (up to
+// 128 of them; remainders that share one replace each other's range), as searches from successive
+// starts meet the loop at positions of each remainder in turn. Node offsets take 24 bits.
+uint32_t CRegExpr::loop_exit_slot(int32_t loop, int32_t width, int32_t pos, bool create) {
+    uint32_t ls = loop_state_id(pos, true);
+    int32_t remainder = pos % width & 127;
+    return ls == kNoLoopState ? kNoSlot : slot_of(loop | remainder << 24, ls, create);
+}
+
+// The body width of a loop node whose body matches one width and sets no group but its own, or 0.
+int32_t CRegExpr::loop_width(int32_t loop) const {
+    auto it = std::lower_bound(loop_widths_.begin(), loop_widths_.end(), std::make_pair(loop, 0));
+    return it != loop_widths_.end() && it->first == loop ? it->second : 0;
+}
+
+// A counted loop at pos failed with its counter at least at its minimum: leaving it there failed.
+// The range of such positions grows by one body width at either end while the body is known to
+// match in between: a counter above 0 at pos says that a pass of the body ended there.
+void CRegExpr::loop_exit_failed(int32_t loop, int32_t pos) {
+    int32_t width = loop_width(loop);
+    int32_t count = loop_count_[loop_index_];
+    if (width == 0 || count < read32(program_ + loop + kNodeHeader))
+        return;
+    uint32_t slot = loop_exit_slot(loop, width, pos, true);
+    if (slot == kNoSlot)
+        return;
+    Slot& r = slots_[slot];
+    bool body_below = count > 0;
+    if (r.range_lo <= r.range_hi && pos >= r.range_lo && pos <= r.range_hi && (pos - r.range_lo) % width == 0)
+        return;
+    if (r.range_lo <= r.range_hi && pos == r.range_hi + width && body_below) {
+        r.range_hi = pos;
+    } else if (r.range_lo <= r.range_hi && pos == r.range_lo - width && r.body_below) {
+        r.range_lo = pos;
+        r.body_below = body_below;
+    } else {
+        r.range_lo = r.range_hi = pos;
+        r.body_below = body_below;
+    }
 }
 
 // The slot of a node under a loop stack; created when asked (kNoSlot when it does not fit, or
@@ -537,7 +620,7 @@ uint32_t CRegExpr::slot_of(int32_t pc, uint32_t ls, bool create) {
         if (!add_id(slot_table_, id, mix(key), [&](size_t old) { return mix(slot_keys_[old - 1]); }))
             return kNoSlot;
         slot_keys_.push_back(key);
-        slots_.push_back(Slot{-1, 0, 1, 0});
+        slots_.push_back(Slot{-1, 0, 1, 0, false});
     }
     if (ls == 0) {
         size_t recent = static_cast<size_t>(pc) & 63;
@@ -567,10 +650,11 @@ bool CRegExpr::memo_failed(uint32_t slot, int32_t pos) {
 // at once for short inputs, while bitmaps take at most three quarters of the bound) or into the
 // hash set. What does not fit is not remembered, and the step budget takes over.
 void CRegExpr::memo_mark(int32_t pc, int32_t pos) {
-    uint32_t slot = current_slot(pc, true);
+    if (program_[pc] == kLoop || program_[pc] == kLoopLazy)
+        loop_exit_failed(pc, pos);
+    uint32_t slot = current_slot(pc, pos, true);
     if (slot == kNoSlot) {
         memo_full_ = true;
-        limit_in_force();
         return;
     }
     size_t words = static_cast<size_t>(in_end_) / 64 + 1;
@@ -592,7 +676,6 @@ void CRegExpr::memo_mark(int32_t pc, int32_t pos) {
         size_t size = memo_.empty() ? 4096 : memo_.size() * 2;
         if (!memo_afford(size * sizeof(uint64_t))) {
             memo_full_ = true;
-            limit_in_force();
             return;
         }
         std::vector<uint64_t> old;
@@ -626,7 +709,7 @@ void CRegExpr::memo_mark(int32_t pc, int32_t pos) {
 // to fail; otherwise, when mark is set, a record is pushed that marks it failed once the search
 // backs out of it.
 bool CRegExpr::memo_enter_slow(int32_t pc, int32_t pos, bool mark) {
-    uint32_t slot = current_slot(pc, false);
+    uint32_t slot = current_slot(pc, pos, false);
     if (slot != kNoSlot && memo_failed(slot, pos))
         return true;
     if (mark)
@@ -648,6 +731,10 @@ int32_t CRegExpr::count_simple(int32_t node, int32_t pos, int32_t max, int32_t* 
     switch (program_[node]) {
         case kAny:
             return limit;
+        case kAnyButLineSep:
+            while (n < limit && !line_sep_at(pos + n) && !(p[n] == 13 && p[n + 1] == 10))
+                ++n;
+            return n;
         case kExactly:
             if (op[1] != 0)
                 fail(1000);
@@ -709,11 +796,68 @@ int32_t CRegExpr::count_simple(int32_t node, int32_t pos, int32_t max, int32_t* 
     }
 }
 
+// count_simple for a one-byte operand whose range of failed positions after it (known, not past
+// pos) lies in one run of it: the run from known.range_lo reaches known.range_hi, so that part is
+// not read again. *read gets the bytes read.
+int32_t CRegExpr::count_known(int32_t node, int32_t pos, int32_t max, const Slot& known, int64_t* read) {
+    int32_t unit = 1;
+    int32_t count = 0;
+    if (pos < known.range_lo) {
+        int32_t to_lo = known.range_lo - pos;
+        count = count_simple(node, pos, std::min(max, to_lo), &unit);
+        *read += count;
+        if (count < to_lo || count == max)
+            return count;
+    }
+    count = std::min(max, known.range_hi - pos);
+    if (count < max) {
+        int32_t more = count_simple(node, known.range_hi, max - count, &unit);
+        *read += more;
+        count += more;
+    }
+    return count;
+}
+
+// The block after the current one, allocated when it is the first use; false when the stack has
+// all its blocks in use.
+bool CRegExpr::Stack::next_block() {
+    size_t next = begin_ == nullptr ? 0 : cur_ + 1;
+    if (next == blocks_.size()) {
+        if (blocks_.size() >= max_blocks_)
+            return false;
+        blocks_.push_back(new Entry[block_]);
+    }
+    cur_ = next;
+    begin_ = top_ = blocks_[cur_];
+    end_ = begin_ + block_;
+    if (cur_ == 0)
+        floor_at_ = begin_;
+    return true;
+}
+
 void CRegExpr::Stack::drop_oldest() {
     size_t drop = blocks_.size() / 4;
     std::rotate(blocks_.begin(), blocks_.begin() + static_cast<ptrdiff_t>(drop), blocks_.end());
-    size_ -= drop * kBlock;
-    floor_ = 0;
+    cur_ -= drop;
+    floor_at_ = blocks_[0];
+}
+
+void CRegExpr::Stack::set_max_bytes(size_t bytes) {
+    size_t block = kBlock;
+    while (block > 16 && block * 4 * sizeof(Entry) > bytes)
+        block /= 2;
+    if (block != block_) {
+        free_blocks();
+        block_ = block;
+    }
+    max_blocks_ = std::max<size_t>(4, bytes / (block_ * sizeof(Entry)));
+}
+
+void CRegExpr::Stack::free_blocks() {
+    for (Entry* b : blocks_)
+        delete[] b;
+    blocks_.clear();
+    clear();
 }
 
 // A full stack drops its oldest records where failed states are remembered (or can be from now
@@ -728,8 +872,103 @@ void CRegExpr::push_on_full_stack(const Entry& e) {
     // A repetition's choice whose count record was dropped goes too.
     uint8_t bottom = stack_.at(0).head & 15;
     if (bottom == kChoiceGreedy || bottom == kChoiceLazy)
-        stack_.set_floor(1);
+        stack_.raise_floor();
     stack_.push(e);
+}
+
+// Picks the count of a repetition to try from count c on (downwards when greedy, upwards when
+// lazy) and pushes the choice of the counts after it: the position behind the repetition, or -1
+// when no count is left.
+int32_t CRegExpr::repeat(int32_t node, int32_t from, int32_t c, int32_t reached) {
+    const uint8_t* prog = program_;
+    const unsigned char* in = in_;
+    uint8_t k = prog[node];
+    bool braces = k == kBraces || k == kBracesLazy;
+    bool lazy = k == kStarLazy || k == kPlusLazy || k == kBracesLazy;
+    const uint8_t* op = prog + node + kNodeHeader;
+    int32_t min = braces ? read32(op) : (k == kPlus || k == kPlusLazy) ? 1 : 0;
+    int32_t max = braces ? read32(op + 4) : kStarMax;
+    int32_t operand = node + kNodeHeader + (braces ? 8 : 0);
+    int32_t next = next_of(prog, node);
+    int follow = prog[next] == kExactly ? prog[next + kNodeHeader] : -1;
+    int32_t unit = 1;
+    if (prog[operand] == kBackref || prog[operand] == kBackrefCi) {
+        int g = prog[operand + kNodeHeader];
+        unit = g < kGroups && start_[g] >= 0 && end_[g] >= start_[g] ? end_[g] - start_[g] : 1;
+    }
+    // While failed states are kept, the positions after the repetition from which the rest
+    // failed are kept as a range (known failures skipped), greedy or lazy, with a maximum or not.
+    bool ranges = memo_on_ && unit == 1;
+    uint32_t slot = ranges ? current_slot(node, from, true) : kNoSlot;
+    if (slot == kNoSlot)
+        ranges = false;
+    const Slot* fr = ranges && slots_[slot].range_lo <= slots_[slot].range_hi ? &slots_[slot] : nullptr;
+    int64_t tried = 0;
+    // No count is left: the rest failed after every count from the fewest to the most reached,
+    // all within the run from `from`. Ranges in one run that overlap are joined.
+    auto exhausted = [&]() {
+        wasted(tried);
+        if (ranges) {
+            Slot& r = slots_[slot];
+            int32_t lo = from + min, hi = from + reached;
+            if (r.range_lo <= r.range_hi && lo <= r.range_hi && r.range_lo <= hi) {
+                r.range_lo = std::min(r.range_lo, lo);
+                r.range_hi = std::max(r.range_hi, hi);
+            } else {
+                r.range_lo = lo;
+                r.range_hi = hi;
+            }
+        }
+        return -1;
+    };
+    if (!lazy) {
+        for (; c >= min; --c, ++tried) {
+            int32_t q = from + c * unit;
+            if (fr != nullptr && q >= fr->range_lo && q <= fr->range_hi) {
+                c = fr->range_lo - from;
+                continue;
+            }
+            if (follow < 0 || in[q] == follow)
+                break;
+        }
+        if (c < min)
+            return exhausted();
+        wasted(tried);
+        // While ranges are kept the last count leaves a choice too, so that its failure
+        // records the range.
+        if (c > min || ranges) {
+            push_entry(kReached, 0, 0, 0, reached);
+            push_entry(kChoiceGreedy, 0, node, from, c - 1);
+        }
+    } else {
+        for (;; ++c, ++tried) {
+            if (c > reached) {
+                // one more repetition must match first
+                if (c > max || unit == 0)
+                    return exhausted();
+                int32_t u = 0;
+                add_steps(1);
+                if (count_simple(operand, from + reached * unit, 1, &u) != 1)
+                    return exhausted();
+                reached = c;
+            }
+            int32_t q = from + c * unit;
+            if (fr != nullptr && q >= fr->range_lo && q <= fr->range_hi) {
+                // The run goes on to the range's end, and the rest failed all the way.
+                c = std::min(max, fr->range_hi - from);
+                reached = std::max(reached, c);
+                continue;
+            }
+            if (follow < 0 || in[q] == follow)
+                break;
+        }
+        wasted(tried);
+        if (c < max || ranges) {
+            push_entry(kReached, 0, 0, 0, reached);
+            push_entry(kChoiceLazy, 0, node, from, c);
+        }
+    }
+    return from + c * unit;
 }
 
 bool CRegExpr::run(int32_t start) {
@@ -737,11 +976,9 @@ bool CRegExpr::run(int32_t start) {
     const unsigned char* in = in_;
     stack_.clear();
     dropped_ = false;
-    uint64_t marks_at_start = memo_marks_;
     int32_t pc = 1;
     int32_t pos = start;
     bool failed = false;
-    int64_t steps = steps_;
     auto push = [this](uint8_t kind, uint8_t aux, int32_t pc_, int32_t pos_, int32_t a) {
         push_entry(kind, aux, pc_, pos_, a);
     };
@@ -755,131 +992,44 @@ bool CRegExpr::run(int32_t start) {
         }
         push(kUndoGroup, static_cast<uint8_t>(g), 0, start_[g], end_[g]);
     };
-    // The alternative after branch b that can match at pos (later branches that begin with a byte
-    // other than the next one are left out), or 0.
-    auto next_branch = [&](int32_t b) {
-        int32_t alt = next_of(prog, b);
-        while (prog[alt] == kBranch && prog[alt + kNodeHeader] == kExactly && prog[alt + 2 * kNodeHeader] != in[pos])
-            alt = next_of(prog, alt);
-        return prog[alt] == kBranch ? alt : 0;
+    // Whether alternative b can match at `at` as far as its first node tells (a literal or a class
+    // that the next byte does not begin ends it at once).
+    auto viable = [prog, in, this](int32_t b, int32_t at) {
+        const uint8_t* first = prog + b + kNodeHeader;
+        const uint8_t* op = first + kNodeHeader;
+        unsigned char c = in[at];
+        switch (*first) {
+            case kExactly:
+                return c == op[0];  // the input's terminator differs from every pattern byte
+            case kDigit:
+                return c >= '0' && c <= '9';
+            case kAnyOf3:
+                return at < in_end_ && (c == op[0] || c == op[1] || c == op[2]);
+            case kAnyOfSet:
+                return at < in_end_ && has_bit(op, c);
+            default:
+                return true;
+        }
     };
+    // The first alternative from branch b on, or after it, that can match at `at`, or 0.
+    auto branch_from = [prog, viable](int32_t b, int32_t at) {
+        while (prog[b] == kBranch && !viable(b, at))
+            b = next_of(prog, b);
+        return prog[b] == kBranch ? b : 0;
+    };
+    auto next_branch = [prog, branch_from](int32_t b, int32_t at) { return branch_from(next_of(prog, b), at); };
     start_[0] = start;
-    // Counts passed over without a choice point (their next byte cannot begin the rest) are work
-    // as backtracks are.
-    auto wasted = [&](int64_t n) {
-        steps += n;
-        backtracks_ += n;
-        if (backtracks_ > memo_threshold_ && !memo_on_ && !has_backref_)
-            memo_turns_on();
-    };
-
-    // Picks the count of a repetition to try from count c on (downwards when greedy, upwards when
-    // lazy), pushes the choice of the counts after it, and moves pc and pos behind the repetition.
-    // False when no count is left.
-    auto repeat = [&](int32_t node, int32_t from, int32_t c, int32_t reached) -> bool {
-        uint8_t k = prog[node];
-        bool braces = k == kBraces || k == kBracesLazy;
-        bool lazy = k == kStarLazy || k == kPlusLazy || k == kBracesLazy;
-        const uint8_t* op = prog + node + kNodeHeader;
-        int32_t min = braces ? read32(op) : (k == kPlus || k == kPlusLazy) ? 1 : 0;
-        int32_t max = braces ? read32(op + 4) : kStarMax;
-        int32_t operand = node + kNodeHeader + (braces ? 8 : 0);
-        int32_t next = next_of(prog, node);
-        int follow = prog[next] == kExactly ? prog[next + kNodeHeader] : -1;
-        int32_t unit = 1;
-        if (prog[operand] == kBackref || prog[operand] == kBackrefCi) {
-            int g = prog[operand + kNodeHeader];
-            unit = g < kGroups && start_[g] >= 0 && end_[g] >= start_[g] ? end_[g] - start_[g] : 1;
-        }
-        bool ranges = memo_on_ && unit == 1 && max >= kStarMax - 1;
-        uint32_t slot = ranges ? current_slot(node, true) : kNoSlot;
-        if (slot == kNoSlot)
-            ranges = false;
-        const Slot* fr = ranges && slots_[slot].range_lo <= slots_[slot].range_hi ? &slots_[slot] : nullptr;
-        int64_t tried = 0;
-        if (!lazy) {
-            for (; c >= min; --c, ++tried) {
-                int32_t q = from + c * unit;
-                if (fr != nullptr && q >= fr->range_lo && q <= fr->range_hi) {
-                    c = fr->range_lo - from;
-                    continue;
-                }
-                if (follow < 0 || in[q] == follow)
-                    break;
-            }
-            wasted(tried);
-            if (c < min) {
-                if (ranges) {
-                    Slot& r = slots_[slot];
-                    int32_t lo = from + min, hi = from + reached;
-                    // Ranges of the same run (same end) are joined; a range stays one run.
-                    if (r.range_lo <= r.range_hi && r.range_hi == hi && lo <= r.range_hi + 1) {
-                        r.range_lo = std::min(r.range_lo, lo);
-                    } else {
-                        r.range_lo = lo;
-                        r.range_hi = hi;
-                    }
-                }
-                return false;
-            }
-            // While ranges are kept the last count leaves a choice too, so that its failure
-            // records the range.
-            if (c > min || ranges) {
-                push(kReached, 0, 0, 0, reached);
-                push(kChoiceGreedy, 0, node, from, c - 1);
-            }
-        } else {
-            for (;; ++c, ++tried) {
-                if (c > reached) {
-                    // one more repetition must match first
-                    if (c > max || unit == 0)
-                        return false;
-                    int32_t u = 0;
-                    ++steps;
-                    if (count_simple(operand, from + reached * unit, 1, &u) != 1)
-                        return false;
-                    reached = c;
-                }
-                int32_t q = from + c * unit;
-                if (follow < 0 || in[q] == follow)
-                    break;
-            }
-            wasted(tried);
-            if (c < max) {
-                push(kReached, 0, 0, 0, reached);
-                push(kChoiceLazy, 0, node, from, c);
-            }
-        }
-        pos = from + c * unit;
-        pc = next;
-        return true;
-    };
-    // Leaves with the steps counted, or raises the limit's error.
-    // With the default setting a search that reaches the budget before it remembers failed states
-    // starts remembering them instead.
-    auto count_step = [&]() {
-        if (++steps > step_check_) {
-            if (!memo_on_ && !has_backref_ && memo_after_ < 0) {
-                memo_turns_on();
-                return;
-            }
-            steps_ = steps;
-            fail(kErrorStepBudget);
-        }
-    };
 
     // Steps are counted where the walk can come back (alternatives, repetitions, loops, backtracks):
     // between two of them it passes each node at most once.
     for (;;) {
         if (!failed) {
-            if (pc == 0)
-                fail(1002);
-            uint8_t k = prog[pc];
+            uint8_t k = prog[pc];  // pc 0 (no next node) holds the program mark: the default case
             const uint8_t* op = prog + pc + kNodeHeader;
             switch (k) {
                 case kEnd:
                     end_[0] = pos;
-                    steps_ = steps;
+                    assert(steps_ <= step_budget_);
                     return true;
                 case kInputStart:
                     failed = pos != 0;
@@ -982,22 +1132,28 @@ bool CRegExpr::run(int32_t start) {
                 case kBack:
                     break;
                 case kBranch: {
-                    count_step();
-                    int32_t alt = next_of(prog, pc);
-                    if (prog[alt] == kBranch) {
-                        // The choice of the next alternative also marks the run failed when the
-                        // search backs out of its last one.
-                        if (memo_on_ && memo_enter(pc, pos, false)) {
-                            failed = true;
-                            break;
-                        }
-                        alt = next_branch(pc);
-                        if (alt != 0)
-                            push(kChoiceBranch, 0, alt, pos, memo_on_ ? pc : 0);
-                        else if (memo_on_)
-                            push(kMemoFail, 0, pc, pos, 0);
+                    add_steps(1);
+                    if (prog[next_of(prog, pc)] != kBranch) {
+                        pc += kNodeHeader;  // one alternative: its nodes
+                        continue;
                     }
-                    pc += kNodeHeader;
+                    // The choice of the next alternative also marks the run failed when the
+                    // search backs out of its last one.
+                    if (memo_on_ && memo_enter(pc, pos, false)) {
+                        failed = true;
+                        break;
+                    }
+                    int32_t first = branch_from(pc, pos);
+                    if (first == 0) {
+                        failed = true;
+                        break;
+                    }
+                    int32_t alt = next_branch(first, pos);
+                    if (alt != 0)
+                        push(kChoiceBranch, 0, alt, pos, memo_on_ ? pc : 0);
+                    else if (memo_on_)
+                        push(kMemoFail, 0, pc, pos, 0);
+                    pc = first + kNodeHeader;
                     continue;
                 }
                 case kStar:
@@ -1006,7 +1162,7 @@ bool CRegExpr::run(int32_t start) {
                 case kStarLazy:
                 case kPlusLazy:
                 case kBracesLazy: {
-                    count_step();
+                    add_steps(1);
                     if (memo_on_ && memo_enter(pc, pos)) {
                         failed = true;
                         break;
@@ -1018,36 +1174,37 @@ bool CRegExpr::run(int32_t start) {
                     int32_t operand = pc + kNodeHeader + (braces ? 8 : 0);
                     int32_t unit = 1;
                     int32_t limit = lazy ? min : max;
-                    // A known failed range after this node ends where the run of its operand
-                    // ends: reaching its start, the count is known without reading on.
+                    // A known failed range after this node lies in one run of its operand: the
+                    // count is known there without reading it again.
                     const Slot* known = nullptr;
-                    if (memo_on_ && !lazy && max >= kStarMax - 1) {
-                        uint32_t slot = current_slot(pc, false);
-                        const Slot* r = slot != kNoSlot ? &slots_[slot] : nullptr;
-                        if (r != nullptr && r->range_lo <= r->range_hi && pos <= r->range_hi) {
-                            // Inside the range every count ends in it too.
-                            if (pos >= r->range_lo) {
-                                failed = true;
-                                break;
-                            }
-                            known = r;
-                        }
+                    if (memo_on_) {
+                        uint32_t slot = current_slot(pc, pos, false);
+                        if (slot != kNoSlot && slots_[slot].range_lo <= slots_[slot].range_hi &&
+                            pos <= slots_[slot].range_hi)
+                            known = &slots_[slot];
                     }
-                    int32_t known_hi = known != nullptr ? known->range_hi : 0;
-                    if (known != nullptr)
-                        limit = known->range_lo - pos;
-                    int32_t count = count_simple(operand, pos, limit, &unit);
-                    steps += count;
-                    if (known != nullptr && unit == 1 && count == limit)
-                        count = known_hi - pos;
+                    int32_t count = 0;
+                    if (known != nullptr) {
+                        int64_t read = 0;
+                        count = count_known(operand, pos, limit, *known, &read);
+                        add_steps(read);
+                    } else {
+                        count = count_simple(operand, pos, limit, &unit);
+                        add_steps(count);
+                    }
                     if (unit == 0) {
                         // An empty captured text: repeating it changes nothing, so it is taken
                         // zero times and the repetition matches the empty string.
                         pc = next_of(prog, pc);
                         continue;
                     }
-                    if (count < min || !repeat(pc, pos, lazy ? min : count, count))
+                    int32_t after = count < min ? -1 : repeat(pc, pos, lazy ? min : count, count);
+                    if (after < 0) {
                         failed = true;
+                        break;
+                    }
+                    pos = after;
+                    pc = next_of(prog, pc);
                     continue;
                 }
                 case kLoopEntry:
@@ -1062,7 +1219,7 @@ bool CRegExpr::run(int32_t start) {
                     break;
                 case kLoop:
                 case kLoopLazy: {
-                    count_step();
+                    add_steps(1);
                     if (loop_index_ == 0)
                         fail(1015);
                     if (memo_on_ && memo_enter(pc, pos)) {
@@ -1073,6 +1230,27 @@ bool CRegExpr::run(int32_t start) {
                     int32_t max = read32(op + 4);
                     int32_t body = pc + read32(op + 8);
                     int32_t c = loop_count_[loop_index_];
+                    // Inside a range of failed exits of a body of one width, the passes up to its
+                    // end are known to match and every exit before it to fail: the count jumps there
+                    // (the body's group is set again by the pass after it, which a match needs).
+                    if (memo_on_ && !loop_widths_.empty()) {
+                        int32_t width = loop_width(pc);
+                        uint32_t slot = width > 0 ? loop_exit_slot(pc, width, pos, false) : kNoSlot;
+                        if (slot != kNoSlot) {
+                            const Slot& r = slots_[slot];
+                            if (r.range_lo <= pos && pos < r.range_hi && (pos - r.range_lo) % width == 0) {
+                                int32_t passes = (r.range_hi - pos) / width;
+                                if (passes >= max - c) {
+                                    failed = true;
+                                    break;
+                                }
+                                push(kUndoCount, static_cast<uint8_t>(loop_index_), loop_node_[loop_index_], 0, c);
+                                loop_count_[loop_index_] = c + passes;
+                                pos = r.range_hi;
+                                continue;
+                            }
+                        }
+                    }
                     if (c < min || (k == kLoop && c < max)) {
                         if (c >= min)
                             push(kChoiceExit, 0, pc, pos, 0);
@@ -1097,7 +1275,7 @@ bool CRegExpr::run(int32_t start) {
                         save_group(g);
                         end_[g] = pos;
                     } else {
-                        fail(1001);
+                        fail(pc == 0 ? 1002 : 1001);
                     }
                     break;
             }
@@ -1112,12 +1290,9 @@ bool CRegExpr::run(int32_t start) {
         for (;;) {
             if (stack_.empty()) {
                 if (!dropped_) {
-                    steps_ = steps;
+                    assert(steps_ <= step_budget_);
                     return false;
                 }
-                if (memo_marks_ == marks_at_start)
-                    limit_in_force();
-                marks_at_start = memo_marks_;
                 stack_.clear();
                 dropped_ = false;
                 restarted_ = true;
@@ -1151,14 +1326,14 @@ bool CRegExpr::run(int32_t start) {
                 default:
                     break;
             }
-            count_step();
+            add_steps(1);
             if (++backtracks_ > memo_threshold_ && !memo_on_ && !has_backref_)
                 memo_turns_on();
             if (kind == kChoiceBranch) {
                 pc = epc;
                 pos = e.pos;
                 // The run's failure is marked when its last alternative fails too.
-                int32_t alt = next_branch(pc);
+                int32_t alt = next_branch(pc, pos);
                 if (alt != 0)
                     push(kChoiceBranch, 0, alt, pos, e.a);
                 else if (e.a != 0)
@@ -1167,12 +1342,18 @@ bool CRegExpr::run(int32_t start) {
                 pc += kNodeHeader;
             } else if (kind == kChoiceGreedy) {
                 int32_t reached = stack_.pop().a;
-                if (!repeat(epc, e.pos, e.a, reached))
+                int32_t after = repeat(epc, e.pos, e.a, reached);
+                if (after < 0)
                     continue;
+                pos = after;
+                pc = next_of(prog, epc);
             } else if (kind == kChoiceLazy) {
                 int32_t reached = stack_.pop().a;
-                if (!repeat(epc, e.pos, e.a + 1, reached))
+                int32_t after = repeat(epc, e.pos, e.a + 1, reached);
+                if (after < 0)
                     continue;
+                pos = after;
+                pc = next_of(prog, epc);
             } else if (kind == kChoiceExit) {
                 pos = e.pos;
                 push(kUndoIndex, 0, 0, 0, loop_index_);

@@ -211,6 +211,8 @@ TEST(RegexMatch, Table) {
         {"(a|)b", "xb", "2,1/2,0"},
         {"x(ab)??", "xab", "1,1/-1,-1"},
         {"(a)~1{2}", "aaab", "1,3/1,1"},
+        // An alternative that begins with a class of three bytes is tried at each of them.
+        {"x|[abc]y", "zby", "2,2/-1,-1"},
     };
     for (const MatchRow& row : rows) {
         EXPECT_EQ(first_match(row.pattern, row.input), row.expected) << "pattern " << row.pattern;
@@ -474,6 +476,41 @@ TEST(RegexFaults, NestedAlternativesFailInLinearTime) {
     for (int i = 1; i < 100000; ++i)
         branches += "|ab";
     EXPECT_EQ(replace(branches, "xxabyy", "-"), "xx-yy");
+}
+
+// Quadratic work: lazy repetitions and finite maxima did not skip the positions known to fail, and
+// counted loops with a maximum kept a state per count, past the budget without its error (now
+// the budget's error would fail these rows).
+TEST(RegexFaults, QuadraticShapesAnswerWithinTheBudget) {
+    const struct {
+        const char* pattern;
+        const char* fill;  // repeated to 100,000 bytes
+        const char* tail;
+        const char* expected;
+    } rows[] = {
+        {"a*?b", "a", "xb", "100002,1"},
+        {"a+?b", "a", "xb", "none"},
+        {"~w+?~s", "a", "xb", "none"},
+        {"[ab]{0,}?c", "a", "xc", "100002,1"},
+        {"(a+?)*?b", "a", "xb", "100002,1"},
+        {"(x+?x+?)+?y", "x", "zy", "none"},
+        {"a{0,1000000}b", "a", "cb", "100002,1"},
+        {"a{2,1000}?b", "a", "cb", "none"},
+        {"(a|a){0,100000}b", "a", "cb", "100002,1"},
+        {"(a|a){0,1000}b", "a", "cb", "100002,1"},
+        {"(ab|ab){0,1000}?c", "ab", "xc", "100002,1"},
+        // Successive starts meet a body of two bytes at even and odd positions in turn: the ranges
+        // of failed exits of the two replaced each other.
+        {"(a{2}|bb){0,1000}c", "a", "bc", "100002,1"},
+        // A body of two widths, its maximum above the input's length: counters count as the minimum.
+        {"(a|aa){0,150000}c", "a", "bc", "100002,1"},
+    };
+    for (const auto& row : rows) {
+        CRegExpr re;
+        re.set_expression(row.pattern);
+        re.set_input(bytes(repeated(row.fill, 100000 / static_cast<int>(std::strlen(row.fill))) + row.tail));
+        EXPECT_EQ(match_at(re, 1), row.expected) << row.pattern;
+    }
 }
 
 // Remembering failed states may not change a match: every pattern finds the same with the set

@@ -33,12 +33,19 @@ TEST(SwitchVars, TableOrderIsTheComparisonOrder) {
                               "sqldbc", "truecolor", "autopaint", "dbmemowidth", "debugmode", "onerror", "decimals",
                               "numwidth", "strwidth", "filemode", "sqldel", "sqlnull", "sqlfile", "logfile",
                               "listdel", "regex", "printres", "charset", "ogldepth"};
+    // Each row reaches its own variable.
+    const RtSwitches& s = g_switches;
+    const void* variables[] = {&s.errorlevel,  &s.fastmode, &s.messagemode, &s.randseed,  &s.pdc,         &s.sqlwidth,
+                               &s.sqlcolwidth, &s.sqldbc,   &s.truecolor,   &s.autopaint, &s.dbmemowidth, &s.debugmode,
+                               &s.onerror,     &s.decimals, &s.numwidth,    &s.strwidth,  &s.filemode,    &s.sqldel,
+                               &s.sqlnull,     &s.sqlfile,  &s.logfile,     &s.listdel,   &s.regex,       &s.printres,
+                               &s.charset,     &s.ogldepth};
     ASSERT_EQ(count, static_cast<int>(sizeof expected / sizeof expected[0]));
+    ASSERT_EQ(count, static_cast<int>(sizeof variables / sizeof variables[0]));
     for (int i = 0; i < count; ++i) {
         EXPECT_STREQ(table[i].name, expected[i]);
+        EXPECT_EQ(table[i].variable, variables[i]) << expected[i];
     }
-    EXPECT_EQ(table[0].variable, &g_switches.errorlevel);
-    EXPECT_EQ(table[21].variable, &g_switches.listdel);
 }
 
 TEST(SwitchVars, CoreStartupStage) {

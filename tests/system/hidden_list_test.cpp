@@ -146,6 +146,8 @@ TEST(SearchPaths, JoinMakesSingleBackslashes) {
         {"C:\\", "", "C:\\"},
         {"C:\\", "a.jpg", "C:\\a.jpg"},
         {"", "a.jpg", "\\a.jpg"},
+        {"", "", "\\"},
+        {"\\", "", "\\"},
         // Regression: collapsing the network prefix made \\server\share a path on the current drive.
         {"\\\\server\\share", "", "\\\\server\\share\\"},
         {"\\\\server\\share\\", "a.jpg", "\\\\server\\share\\a.jpg"},

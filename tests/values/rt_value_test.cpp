@@ -58,6 +58,10 @@ TEST(RtValue, TextToNumbers) {
         {".5", 0, 0.5},
         {"4294967297", 1, 4294967297.0},  // the integer wraps
         {"0x1A", 0, 0.0},
+        {"0X1A", 0, 0.0},
+        {"\t\r\v 12", 12, 12.0},  // the white-space control bytes, TAB to CR
+        {"\b12", 0, 0.0},
+        {"\x0E+12", 0, 0.0},
         {"inf", 0, 0.0},
         {"- 5", 0, 0.0},
     };

@@ -6,9 +6,11 @@
 // explicit offsets. replace_all must equal PCRE2's, with the engine's default settings and remembering failed states
 // from its first step; exec at offsets drawn from the input and exec_next chains on one engine must find what PCRE2
 // finds from the same offsets. On every input (also outside the subset) remembering failed states from the first step
-// and never must give the same result where neither meets a limit; how many inputs were compared so is printed at
-// exit. Limits raise their errors instead of answering (the budget is lowered so that they come soon); a pattern that
-// runs long anyway is a finding of libFuzzer's -timeout.
+// and never must give the same result where neither meets a limit, and so must the smallest stack and failed-state
+// memory against the largest; how many inputs were compared so is printed at exit. Limits raise their errors instead
+// of answering (the budget is lowered so that they come soon), no search may take more steps than its budget
+// without its error, and none more memory than the limits; a pattern that runs long anyway is a finding of
+// libFuzzer's -timeout.
 #define PCRE2_CODE_UNIT_WIDTH 8
 #include <pcre2.h>
 
@@ -17,6 +19,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "runtime/regex/regexpr.h"
@@ -81,7 +84,7 @@ class Translator {
                     if (k == i_ + 1 || k - i_ > 9 || at(k) != '}')
                         return false;
                     long v = std::strtol(p_.substr(i_ + 1, k - i_ - 1).c_str(), nullptr, 16);
-                    if (v <= 0 || v > 255)
+                    if (v <= 0 || v > 255 || (v >= 0x80 && caseless_))
                         return false;
                     i_ = k + 1;
                     hex_byte(out, static_cast<unsigned char>(v));
@@ -90,7 +93,7 @@ class Translator {
                 if (!is_hex(at(i_)) || !is_hex(at(i_ + 1)))
                     return false;
                 unsigned v = static_cast<unsigned>(std::strtol(p_.substr(i_, 2).c_str(), nullptr, 16));
-                if (v == 0)
+                if (v == 0 || (v >= 0x80 && caseless_))
                     return false;
                 i_ += 2;
                 hex_byte(out, static_cast<unsigned char>(v));
@@ -144,6 +147,8 @@ class Translator {
                         } else if ((m | 0x20) == 'm') {
                             multi_line_ = !clear;
                         } else if ((m | 0x20) == 'i' || (m | 0x20) == 's') {
+                            if ((m | 0x20) == 'i')
+                                caseless_ = !clear;
                             out_ += static_cast<char>(m | 0x20);
                         } else {
                             return false;
@@ -158,7 +163,7 @@ class Translator {
                 if (++groups_ > 14)
                     return false;
                 open_.push_back(static_cast<char>(groups_));
-                saved_multi_line_.push_back(multi_line_);
+                saved_modes_.push_back({multi_line_, caseless_});
                 out_ += '(';
                 return true;
             case ')':
@@ -166,8 +171,9 @@ class Translator {
                     return false;
                 closed_ |= 1u << open_.back();
                 open_.pop_back();
-                multi_line_ = saved_multi_line_.back();
-                saved_multi_line_.pop_back();
+                multi_line_ = saved_modes_.back().first;
+                caseless_ = saved_modes_.back().second;
+                saved_modes_.pop_back();
                 out_ += ')';
                 return true;
             case '{': {
@@ -301,7 +307,10 @@ class Translator {
     int groups_ = 0;
     bool backref_ = false;
     bool multi_line_ = false;
-    std::vector<bool> saved_multi_line_;
+    // Under i the engine pairs the bytes above 127 by the runtime's case tables, PCRE2 by ASCII
+    // rules: escapes of such bytes leave the common subset there.
+    bool caseless_ = false;
+    std::vector<std::pair<bool, bool>> saved_modes_;  // multi_line_ and caseless_ where a group opened
 };
 
 // PCRE2's first match at or after byte `from`, by single anchored matches at each start (so PCRE2's
@@ -356,24 +365,45 @@ bool is_limit(int32_t code) {
     return code == regex::kErrorStepBudget || code == regex::kErrorStackFull;
 }
 
+// No search past its budget without the budget's error (when it answered), and no more memory
+// than the stack and memo limits, whatever the outcome.
+void within_limits(const CRegExpr& engine,
+                   bool answered,
+                   size_t memory_limit,
+                   const std::string& pattern,
+                   const std::string& subject) {
+    if ((answered && engine.last_steps() > engine.last_budget()) || engine.memory_bytes() > memory_limit) {
+        std::fprintf(stderr, "%lld steps (budget %lld), %zu bytes (limit %zu)\npattern  %s\nsubject  %s\n",
+                     static_cast<long long>(engine.last_steps()), static_cast<long long>(engine.last_budget()),
+                     engine.memory_bytes(), memory_limit, pattern.c_str(), subject.c_str());
+        std::abort();
+    }
+}
+
 // The engine's result, or false when it raises a limit's error or a compile error (outside the
-// subset) or 1014 (too deep).
+// subset) or 1014 (too deep). With small_memo below the largest, the smallest stack too: short
+// inputs then meet a full stack that drops its oldest records, and a full failed-state memory.
 bool engine_replace(const std::string& pattern,
                     const std::string& subject,
                     const std::string& repl,
                     int64_t memo_after,
-                    std::string* out) {
+                    std::string* out,
+                    size_t small_memo = regex::kMaxMemoBytes) {
     CRegExpr engine;
     engine.set_expression(pattern.c_str());
     engine.set_memo_after(memo_after);
-    engine.set_limits(regex::kMaxStackBytes, regex::kMaxMemoBytes, kBaseSteps);
+    bool smallest = small_memo < regex::kMaxMemoBytes;
+    engine.set_limits(smallest ? 0 : regex::kMaxStackBytes, small_memo, kBaseSteps);
     RtString s(subject.data(), 0, static_cast<int32_t>(subject.size()));
     RtString r(repl.c_str());
+    size_t memory_limit = (smallest ? regex::kMinStackBytes : regex::kMaxStackBytes) + small_memo;
     try {
         RtString result = engine.replace_all(s, r);
+        within_limits(engine, true, memory_limit, pattern, subject);
         out->assign(result.data, static_cast<size_t>(result.length));
         return true;
     } catch (const CRegExprException& e) {
+        within_limits(engine, false, memory_limit, pattern, subject);
         if (e.code < 1000 || e.code == 1014 || is_limit(e.code))
             return false;
         std::fprintf(stderr, "unexpected run-time error %d\n", e.code);
@@ -415,6 +445,7 @@ void check_offsets(const std::string& pattern,
             bool found = false;
             try {
                 found = chain == 0 ? engine.exec(k) : engine.exec_next();
+                within_limits(engine, true, regex::kMaxStackBytes + regex::kMaxMemoBytes, pattern, subject);
             } catch (const CRegExprException& e) {
                 if (!is_limit(e.code))
                     report(("run-time error " + std::to_string(e.code)).c_str(), pattern, translated, subject, "", "");
@@ -437,9 +468,11 @@ void check_offsets(const std::string& pattern,
 }
 
 size_t g_memo_compared = 0;
+size_t g_limits_compared = 0;
 
 void print_count() {
     std::fprintf(stderr, "memo on from the first step compared with memo off: %zu inputs\n", g_memo_compared);
+    std::fprintf(stderr, "smallest stack and memo compared with the largest: %zu inputs\n", g_limits_compared);
 }
 
 }  // namespace
@@ -475,6 +508,17 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         if (remembered != unremembered)
             report("memo on and off differ", pattern, "", subject, remembered, unremembered);
     }
+    // Nor may the smallest stack, whose full stack drops its oldest records and starts a try again,
+    // with a failed-state memory that soon fills, or none (short subjects only: without it every
+    // try that fills the stack runs to the budget).
+    std::string largest, smallest;
+    bool largest_ok = engine_replace(pattern, subject, "<>", -1, &largest);
+    size_t small_memo = subject.size() <= 64 && seed % 2 == 0 ? 0 : seed % 2 == 0 ? 64 << 10 : 16 << 10;
+    if (largest_ok && engine_replace(pattern, subject, "<>", -1, &smallest, small_memo)) {
+        ++g_limits_compared;
+        if (largest != smallest)
+            report("smallest and largest limits differ", pattern, "", subject, smallest, largest);
+    }
 
     std::string translated;
     bool backref = false;
@@ -483,8 +527,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (backref && subject.size() > 64)
         subject.resize(64);  // plain backtracking: keep it short
 
-    std::string ours;
-    if (!engine_replace(pattern, subject, "<>", -1, &ours))
+    std::string ours = largest;
+    if (backref && !engine_replace(pattern, subject, "<>", -1, &ours))
+        return 0;
+    if (!backref && !largest_ok)
         return 0;
 
     int err = 0;

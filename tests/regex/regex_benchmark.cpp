@@ -186,9 +186,14 @@ void compare_ms(int repeats,
                 const std::function<void()>& pcre_prepare = kNothing,
                 size_t calls = 1) {
     *ours_ms = *pcre_ms = 1e30;
+    // The second of two turns finds more of its input in the cache that the first one's copy left
+    // (25 MB fill most of it): the order changes from one round to the next.
     for (int i = 0; i < repeats; ++i) {
-        *ours_ms = std::min(*ours_ms, mean_call_ms(ours, ours_prepare, calls));
+        if (i % 2 == 0)
+            *ours_ms = std::min(*ours_ms, mean_call_ms(ours, ours_prepare, calls));
         *pcre_ms = std::min(*pcre_ms, mean_call_ms(pcre, pcre_prepare, calls));
+        if (i % 2 == 1)
+            *ours_ms = std::min(*ours_ms, mean_call_ms(ours, ours_prepare, calls));
     }
 }
 
@@ -392,7 +397,7 @@ int main(int argc, char** argv) {
         size_t bytes;
         const char* name;
         int repeats;
-    } sizes[] = {{size_t{1} << 20, "1 MB", 9}, {size_t{25} << 20, "25 MB", 5}};
+    } sizes[] = {{size_t{1} << 20, "1 MB", 10}, {size_t{25} << 20, "25 MB", 6}};
     for (const auto& size : sizes) {
         std::string mixed = mixed_text(size.bytes);
         std::string dna = dna_text(size.bytes);

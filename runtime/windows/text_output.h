@@ -32,6 +32,9 @@ enum PrintEnd : int32_t {
 /// the next line (and so on); without it, the part beyond the right edge is not seen. When the
 /// cursor is on the last full line, the window scrolls up by one line first. Makes the text window
 /// (0, 0, 640 by 480) when there is none. A text of any length; the time is linear in it.
+/// Child windows of the text window (controls a program placed on it) are scrolled with the text;
+/// the window learns of them from WM_PARENTNOTIFY, so a child made with WS_EX_NOPARENTNOTIFY or
+/// moved in with SetParent stays where it is when the text scrolls.
 void print_text(const RtString& text, int32_t end_mode, bool wrap, bool pad);
 /// Fills the drawing DC with \p brush (and the backing bitmap when drawing goes to the window),
 /// puts the cursor at 0, 0 and repaints; makes the text window at 0, 0, 640 by 480 when there is

@@ -213,6 +213,7 @@ TEST(RegexMatch, Table) {
         {"(a)~1{2}", "aaab", "1,3/1,1"},
         // An alternative that begins with a class of three bytes is tried at each of them.
         {"x|[abc]y", "zby", "2,2/-1,-1"},
+        {"x|[abc]y", "zcy", "2,2/-1,-1"},
     };
     for (const MatchRow& row : rows) {
         EXPECT_EQ(first_match(row.pattern, row.input), row.expected) << "pattern " << row.pattern;
@@ -270,6 +271,17 @@ TEST(RegexMatch, ModifiersAndLineSeparatorsSetOnTheEngine) {
     re.set_line_separators(";");
     EXPECT_EQ(match_at(re, 1), "2,1");
     EXPECT_EQ(match_at(re, 3), "4,1");
+    // A dot stops at a CR LF whatever the separators, and at a CR only when it is one; repeated as
+    // one node and byte by byte alike.
+    for (const char* pattern : {"(?-s)a.*", "(?-s)a(.)*"}) {
+        CRegExpr dot;
+        dot.set_expression(pattern);
+        dot.set_line_separators(";");
+        for (auto [input, expected] : {std::pair{"ab\r\nc", "1,2"}, {"ab\r\vc;", "1,5"}}) {
+            dot.set_input(RtString(input));
+            EXPECT_EQ(match_at(dot, 1), expected) << pattern;
+        }
+    }
     re.set_line_separators("");  // no separators: ^ and $ are the input's start and end
     re.set_input(RtString("b\r\na"));
     EXPECT_EQ(match_at(re, 2), "4,1");

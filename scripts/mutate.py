@@ -16,8 +16,8 @@ writes the survivors (file, line, the change) for a reader to judge which are eq
 import argparse
 import os
 import random
-import signal
 import re
+import signal
 import subprocess
 import sys
 import time
@@ -140,11 +140,15 @@ def changed_lines(path, since):
 
 
 def run(command, timeout):
+    # The judge runs in a session of its own, so that a time-out ends the test it started and not
+    # only the shell (a looping mutant went on using a core and gigabytes after its verdict).
+    judge = subprocess.Popen(command, shell=True, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
+                             start_new_session=True)
     try:
-        done = subprocess.run(command, shell=True, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
-                              timeout=timeout)
-        return done.returncode
+        return judge.wait(timeout=timeout)
     except subprocess.TimeoutExpired:
+        os.killpg(judge.pid, signal.SIGKILL)
+        judge.wait()
         return "timeout"
 
 

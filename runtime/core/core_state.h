@@ -24,12 +24,13 @@ struct RtCoreState {
     HANDLE worker_thread = nullptr;
     /// The worker thread's id.
     DWORD worker_thread_id = 0;
-    /// A real handle of the main thread (no thread of the runtime suspends another).
+    /// A real handle of the main thread, for a program that needs one (the runtime itself never
+    /// suspends a thread).
     HANDLE main_thread = nullptr;
     /// Set by the main thread when a posted request is done.
     HANDLE request_done_event = nullptr;
     /// Pulsed after every ordinary message.
-    HANDLE message_event = nullptr;  // pulsed after every ordinary message
+    HANDLE message_event = nullptr;
     /// The last ordinary message's number; each of the four event fields is written with an
     /// interlocked exchange.
     volatile LONG event_message = 0;

@@ -108,10 +108,7 @@ RtString& RtString::assign_range(const char* source, int32_t offset, int32_t cou
         return clear();
     }
     // The source may be this string's own buffer: copy before freeing.
-    char* buffer = rt_alloc(static_cast<size_t>(count) + 2);
-    std::memcpy(buffer, source + offset, static_cast<size_t>(count));
-    buffer[count] = 0;
-    replace_buffer(buffer, count);
+    replace_buffer(copy_buffer(source + offset, count), count);
     return *this;
 }
 

@@ -93,6 +93,28 @@ INT_PTR CALLBACK calling_dialog_proc(HWND dialog, UINT message, WPARAM, LPARAM) 
     return message == WM_INITDIALOG;
 }
 
+std::atomic<int> g_prints{0};
+std::atomic<int> g_prints_before_call{-1};  // in the 200 ms before it
+std::atomic<int> g_prints_in_call{-1};
+
+// A dialog procedure that calls Sleep(300) by name once, on the main thread, 200 ms after it
+// starts, and counts the worker's prints that end before and during the call. During it only the
+// print under way and those made while the name is looked up may end.
+INT_PTR CALLBACK sleeping_dialog_proc(HWND dialog, UINT message, WPARAM, LPARAM) {
+    static int at_start = 0;
+    if (message == WM_INITDIALOG) {
+        at_start = g_prints;
+        SetTimer(dialog, 1, 200, nullptr);
+    } else if (message == WM_TIMER && g_prints_in_call < 0) {
+        KillTimer(dialog, 1);
+        int before = g_prints;
+        call("KERNEL32", "Sleep", 300);
+        g_prints_before_call = before - at_start;
+        g_prints_in_call = g_prints - before;
+    }
+    return message == WM_INITDIALOG;
+}
+
 // Starts the keyboard move loop of window on the main thread; true once it runs.
 bool moving(HWND window) {
     PostMessageA(window, WM_SYSCOMMAND, SC_MOVE, 0);
@@ -132,6 +154,13 @@ void program_body() {
         post_request_nowait(kReqOwnDialog, reinterpret_cast<LPARAM>(&own));
         stress([] { return HeapFree(GetProcessHeap(), 0, HeapAlloc(GetProcessHeap(), 0, 64)) ? 0 : 1; }, [] {});
         body_printf("main_calls=%d", g_main_calls > 0 ? 1 : 0);
+    } else if (scenario == "call_pauses") {
+        static OwnDialogRecord own = {{}, sleeping_dialog_proc};
+        post_request_nowait(kReqOwnDialog, reinterpret_cast<LPARAM>(&own));
+        for (DWORD start = GetTickCount(); g_prints_in_call < 0 && GetTickCount() - start < 10000; ++g_prints) {
+            print_text(RtString("x"), kPrintStay, false, false);
+        }
+        body_printf("paused=%d", g_prints_in_call * 10 < g_prints_before_call ? 1 : 0);
     } else if (scenario == "quit_requests") {
         body_printf("missed=%d", stress(missed_requests, [&] { PostThreadMessageA(main_thread, WM_QUIT, 0, 0); }));
     } else if (scenario == "copies") {

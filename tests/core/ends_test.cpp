@@ -12,15 +12,17 @@ namespace {
 
 // Scenario and the end of its output: searches while another program keeps the main thread in the
 // heap (the search suspended it there); a dialog procedure's calls by name while the worker
-// allocates (the call suspended the worker there); requests after another program's WM_QUIT (the
-// main thread no longer carried them out); posted requests copied again while the main thread is
-// busy (a late copy could be taken for a later request); a window destroyed during its move loop
-// (no WM_EXITSIZEMOVE ended the pause), then the body ending during a move loop (which takes the
-// WM_QUIT); the text window closed during a search (the search could hold the main thread
-// suspended while it ended the worker), four times.
+// allocates (the call suspended the worker there); the worker printing while the main thread makes
+// such a call (it must wait at its next print until the call returns); requests after another
+// program's WM_QUIT (the main thread no longer carried them out); posted requests copied again
+// while the main thread is busy (a late copy could be taken for a later request); a window
+// destroyed during its move loop (no WM_EXITSIZEMOVE ended the pause), then the body ending during
+// a move loop (which takes the WM_QUIT); the text window closed during a search (the search could
+// hold the main thread suspended while it ended the worker), four times.
 TEST(TwoThreads, EachStressedMeetingEndsByItselfWithZero) {
     const std::pair<const char*, const char*> rows[] = {{"search_busy", "misses=0\r\nend\r\n"},
                                                         {"main_calls", "main_calls=1\r\nend\r\n"},
+                                                        {"call_pauses", "paused=1\r\nend\r\n"},
                                                         {"quit_requests", "missed=0\r\nend\r\n"},
                                                         {"copies", "reposted=1\r\nmissed=0\r\nend\r\n"},
                                                         {"moving", "moving=11\r\nend\r\n"},

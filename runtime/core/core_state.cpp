@@ -70,6 +70,7 @@ void end_worker() {
         // A fatal report on the main thread cannot end that thread: end the program instead.
         terminate_program();
     }
+    run_end_steps(kEndFatalReport, false);
     ask_main_thread_to_quit();
     ExitThread(0);
 }

@@ -13,6 +13,20 @@ void exit_core();
 // running: it may not touch the heap. Installed by the program's start-up.
 void install_heapless_exit_step(void (*step)());
 
+// The ways the program ends before its body has finished.
+enum EndWay {
+    kEndFatalReport,  // a fatal report ends the worker; the normal clean-up follows
+    kEndOutOfMemory,  // the heap is exhausted; the process ends with code 1
+    kEndWindowClosed  // the text window was closed; the process ends with code 0
+};
+// A module's step for those ends: it runs on the worker before a fatal report ends it, on the
+// thread that found the heap exhausted, and on the main thread once the C runtime's streams have
+// been flushed after the text window was closed (\p flushed false when that could not be done in
+// time). It needs no heap. At most four, run in the order installed.
+using EndStep = void (*)(EndWay way, bool flushed);
+void install_end_step(EndStep step);
+void run_end_steps(EndWay way, bool flushed);
+
 // The text window is going: the worker ends itself (ExitThread) at its next print, request, pause
 // or external call, and a wait of its for the main thread ends at once. The main thread asks for
 // it; the worker's side calls end_worker_if_asked at those points and waits on

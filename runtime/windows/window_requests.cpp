@@ -157,13 +157,14 @@ void fill_list(LPARAM lparam) {
     fill_list_control(r->control, r->message);
 }
 
+// The new table replaces the old one only once it exists: a table that cannot be made (or an old one
+// that cannot be read) leaves the accelerators as they were, without the new one.
 void add_accelerator(LPARAM lparam) {
     auto* r = record_of<AcceleratorRecord>(lparam);
     int count = g_core.accelerator_count;
     std::vector<ACCEL> table(static_cast<size_t>(count) + 1);
-    if (count != 0) {
-        CopyAcceleratorTableA(g_core.accelerators, table.data(), count);
-        DestroyAcceleratorTable(g_core.accelerators);
+    if (count != 0 && CopyAcceleratorTableA(g_core.accelerators, table.data(), count) != count) {
+        return;
     }
     ACCEL& entry = table[static_cast<size_t>(count)];
     entry.fVirt = FVIRTKEY;
@@ -178,8 +179,15 @@ void add_accelerator(LPARAM lparam) {
     }
     entry.key = static_cast<WORD>(r->key);
     entry.cmd = static_cast<WORD>(r->command);
+    HACCEL accelerators = CreateAcceleratorTableA(table.data(), count + 1);
+    if (accelerators == nullptr) {
+        return;
+    }
+    if (count != 0) {
+        DestroyAcceleratorTable(g_core.accelerators);
+    }
+    g_core.accelerators = accelerators;
     g_core.accelerator_count = count + 1;
-    g_core.accelerators = CreateAcceleratorTableA(table.data(), count + 1);
 }
 
 }  // namespace

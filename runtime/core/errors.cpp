@@ -110,9 +110,10 @@ void log_without_heap(const char* message) {
 }
 
 // An error box shown without the heap (heap exhaustion, a failure at the end), by the main thread
-// like every box, through a request record that is not on the heap. On the main thread the worker
-// pauses meanwhile, as for every external call made there.
-void show_box_without_heap(const char* caption) {
+// like every box, through a request record that is not on the heap. On the main thread a worker
+// that still runs pauses meanwhile, as for every external call made there; with \p resume it goes
+// on afterwards.
+void show_box_without_heap(const char* caption, bool resume) {
     static ExternalCallRecord call;
     call.address = reinterpret_cast<void*>(&MessageBoxA);
     call.count = 4;
@@ -121,8 +122,14 @@ void show_box_without_heap(const char* caption) {
     call.arguments[2] = reinterpret_cast<uint32_t>(caption);
     call.arguments[3] = kErrorBox;
     if (GetCurrentThreadId() == g_core.main_thread_id || g_core.request_window == nullptr) {
-        pause_worker();
+        bool pause = g_core.worker_thread != nullptr;
+        if (pause) {
+            pause_worker();
+        }
         carry_out_external_call(reinterpret_cast<intptr_t>(&call));
+        if (pause && resume) {
+            resume_worker();
+        }
         return;
     }
     SendMessageA(g_core.request_window, kRequestMessage, kReqExternalCall, reinterpret_cast<LPARAM>(&call));
@@ -176,7 +183,7 @@ void fatal_out_of_memory() {
     }
     log_without_heap(kOutOfMemoryCaption);
     run_end_steps(kEndOutOfMemory, false);
-    show_box_without_heap(kOutOfMemoryCaption);
+    show_box_without_heap(kOutOfMemoryCaption, false);
     ExitProcess(1);
 }
 
@@ -189,10 +196,7 @@ void report_at_end(int32_t code, const char* argument) {
     InterlockedExchange(&g_last_code, code);
     log_without_heap(message);
     if (g_switches.errorlevel != -1) {
-        show_box_without_heap(message);
-        if (GetCurrentThreadId() == g_core.main_thread_id) {
-            resume_worker();
-        }
+        show_box_without_heap(message, true);
     }
 }
 

@@ -18,7 +18,7 @@ void (*g_heapless_exit_step)() = nullptr;
 
 constexpr int kMaxEndSteps = 4;
 EndStep g_end_steps[kMaxEndSteps] = {};
-int g_end_step_count = 0;  // written at start-up only
+int g_end_step_count = 0;  // written at start-up, or by the body before any end
 
 std::atomic<bool> g_quit_asked{false};
 bool g_quit_taken = false;  // main thread only

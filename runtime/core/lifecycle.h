@@ -22,7 +22,8 @@ enum EndWay {
 // A module's step for those ends: it runs on the worker before a fatal report ends it, on the
 // thread that found the heap exhausted, and on the main thread once the C runtime's streams have
 // been flushed after the text window was closed (\p flushed false when that could not be done in
-// time). It needs no heap. At most four, run in the order installed.
+// time). It needs no heap. At most four, run in the order installed (a step installed again is
+// kept once): at start-up, or by the program body before it makes what the step removes.
 using EndStep = void (*)(EndWay way, bool flushed);
 void install_end_step(EndStep step);
 void run_end_steps(EndWay way, bool flushed);

@@ -75,7 +75,10 @@ void window_closed() {
 // From a folder beside the tree: a pattern with a folder part, one below it with a name the code
 // page spells but ASCII does not, and the current folder's own.
 void search() {
-    const char* patterns[] = {"..\\tree\\*.jpg", "..\\tree\\Stra\xDF" "e\\*.jpg", "*.jpg"};
+    const char* patterns[] = {"..\\tree\\*.jpg",
+                              "..\\tree\\Stra\xDF"
+                              "e\\*.jpg",
+                              "*.jpg"};
     for (int i = 0; i < 3; ++i) {
         size_t before = file_list.size();
         add_files(RtString(patterns[i]), 1);

@@ -25,7 +25,9 @@ namespace {
 const std::string kRoot = "C:\\rt_fault_sweep\\";
 const char kBrowser[] = "C:\\Program Files\\Fault Sweep\\browser.exe";
 const char kFallback[] = "C:\\Program Files\\Mozilla Firefox\\firefox.exe";
-const char kStrasse[] = "Stra\xDF" "e";
+const char kStrasse[] =
+    "Stra\xDF"
+    "e";
 const char kSomeoneElses[] = "not the builder's";
 
 struct Row {
@@ -166,9 +168,10 @@ class FaultSweep : public ::testing::Test {
     static void SetUpTestSuite() {
         host_files::remove_tree(kRoot.substr(0, kRoot.size() - 1));
         for (const char* file : {"pictures\\a.jpg", "pictures\\b.gif", "pictures\\Urlaub\\c.png",
-                                 "pictures\\Urlaub\\Gr\xFC\xDF" "e.jpg", "tree\\a.jpg", "tree\\note.txt",
-                                 "tree\\sub\\b.jpg", "tree\\sub\\deep\\d.jpg", "tree\\.x\\c.jpg", "tree\\..x\\e.jpg",
-                                 "other\\decoy.jpg", "log\\x"}) {
+                                 "pictures\\Urlaub\\Gr\xFC\xDF"
+                                 "e.jpg",
+                                 "tree\\a.jpg", "tree\\note.txt", "tree\\sub\\b.jpg", "tree\\sub\\deep\\d.jpg",
+                                 "tree\\.x\\c.jpg", "tree\\..x\\e.jpg", "other\\decoy.jpg", "log\\x"}) {
             std::string path = kRoot + file;
             make_folders(path.substr(0, path.rfind('\\')));
             write_bytes(path, "picture");
@@ -214,7 +217,8 @@ class FaultSweep : public ::testing::Test {
     // What the runs may not add to: the roots, the temp folders, the pictures and the programs.
     static std::set<std::string> snapshot() {
         std::set<std::string> names;
-        for (const std::string& folder : {std::string("C:\\"), std::string("C:\\temp\\"), temp_folder(), test_folder()}) {
+        for (const std::string& folder :
+             {std::string("C:\\"), std::string("C:\\temp\\"), temp_folder(), test_folder()}) {
             list_names(folder, false, &names);
         }
         list_names(kRoot + "pictures\\", true, &names);
@@ -238,9 +242,8 @@ class FaultSweep : public ::testing::Test {
                                {"RT_STANDIN_SHOW_MS", "100"}};
         options.timeout_ms = 60000;
         options.working_folder = std::string(row.scenario) == "search" ? kRoot + "other" : "";
-        std::string command = std::string(row.scenario) == "gallery"
-                                  ? "gallery_faults.exe \"" + kRoot + "pictures\""
-                                  : "fault_body.exe";
+        std::string command =
+            std::string(row.scenario) == "gallery" ? "gallery_faults.exe \"" + kRoot + "pictures\"" : "fault_body.exe";
         for (const char* log : {"commandline.txt", "shell.txt"}) {
             DeleteFileA((kRoot + "log\\" + log).c_str());
         }
@@ -278,8 +281,8 @@ class FaultSweep : public ::testing::Test {
 
     // The checks of every run.
     static void check(const Row& row, int n, const FaultRun& r, int baseline_open) {
-        SCOPED_TRACE(std::string(row.scenario) + " " + row.call + " N=" + std::to_string(n) + "\n" +
-                     r.result.output + "boxes: " + ::testing::PrintToString(r.boxes) + "\nend: " + r.end);
+        SCOPED_TRACE(std::string(row.scenario) + " " + row.call + " N=" + std::to_string(n) + "\n" + r.result.output +
+                     "boxes: " + ::testing::PrintToString(r.boxes) + "\nend: " + r.end);
         const std::string scenario = row.scenario;
         EXPECT_FALSE(r.result.timed_out);
         EXPECT_LT(r.ms, scenario == "gallery" ? 20000u : 10000u);
@@ -409,8 +412,8 @@ TEST_F(FaultSweep, EveryListedCallFailsAsWindowsWouldAndEachRunEndsAsDocumented)
     const char* only = std::getenv("RT_FAULT_ROWS");
     std::map<std::string, int> baseline_open;
     for (const Row& row : kRows) {
-        if (only != nullptr && ("," + std::string(only) + ",").find("," + std::string(row.scenario) + ",") ==
-                                   std::string::npos) {
+        if (only != nullptr &&
+            ("," + std::string(only) + ",").find("," + std::string(row.scenario) + ",") == std::string::npos) {
             continue;
         }
         if (row.pending) {
@@ -434,23 +437,33 @@ TEST_F(FaultSweep, EveryListedCallFailsAsWindowsWouldAndEachRunEndsAsDocumented)
             none.call = "";
             baseline_open[row.scenario] = letter != 0 ? -1 : open_at_exit(run(none, 0, folder));
         }
-        int stride = 1;
+        // Sampled: about 12 N over the whole run, and 8 more over its end, where a heap failure
+        // meets what the run has made by then.
+        std::vector<int> sample;
         if (row.sampled && !full) {
             std::string counted = run(row, 0).end;
-            stride = std::max(1, std::atoi(counted.c_str() + counted.find("calls=") + 6) / 12);
+            int calls = std::atoi(counted.c_str() + counted.find("calls=") + 6);
+            for (int n = 1; n <= calls; n += std::max(1, calls / 12)) {
+                sample.push_back(n);
+            }
+            for (int i = 8; i >= 1; --i) {
+                sample.push_back(std::max(1, calls + 1 - i * std::max(1, calls / 50)));
+            }
         }
         int n = row.first;
-        for (bool fired = true; fired && n < 400; n += stride) {
-            FaultRun r = run(row, row.call[0] != 0 ? n : 0, folder);
-            check(row, n, r, baseline_open[row.scenario]);
+        for (bool fired = true; sample.empty() ? fired && n < 1000 : n <= static_cast<int>(sample.size());) {
+            int at = sample.empty() ? n : sample[static_cast<size_t>(n - 1)];
+            FaultRun r = run(row, row.call[0] != 0 ? at : 0, folder);
+            check(row, at, r, baseline_open[row.scenario]);
             fired = r.fired;
+            ++n;
         }
         if (letter != 0) {
             host_files::unmap_drive(letter);
             host_files::run({"/bin/umount", host_files::unix_path(disk)});
         }
-        std::printf("%s, %s on the %s thread: N = %d to %d, %lu ms\n", row.scenario, row.call, row.thread, row.first,
-                    n - stride, GetTickCount() - started);
+        std::printf("%s, %s on the %s thread: %d runs, %lu ms\n", row.scenario, row.call, row.thread, n - row.first,
+                    GetTickCount() - started);
     }
 }
 

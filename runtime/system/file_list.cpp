@@ -86,8 +86,8 @@ bool to_code_page(const wchar_t* name, size_t length, RtString* out) {
                                    nullptr);
     std::string bytes(static_cast<size_t>(size > 0 ? size : 0), '\0');
     BOOL replaced = FALSE;
-    if (size <= 0 || WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, name, static_cast<int>(length), &bytes[0],
-                                         size, nullptr, &replaced) != size) {
+    if (size <= 0 || WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, name, static_cast<int>(length), &bytes[0], size,
+                                         nullptr, &replaced) != size) {
         mark_unspellable(name, length, out);
         return false;
     }

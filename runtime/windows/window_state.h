@@ -164,7 +164,8 @@ void leave_drawing();
 /// Main thread: sends the font that control_font_selector names to the new \p control.
 void apply_control_font(HWND control);
 
-/// Start-up step of the window subsystem (classes, font, events, defaults). Called by the runtime.
+/// Start-up step of the window subsystem (classes, font, events, defaults, its request kinds); a
+/// part that cannot be made ends the process with code 1. Called by the runtime.
 void init_windows();
 /// Clean-up step of the window subsystem. Called by the runtime.
 void exit_windows();

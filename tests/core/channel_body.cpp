@@ -11,9 +11,11 @@
 #include "runtime/core/core_state.h"
 #include "runtime/core/errors.h"
 #include "runtime/core/external.h"
-#include "runtime/program/program_body.h"
 #include "runtime/core/requests.h"
+#include "runtime/program/program_body.h"
 #include "runtime/settings/switch_vars.h"
+#include "runtime/windows/dialog_requests.h"
+#include "runtime/windows/window_requests.h"
 #include "tests/support/body_output.h"
 
 namespace {
@@ -254,6 +256,19 @@ void scenario_signals() {
     body_print("all_back=1");
 }
 
+// The kinds that may be posted with a wait, over the whole range the table can hold.
+void scenario_signalling_kinds() {
+    std::string kinds;
+    for (uint32_t kind = 0xA000; kind < 0xA040; ++kind) {
+        if (request_signals(kind)) {
+            char hex[8];
+            snprintf(hex, sizeof hex, "%X", kind);
+            kinds += (kinds.empty() ? "" : ",") + std::string(hex);
+        }
+    }
+    body_printf("signalling=%s", kinds.c_str());
+}
+
 void scenario_misposted() {
     // A non-signalling kind given to post_request must not block the worker.
     post_request(kReqCloseOpenLoop, nullptr);
@@ -373,6 +388,8 @@ void program_body() {
         Sleep(200);
     } else if (scenario == "signals") {
         scenario_signals();
+    } else if (scenario == "signalling_kinds") {
+        scenario_signalling_kinds();
     } else if (scenario == "misposted") {
         scenario_misposted();
     } else if (scenario == "external") {

@@ -13,7 +13,9 @@
 #include "runtime/core/requests.h"
 #include "runtime/program/program_body.h"
 #include "runtime/system/file_list.h"
+#include "runtime/windows/dialog_requests.h"
 #include "runtime/windows/text_output.h"
+#include "runtime/windows/window_requests.h"
 #include "tests/support/body_output.h"
 
 namespace {

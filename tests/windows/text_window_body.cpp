@@ -11,12 +11,14 @@
 
 #include "runtime/core/core_state.h"
 #include "runtime/core/errors.h"
-#include "runtime/program/program_body.h"
 #include "runtime/core/requests.h"
+#include "runtime/program/program_body.h"
 #include "runtime/settings/set_switch.h"
 #include "runtime/settings/switch_vars.h"
 #include "runtime/values/rt_value.h"
+#include "runtime/windows/dialog_requests.h"
 #include "runtime/windows/text_output.h"
+#include "runtime/windows/window_requests.h"
 #include "runtime/windows/window_state.h"
 #include "tests/support/body_output.h"
 

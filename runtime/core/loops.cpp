@@ -104,6 +104,13 @@ void run_fast_loop() {
     g_open_in = 0;
 }
 
+// A pause's time is up while a modal loop runs inside it (the user was asked whether to close the
+// window): the worker goes on, and the box's loop carries out its next requests.
+void CALLBACK end_pause_on_time(HWND window, UINT, UINT_PTR pause, DWORD) {
+    KillTimer(window, pause);
+    release_issuer(reinterpret_cast<RequestUnderWay*>(pause));
+}
+
 }  // namespace
 
 void dispatch_ordinary(MSG* msg, const OrdinaryDispatch& how) {
@@ -192,8 +199,12 @@ void pump_messages(LPARAM) {
 // The window stays alive while the body pauses: ordinary messages are dispatched as in the main
 // loop. The worker's requests wait (it is the one pausing; another of its requests would come from
 // a thread of the program's own). The pause ends early when the end of the process asks the worker
-// to end.
+// to end; the worker goes on when the time is up, also while a modal loop that a message began
+// (a close confirmed by the user) still runs.
 void carry_out_pause(LPARAM ms) {
+    RequestUnderWay* pause = request_under_way();
+    auto timer = reinterpret_cast<UINT_PTR>(pause);
+    bool timed = pause != nullptr && ms > 0 && SetTimer(g_core.request_window, timer, static_cast<UINT>(ms), end_pause_on_time) != 0;
     DWORD start = GetTickCount();
     for (;;) {
         DWORD spent = GetTickCount() - start;
@@ -208,6 +219,9 @@ void carry_out_pause(LPARAM ms) {
         } else {
             dispatch_ordinary(&msg, kMainLoopDispatch);
         }
+    }
+    if (timed) {
+        KillTimer(g_core.request_window, timer);
     }
     open_fast_loop();
 }

@@ -84,6 +84,34 @@ bool waited_for(const RequestReg* row) {
     return may_travel(row, kTravelPosted) && row->signals;
 }
 
+}  // namespace
+
+struct RequestUnderWay {
+    bool sent;         // by another thread, which waits in SendMessageA
+    uint32_t posting;  // posted: its number; 0 for a sent one and one called on the main thread
+    bool signals;      // posted and waited for
+    bool released;
+};
+
+namespace {
+
+RequestUnderWay* g_under_way = nullptr;  // main thread only, the innermost
+
+// Runs the handler with the request noted as under way; true when it released its issuer itself.
+bool run_handler(const RequestReg* row, bool sent, uint32_t posting, LPARAM lparam) {
+    RequestUnderWay here = {sent, posting, posting != 0 && row->signals, false};
+    RequestUnderWay* outer = g_under_way;
+    g_under_way = &here;
+    row->handler(lparam);
+    g_under_way = outer;
+    return here.released;
+}
+
+void signal_done(uint32_t posting) {
+    g_done_posting = posting;
+    SetEvent(g_core.request_done_event);
+}
+
 void peek_message(LPARAM lparam) {
     auto* result = reinterpret_cast<int32_t*>(lparam);
     MSG msg;
@@ -158,7 +186,7 @@ void post_and_wait(uint32_t kind, LPARAM lparam) {
 // woken.
 void carry_out_posted(const RequestReg* row, uint32_t posting, LPARAM lparam) {
     if (!row->signals) {
-        row->handler(lparam);
+        run_handler(row, false, posting, lparam);
         return;
     }
     uint32_t pending = posting << 1 | 1;
@@ -166,9 +194,9 @@ void carry_out_posted(const RequestReg* row, uint32_t posting, LPARAM lparam) {
         !g_waited_state.compare_exchange_strong(pending, posting << 1)) {
         return;
     }
-    row->handler(lparam);
-    g_done_posting = posting;
-    SetEvent(g_core.request_done_event);
+    if (!run_handler(row, false, posting, lparam)) {
+        signal_done(posting);
+    }
 }
 
 }  // namespace
@@ -206,7 +234,7 @@ void post_request(uint32_t kind, void* record) {
     }
     if (GetCurrentThreadId() == g_core.main_thread_id) {
         // Waiting on its own queue would block the main thread for ever: carry it out here.
-        row->handler(lparam);
+        run_handler(row, false, 0, lparam);
         return;
     }
     wait_if_paused();
@@ -227,7 +255,7 @@ void send_request(uint32_t kind, LPARAM record) {
         // What SendMessageA would do on this thread.
         const RequestReg* row = row_of(kind);
         if (may_travel(row, kTravelSent)) {
-            row->handler(record);
+            run_handler(row, false, 0, record);
         }
         return;
     }
@@ -269,10 +297,26 @@ void dispatch_request(const MSG& msg) {
     uint32_t posting = HIWORD(msg.wParam);
     if (posting == 0) {
         if (may_travel(row, kTravelSent)) {
-            row->handler(msg.lParam);
+            run_handler(row, true, 0, msg.lParam);
         }
     } else if (may_travel(row, kTravelPosted)) {
         carry_out_posted(row, posting, msg.lParam);
+    }
+}
+
+RequestUnderWay* request_under_way() {
+    return g_under_way;
+}
+
+void release_issuer(RequestUnderWay* request) {
+    if (request == nullptr || request->released) {
+        return;
+    }
+    request->released = true;
+    if (request->sent) {
+        ReplyMessage(0);
+    } else if (request->signals) {
+        signal_done(request->posting);
     }
 }
 

@@ -128,6 +128,16 @@ int32_t unsignalled_posts();
 /// Main thread: carries out the request message \p msg, posted (a non-zero posting number in the
 /// high word of wParam) or sent (none), by its row of the table.
 void dispatch_request(const MSG& msg);
+/// A request whose handler runs on the main thread (requests nest: one may be carried out inside
+/// the modal loop of another).
+struct RequestUnderWay;
+/// The request whose handler runs now, the innermost; null outside a handler. Main thread.
+RequestUnderWay* request_under_way();
+/// Lets the issuer of \p request go on before its handler returns, as if it had returned: a sent
+/// request is replied to (ReplyMessage), a posted one is done. Once; later calls do nothing. For a
+/// handler whose work ends while a modal loop it cannot leave still runs (a pause whose time is up
+/// while a box runs inside it). Main thread.
+void release_issuer(RequestUnderWay* request);
 /// Window procedure of the hidden request window (class "CW"). Main thread.
 LRESULT CALLBACK request_window_proc(HWND window, UINT message, WPARAM wparam, LPARAM lparam);
 /// Core start-up: the request window's kinds that the core carries out itself (peek, pump, pause,

@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include <string>
+#include <thread>
 
 #include "runtime/core/core_state.h"
 #include "runtime/core/errors.h"
@@ -69,6 +70,17 @@ void program_body() {
     } else if (scenario == "out_of_memory_new") {
         void* huge = ::operator new(static_cast<size_t>(0x7FFFFFF0));
         body_printf("after=%p", huge);
+    } else if (scenario == "log_race") {
+        // The worker and a second thread report at once, each with its own argument.
+        g_switches.errorlevel = -1;
+        auto report = [](const char* tag) {
+            for (int i = 0; i < 200; ++i) {
+                report_warning(209, (tag + std::to_string(i)).c_str());
+            }
+        };
+        std::thread other(report, "b");
+        report("a");
+        other.join();
     } else if (scenario == "handler") {
         g_switches.errorlevel = -1;
         set_error_handler(recording_handler);

@@ -29,7 +29,7 @@ struct RtCoreState {
     HANDLE main_thread = nullptr;
     /// Set by the main thread when a posted request is done.
     HANDLE request_done_event = nullptr;
-    /// Pulsed after every ordinary message.
+    /// Set after every ordinary message (auto-reset: a wait takes it).
     HANDLE message_event = nullptr;
     /// The last ordinary message's number; each of the four event fields is written with an
     /// interlocked exchange.

@@ -1,8 +1,9 @@
-// The request kinds that open dialogs: template and resource dialogs, the file and folder
-// dialogs, the edit, list and input dialogs and dialogs with the program's own procedure, and
-// their records (32-bit fields in this order; those of the edit and list dialogs are in
-// dialogs.h). The window subsystem registers the kinds at start-up; the request channel carries
-// them out on the main thread.
+/// \file
+/// The request kinds that open dialogs (requests.h): template and resource dialogs, the file and
+/// folder dialogs, the edit, list and input dialogs and dialogs with the program's own procedure,
+/// and their records: 32-bit fields in this order, allocated and freed by the issuer (those of the
+/// edit and list dialogs are in dialogs.h). The window subsystem registers the kinds at start-up;
+/// the request channel carries them out on the main thread.
 #pragma once
 
 #include <windows.h>
@@ -74,12 +75,12 @@ struct OwnDialogRecord {
     DLGPROC procedure;
 };
 
-// Start-up of the window subsystem: registers the kinds of this file with the request channel.
+/// Start-up of the window subsystem: registers the kinds of this file with the request channel.
 void register_dialog_requests();
 
-// The file dialog's filter list (NUL-separated name and pattern pairs closed by a double NUL) and
-// default extension (NUL-terminated, empty when there is none) from the request's save flag, filter
-// text ("name|pattern|...") and the file name already in its buffer.
+/// The file dialog's \p filter list (NUL-separated name and pattern pairs closed by a double NUL)
+/// and \p default_extension (NUL-terminated, empty when there is none) from the request's \p save
+/// flag, \p filter_text ("name|pattern|...") and the \p file_name already in its buffer.
 void build_file_filter(bool save,
                        const char* filter_text,
                        const char* file_name,

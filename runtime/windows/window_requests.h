@@ -1,14 +1,14 @@
-// The request kinds that create or change windows, controls, menus, toolbars, tooltips and the
-// accelerator table, and their records (32-bit fields in this order; the issuer allocates and
-// frees them, except the text window's). The window subsystem registers the kinds at start-up; the
-// request channel carries them out on the main thread.
+/// \file
+/// The request kinds that create or change windows, controls, menus, toolbars, tooltips and the
+/// accelerator table (requests.h), and their records: 32-bit fields in this order, allocated and
+/// freed by the issuer (the text window's by the main thread). The window subsystem registers the
+/// kinds at start-up; the request channel carries them out on the main thread.
 #pragma once
 
 #include <windows.h>
 
 #include <cstdint>
 
-// Request records: one 32-bit field each, in this order. The issuer allocates and frees them.
 /// Kinds 0xA002 and 0xA009: a control (0xA009: a tab control whose text is the first tab's caption).
 struct ControlRecord {
     /// Non-zero: the control takes menu_or_id and instance; 0: the next id from 1000 on.
@@ -132,8 +132,8 @@ struct AcceleratorRecord {
     uint32_t modifiers;
 };
 
-// Start-up of the window subsystem: registers the kinds of this file with the request channel.
+/// Start-up of the window subsystem: registers the kinds of this file with the request channel.
 void register_window_requests();
 
-// Shows a new window and paints it at once (nothing for no window).
+/// Main thread: shows the new \p window and paints it at once (nothing for a null window).
 void show_and_update(HWND window);

@@ -37,7 +37,7 @@ struct ReportLockInit {
 constexpr DWORD kReportLockMs = 2000;
 
 class ReportLock {
-public:
+  public:
     ReportLock() {
         DWORD start = GetTickCount();
         while (!(held_ = TryEnterCriticalSection(&g_report_lock) != 0) && GetTickCount() - start < kReportLockMs) {
@@ -52,7 +52,7 @@ public:
     ReportLock(const ReportLock&) = delete;
     ReportLock& operator=(const ReportLock&) = delete;
 
-private:
+  private:
     bool held_ = false;
 };
 

@@ -117,8 +117,9 @@ void dispatch_ordinary(MSG* msg, const OrdinaryDispatch& how) {
     if (how.record == EventRecord::kBeforeDispatch) {
         store_current_event(msg->message, msg->hwnd, msg->wParam, msg->lParam);
     }
-    bool handled = TranslateAcceleratorA(g_core.text_window, g_core.accelerators, msg) != 0 ||
-                   (how.dialog_keys && g_core.current_dialog != nullptr && IsDialogMessageA(g_core.current_dialog, msg));
+    bool handled =
+        TranslateAcceleratorA(g_core.text_window, g_core.accelerators, msg) != 0 ||
+        (how.dialog_keys && g_core.current_dialog != nullptr && IsDialogMessageA(g_core.current_dialog, msg));
     if (!handled) {
         relay_tooltip_message(msg);
         TranslateMessage(msg);
@@ -204,7 +205,8 @@ void pump_messages(LPARAM) {
 void carry_out_pause(LPARAM ms) {
     RequestUnderWay* pause = request_under_way();
     auto timer = reinterpret_cast<UINT_PTR>(pause);
-    bool timed = pause != nullptr && ms > 0 && SetTimer(g_core.request_window, timer, static_cast<UINT>(ms), end_pause_on_time) != 0;
+    bool timed = pause != nullptr && ms > 0 &&
+                 SetTimer(g_core.request_window, timer, static_cast<UINT>(ms), end_pause_on_time) != 0;
     DWORD start = GetTickCount();
     for (;;) {
         DWORD spent = GetTickCount() - start;

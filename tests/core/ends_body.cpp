@@ -232,7 +232,7 @@ void requests_in_send(HWND window) {
     GetTempPathA(MAX_PATH, temp);
     assign_file(1, RtString((std::string(temp) + "ends_lines.txt").c_str()));
     rewrite_file(1);
-    for (int line = 1;; ) {
+    for (int line = 1;;) {
         for (DWORD start = GetTickCount(); GetTickCount() - start < 50; ++line) {
             print_to_file(1, RtString(std::to_string(line).c_str()), 2, 0);
             body_printf("wrote=%d", line);
@@ -355,7 +355,8 @@ void program_body() {
         Sleep(100);
         set_fastmode(0);
         answer_box("Fastmode-Box", 0);
-        call("USER32", "MessageBoxA", 0, reinterpret_cast<uint32_t>("x"), reinterpret_cast<uint32_t>("Fastmode-Box"), 0);
+        call("USER32", "MessageBoxA", 0, reinterpret_cast<uint32_t>("x"), reinterpret_cast<uint32_t>("Fastmode-Box"),
+             0);
         body_printf("repainted=%d", repaints(window) ? 1 : 0);
     } else if (scenario == "busy_dialog") {
         static OwnDialogRecord own = {{}, busy_dialog_proc};

@@ -49,6 +49,25 @@ bool take_message(MSG* msg, Take what) {
 // its two looks (the second look marks it as seen): it looks again after this long at the most.
 constexpr DWORD kTwoRangesWaitMs = 20;
 
+// The worker's end, as the last look at its handle saw it. A loop that waits sees it at once (the
+// handle is among what it waits for); one that never waits, because messages keep coming, looks at
+// the handle itself every kWorkerLookMs.
+constexpr DWORD kWorkerLookMs = 20;
+bool g_worker_ended = false;  // main thread only
+DWORD g_worker_looked_at = 0;
+
+void look_at_worker() {
+    g_worker_looked_at = GetTickCount();
+    g_worker_ended = g_core.worker_thread != nullptr && WaitForSingleObject(g_core.worker_thread, 0) == WAIT_OBJECT_0;
+}
+
+bool worker_has_ended() {
+    if (!g_worker_ended && GetTickCount() - g_worker_looked_at >= kWorkerLookMs) {
+        look_at_worker();
+    }
+    return g_worker_ended;
+}
+
 // Waits until new messages of the kinds in wake_mask arrive, a message is sent to the thread, the
 // worker ends (with worker_too) or ms pass. Messages already there but not taken do not wake it.
 void wait_for_messages(Take what, DWORD ms, bool worker_too) {
@@ -58,11 +77,10 @@ void wait_for_messages(Take what, DWORD ms, bool worker_too) {
     }
     HANDLE worker = g_core.worker_thread;
     DWORD count = worker_too && worker != nullptr ? 1 : 0;
-    MsgWaitForMultipleObjectsEx(count, &worker, ms, wake_mask | QS_SENDMESSAGE, 0);
-}
-
-bool worker_has_ended() {
-    return g_core.worker_thread != nullptr && WaitForSingleObject(g_core.worker_thread, 0) == WAIT_OBJECT_0;
+    if (MsgWaitForMultipleObjectsEx(count, &worker, ms, wake_mask | QS_SENDMESSAGE, 0) == WAIT_OBJECT_0 &&
+        count != 0) {
+        look_at_worker();
+    }
 }
 
 bool end_reached() {

@@ -4,7 +4,7 @@
 /// the rules are the page \ref errors, the texts \ref error_texts.
 /// report_error and report_warning may be called from pure code: they hand the report to the
 /// routines that the core installs at start-up (until then a report is ignored). Reports are made
-/// on the worker thread.
+/// on the worker thread, and by window and dialog procedures on the main thread: one at a time.
 #pragma once
 
 #include <cstdint>

@@ -136,10 +136,11 @@ TEST_F(Reports, HandlerIsCalledOnceWhileOnerrorIsOn) {
     EXPECT_EQ(output_value(r.output, "calls_after_warning"), "2");
 }
 
-// Heap exhaustion in a string buffer and in operator new: the log line, the German error box
-// shown by the main thread, and the end with code 1 (not the C runtime's abort).
+// Heap exhaustion in a string buffer and in operator new, on the worker and on the main thread:
+// the log line, the German error box shown by the main thread, and the end with code 1 (not the C
+// runtime's abort).
 TEST_F(Reports, HeapExhaustionLogsShowsTheBoxAndEndsWithOne) {
-    for (const char* scenario : {"out_of_memory", "out_of_memory_new"}) {
+    for (const char* scenario : {"out_of_memory", "out_of_memory_new", "out_of_memory_main"}) {
         SCOPED_TRACE(scenario);
         DeleteFileA(log_.c_str());
         RunningProgram running("report_body.exe", options(scenario));

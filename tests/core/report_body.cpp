@@ -7,9 +7,12 @@
 
 #include "runtime/core/core_state.h"
 #include "runtime/core/errors.h"
+#include "runtime/core/requests.h"
 #include "runtime/program/program_body.h"
 #include "runtime/settings/switch_vars.h"
 #include "runtime/values/string_functions.h"
+#include "runtime/windows/dialog_requests.h"
+#include "runtime/windows/text_output.h"
 #include "tests/support/body_output.h"
 
 namespace {
@@ -21,6 +24,14 @@ void recording_handler(const RtValue& message) {
     ++g_handler_calls;
     g_handler_text = message.text.c_str();
     report_error(205, nullptr);  // a report inside the handler must not call it again
+}
+
+// Exhausts the heap on the main thread, in its WM_INITDIALOG.
+INT_PTR CALLBACK exhausting_dialog_proc(HWND, UINT message, WPARAM, LPARAM) {
+    if (message == WM_INITDIALOG) {
+        body_printf("after=%d", string_spaces(0x7FFFFFF0).length);
+    }
+    return message == WM_INITDIALOG;
 }
 
 void use_logfile() {
@@ -70,6 +81,13 @@ void program_body() {
     } else if (scenario == "out_of_memory_new") {
         void* huge = ::operator new(static_cast<size_t>(0x7FFFFFF0));
         body_printf("after=%p", huge);
+    } else if (scenario == "out_of_memory_main") {
+        // The worker prints on meanwhile: the end must stop it before the process ends.
+        static OwnDialogRecord own = {{}, exhausting_dialog_proc};
+        post_request_nowait(kReqOwnDialog, reinterpret_cast<LPARAM>(&own));
+        for (;;) {
+            print_text(RtString("x"), kPrintStay, false, false);
+        }
     } else if (scenario == "log_race") {
         // The worker and a second thread report at once, each with its own argument.
         g_switches.errorlevel = -1;

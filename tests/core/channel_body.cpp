@@ -12,6 +12,7 @@
 #include "runtime/core/errors.h"
 #include "runtime/core/external.h"
 #include "runtime/core/requests.h"
+#include "runtime/settings/set_switch.h"
 #include "runtime/program/program_body.h"
 #include "runtime/settings/switch_vars.h"
 #include "runtime/windows/dialog_requests.h"
@@ -147,15 +148,15 @@ void scenario_pause() {
     body_printf("posted_ms=%lu", GetTickCount() - start);
 }
 
-void fastmode_on() {
-    g_switches.fastmode = 1;
-    post_request_nowait(kReqEnterFastLoop);
+// Sets the fastmode switch as a program does.
+void fastmode_on(int32_t value = 1) {
+    RtValue argument = value_from_int(value, nullptr);
+    RtValue previous;
+    set_switch(previous, RtString("fastmode"), 1, &argument);
 }
 
 void fastmode_off() {
-    g_switches.fastmode = 0;
-    post_request_nowait(kReqCloseOpenLoop);
-    post_request_nowait(kReqLeaveFastLoop);
+    fastmode_on(0);
 }
 
 void scenario_fast_loop() {
@@ -179,8 +180,13 @@ void scenario_fast_loop() {
     send_request(kReqPause, 10);
     Sleep(300);
     body_printf("after_pause=%d", g_counted.load());
+    // Off and at once on again, before the main thread looks: the new fast loop is not open.
     fastmode_off();
+    fastmode_on();
     PostMessageA(window, kCountedMessage, 0, 0);
+    Sleep(300);
+    body_printf("after_off_on=%d", g_counted.load());
+    fastmode_off();
     Sleep(300);
     body_printf("after_second_off=%d", g_counted.load());
 }
@@ -190,7 +196,7 @@ void scenario_fast_loop() {
 void scenario_fast_loop_nesting() {
     HWND window = create_test_window();
     fastmode_on();
-    fastmode_on();
+    fastmode_on(5);
     PostMessageA(window, kCountedMessage, 0, 0);
     fastmode_off();
     Sleep(300);

@@ -119,6 +119,7 @@ TEST(FastLoop, WindowMessagesWaitUntilFastmodeEndsOrAPauseOpensTheLoop) {
     EXPECT_EQ(output_value(r.output, "after_fastmode_off"), "1");
     EXPECT_EQ(output_value(r.output, "before_pause"), "1");
     EXPECT_EQ(output_value(r.output, "after_pause"), "2");
+    EXPECT_EQ(output_value(r.output, "after_off_on"), "2") << "switched off and on, the fast loop stayed open";
     EXPECT_EQ(output_value(r.output, "after_second_off"), "3");
 }
 

@@ -140,6 +140,7 @@ RequestUnderWay* request_under_way();
 void release_issuer(RequestUnderWay* request);
 /// Window procedure of the hidden request window (class "CW"). Main thread.
 LRESULT CALLBACK request_window_proc(HWND window, UINT message, WPARAM wparam, LPARAM lparam);
-/// Core start-up: the request window's kinds that the core carries out itself (peek, pump, pause,
-/// input pending, external call, the fast loop's wake-ups).
+/// Core start-up: the event the worker's pause waits on, and the rows of the kinds the core carries
+/// out itself (peek, pump, pause, input pending, external call, the fast loop's wake-ups). Ends the
+/// process with code 1 when the event cannot be made.
 void register_core_requests();

@@ -385,6 +385,16 @@ bool class_begins_with(const char* class_name, const char* prefix) {
     return true;
 }
 
+void fill_list(LPARAM lparam) {
+    auto* r = reinterpret_cast<FillListRecord*>(lparam);
+    fill_list_control(r->control, r->message);
+}
+
+const RequestReg kListRequests[] = {
+    {kReqFillList, fill_list, kTravelPosted, true},
+    {0, nullptr, kTravelPosted, false},
+};
+
 void fill_through_main_thread(HWND control, UINT message) {
     FillListRecord* record = new FillListRecord{control, message, &file_list};
     post_request(kReqFillList, record);
@@ -398,6 +408,7 @@ RtString listed_name(const wchar_t* name, const wchar_t* short_name) {
 }
 
 void init_file_search() {
+    register_requests(kListRequests);
     g_switches.filemode = 2;
     io_result = 0;
     g_open_search = nullptr;

@@ -6,6 +6,7 @@
 #include "runtime/program/program_body.h"
 #include "runtime/core/requests.h"
 #include "runtime/values/rt_string.h"
+#include "runtime/windows/dialog_requests.h"
 #include "runtime/windows/text_output.h"
 #include "runtime/windows/window_state.h"
 

@@ -52,26 +52,24 @@ int32_t parameter_count() {
     return g_core.parameter_count;
 }
 
-void ask_main_thread_to_quit() {
-    // With fastmode on the main thread fetches only request messages: end its open loop and its
-    // fast loop first, or it would never see WM_QUIT.
+void ask_main_thread_to_quit(int exit_code) {
+    // With fastmode on the main thread takes only request messages: wake its fast loop, which then
+    // sees the end (the loops read it from the state noted here, whatever happens to the posts).
     if (g_switches.fastmode.load() != 0) {
         post_request_nowait(kReqCloseOpenLoop);
         post_request_nowait(kReqLeaveFastLoop);
     }
-    // Noted before the post: a modal loop may take the WM_QUIT at once, and the main thread must
-    // know it was asked for when that loop ends (a second WM_QUIT meanwhile does no harm).
-    note_quit_asked();
-    PostThreadMessageA(g_core.main_thread_id, WM_QUIT, 0, 0);
+    // Noted before the post: a modal loop may take the WM_QUIT at once.
+    note_quit_asked(exit_code);
+    PostThreadMessageA(g_core.main_thread_id, WM_QUIT, static_cast<WPARAM>(exit_code), 0);
 }
 
-void end_worker() {
-    if (GetCurrentThreadId() == g_core.main_thread_id) {
-        // A fatal report on the main thread cannot end that thread: end the program instead.
-        terminate_program();
+void end_worker(int exit_code) {
+    if (GetCurrentThreadId() != g_core.worker_thread_id) {
+        // A fatal report on another thread cannot end the worker there: end the program instead.
+        terminate_program(static_cast<UINT>(exit_code));
     }
-    run_end_steps(kEndFatalReport, false);
-    ask_main_thread_to_quit();
+    run_end_steps(kEndWorkerEnds, false);
+    ask_main_thread_to_quit(exit_code);
     ExitThread(0);
 }
-

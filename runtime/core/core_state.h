@@ -29,7 +29,7 @@ struct RtCoreState {
     HANDLE main_thread = nullptr;
     /// Set by the main thread when a posted request is done.
     HANDLE request_done_event = nullptr;
-    /// Pulsed after every ordinary message.
+    /// Set after every ordinary message (auto-reset: a wait takes it).
     HANDLE message_event = nullptr;
     /// The last ordinary message's number; each of the four event fields is written with an
     /// interlocked exchange.
@@ -78,12 +78,16 @@ void relay_tooltip_message(MSG* msg);
 /// Stores \p message, \p window, \p wparam and \p lparam in the current-event fields. Any thread.
 void store_current_event(UINT message, HWND window, WPARAM wparam, LPARAM lparam);
 
-/// Posts WM_QUIT to the main thread (after the fast-loop markers while fastmode is on): how the
-/// worker ends the program, whether its body returned or a fatal report ended it.
-void ask_main_thread_to_quit();
-/// Ends the worker thread (called on the worker): the program then ends normally with code 0. On
-/// the main thread it ends the process instead (terminate_program()).
-[[noreturn]] void end_worker();
-/// Ends the process from the main thread with code 0 (the text window was destroyed): the worker
-/// is stopped wherever it is and nothing buffered is written.
-[[noreturn]] void terminate_program();
+/// Posts WM_QUIT with \p exit_code to the main thread (after the fast loop's wake-ups while
+/// fastmode is on): how the worker ends the program, whether its body returned or a fatal report
+/// ended it.
+void ask_main_thread_to_quit(int exit_code = 0);
+/// Ends the worker thread (called on the worker): the program then ends normally with
+/// \p exit_code. On any other thread it ends the process instead (terminate_program()).
+[[noreturn]] void end_worker(int exit_code = 0);
+/// Ends the process with \p exit_code from a thread other than the worker (the text window was
+/// destroyed, the heap is exhausted, the end with fastmode on found the worker still running): the
+/// worker is asked to end at its next print, request, pause or external call and waited for up to
+/// half a second, what the file channels buffer is written, and the process ends with all its
+/// threads at once.
+[[noreturn]] void terminate_program(UINT exit_code = 0);

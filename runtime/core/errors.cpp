@@ -8,7 +8,6 @@
 
 #include "runtime/core/core_state.h"
 #include "runtime/core/external.h"
-#include "runtime/core/lifecycle.h"
 #include "runtime/core/requests.h"
 #include "runtime/settings/switch_vars.h"
 
@@ -27,26 +26,123 @@ volatile LONG g_last_code = 0;
 RtString g_error_argument;
 ErrorHandler g_error_handler = nullptr;
 
-RtString begin_report(LONG kind, int32_t code, const char* argument) {
-    InterlockedExchange(&g_last_kind, kind);
-    InterlockedExchange(&g_last_code, code);
-    if (argument != nullptr) {
-        g_error_argument.assign_cstring(argument);
-    } else {
-        g_error_argument.clear();
+// One report at a time stores its kind, code and argument: reports come from both threads. Nothing
+// inside the lock allocates or waits for the other thread. Taking it gives up after
+// kReportLockMs, so that a thread that ended inside it (heap exhaustion while copying the
+// argument) cannot stop every later report.
+CRITICAL_SECTION g_report_lock;
+struct ReportLockInit {
+    ReportLockInit() { InitializeCriticalSection(&g_report_lock); }
+} g_report_lock_init;
+constexpr DWORD kReportLockMs = 2000;
+
+class ReportLock {
+  public:
+    ReportLock() {
+        DWORD start = GetTickCount();
+        while (!(held_ = TryEnterCriticalSection(&g_report_lock) != 0) && GetTickCount() - start < kReportLockMs) {
+            Sleep(1);
+        }
     }
-    return compose_message(code, argument);
+    ~ReportLock() {
+        if (held_) {
+            LeaveCriticalSection(&g_report_lock);
+        }
+    }
+    ReportLock(const ReportLock&) = delete;
+    ReportLock& operator=(const ReportLock&) = delete;
+
+  private:
+    bool held_ = false;
+};
+
+// Exchanges the buffers of two strings: no allocation.
+void swap_strings(RtString& a, RtString& b) {
+    char* data = a.data;
+    int32_t length = a.length;
+    a.data = b.data;
+    a.length = b.length;
+    b.data = data;
+    b.length = length;
 }
 
-void log_report(const char* prefix, const RtString& message) {
-    if (g_switches.logfile.length == 0) {
+// Programs appending to one log take turns: each holds a lock on one byte far beyond any end of
+// the file while it appends. It waits for its turn for kLogTurnMs at most, then appends anyway.
+constexpr DWORD kLogTurnMs = 1000;
+
+bool take_log_turn(HANDLE file, OVERLAPPED* turn) {
+    turn->OffsetHigh = 0x7FFFFFFF;
+    DWORD start = GetTickCount();
+    for (;;) {
+        if (LockFileEx(file, LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0, 1, 0, turn)) {
+            return true;
+        }
+        if (GetTickCount() - start >= kLogTurnMs) {
+            return false;
+        }
+        Sleep(1);
+    }
+}
+
+bool write_all(HANDLE file, const char* bytes, size_t count) {
+    while (count > 0) {
+        DWORD written = 0;
+        if (!WriteFile(file, bytes, static_cast<DWORD>(count), &written, nullptr) || written == 0) {
+            return false;
+        }
+        bytes += written;
+        count -= written;
+    }
+    return true;
+}
+
+// Appends count bytes to the log file named by the logfile switch, whole or not at all: a write
+// that fails part way (a full disk) is cut off again. The file is shared, so that another program
+// (or a reader) may have it open meanwhile. Touches no heap.
+void append_log_bytes(const char* bytes, size_t count) {
+    HANDLE file = CreateFileA(g_switches.logfile.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                              OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_RANDOM_ACCESS, nullptr);
+    if (file == INVALID_HANDLE_VALUE) {
         return;
     }
+    OVERLAPPED turn = {};
+    bool taken = take_log_turn(file, &turn);
+    LARGE_INTEGER zero = {};
+    LARGE_INTEGER end = {};
+    if (SetFilePointerEx(file, zero, &end, FILE_END) && !write_all(file, bytes, count)) {
+        SetFilePointerEx(file, end, nullptr, FILE_BEGIN);
+        SetEndOfFile(file);
+    }
+    if (taken) {
+        UnlockFileEx(file, 0, 1, 0, &turn);
+    }
+    CloseHandle(file);
+}
+
+// The log line of a report: prefix, the program's path, " (?) :", the message, CR LF.
+RtString log_line(const char* prefix, const RtString& message) {
     RtString line(prefix);
     line.append(program_path());
     line.append_cstring(" (?) :");
     line.append(message);
-    append_log_line(line);
+    line.append_cstring("\r\n");
+    return line;
+}
+
+// Stores the report's kind, code and argument and writes its log line, as one step. The strings
+// are made before: the old argument is freed after it.
+RtString begin_report(LONG kind, int32_t code, const char* argument, const char* log_prefix) {
+    RtString message = compose_message(code, argument);
+    RtString new_argument(argument);
+    RtString line = g_switches.logfile.length != 0 ? log_line(log_prefix, message) : RtString();
+    ReportLock lock;
+    InterlockedExchange(&g_last_kind, kind);
+    InterlockedExchange(&g_last_code, code);
+    swap_strings(g_error_argument, new_argument);
+    if (line.length != 0) {
+        append_log_bytes(line.data, static_cast<size_t>(line.length));
+    }
+    return message;
 }
 
 // The box is shown by the main thread (invoke_external carries the call there); its owner is the
@@ -98,15 +194,7 @@ void log_without_heap(const char* message) {
     for (const char* part : {"ERROR:\t", static_cast<const char*>(path), " (?) :", message, "\r\n"}) {
         append_fixed(line, sizeof line, &used, part);
     }
-    HANDLE file = CreateFileA(g_switches.logfile.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_ALWAYS,
-                              FILE_ATTRIBUTE_NORMAL | FILE_FLAG_RANDOM_ACCESS, nullptr);
-    if (file == INVALID_HANDLE_VALUE) {
-        return;
-    }
-    SetFilePointer(file, 0, nullptr, FILE_END);
-    DWORD written = 0;
-    WriteFile(file, line, static_cast<DWORD>(used), &written, nullptr);
-    CloseHandle(file);
+    append_log_bytes(line, used);
 }
 
 // An error box shown without the heap (heap exhaustion, a failure at the end), by the main thread
@@ -148,8 +236,7 @@ void out_of_memory_in_new() {
 }  // namespace
 
 void core_report_error(int32_t code, const char* argument) {
-    RtString message = begin_report(2, code, argument);
-    log_report("ERROR:\t", message);
+    RtString message = begin_report(2, code, argument, "ERROR:\t");
     if (g_switches.errorlevel == -1) {
         call_handler(message);
         return;
@@ -159,8 +246,7 @@ void core_report_error(int32_t code, const char* argument) {
 }
 
 void core_report_warning(int32_t code, const char* argument) {
-    RtString message = begin_report(1, code, argument);
-    log_report("WARN:\t", message);
+    RtString message = begin_report(1, code, argument, "WARN:\t");
     int32_t level = g_switches.errorlevel;
     if (level <= 0) {
         call_handler(message);
@@ -176,15 +262,16 @@ void core_report_warning(int32_t code, const char* argument) {
     }
 }
 
+// The end takes the road of every other end, with code 1: on the worker as after a fatal report
+// (the main thread ends its loops, then cleans up), on any other thread as when the text window is
+// closed (the worker is stopped at its next safe point first). A second exhaustion on the way, on
+// either thread, shows no second box.
 void fatal_out_of_memory() {
-    // A second exhaustion on the way (on either thread) ends the process at once.
-    if (InterlockedExchange(&g_out_of_memory_entered, 1) != 0) {
-        ExitProcess(1);
+    if (InterlockedExchange(&g_out_of_memory_entered, 1) == 0) {
+        log_without_heap(kOutOfMemoryCaption);
+        show_box_without_heap(kOutOfMemoryCaption, false);
     }
-    log_without_heap(kOutOfMemoryCaption);
-    run_end_steps(kEndOutOfMemory, false);
-    show_box_without_heap(kOutOfMemoryCaption, false);
-    ExitProcess(1);
+    end_worker(1);
 }
 
 void report_at_end(int32_t code, const char* argument) {
@@ -206,16 +293,8 @@ void install_out_of_memory_handlers() {
 }
 
 void append_log_line(const RtString& line) {
-    HANDLE file = CreateFileA(g_switches.logfile.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_ALWAYS,
-                              FILE_ATTRIBUTE_NORMAL | FILE_FLAG_RANDOM_ACCESS, nullptr);
-    if (file == INVALID_HANDLE_VALUE) {
-        return;
-    }
-    SetFilePointer(file, 0, nullptr, FILE_END);
     RtString text = concat(line, "\r\n");
-    DWORD written = 0;
-    WriteFile(file, text.c_str(), static_cast<DWORD>(text.length), &written, nullptr);
-    CloseHandle(file);
+    append_log_bytes(text.data, static_cast<size_t>(text.length));
 }
 
 int32_t last_error_kind() {
@@ -227,6 +306,7 @@ int32_t last_error_code() {
 }
 
 RtString last_error_argument() {
+    ReportLock lock;
     return g_error_argument;
 }
 

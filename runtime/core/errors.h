@@ -4,7 +4,7 @@
 /// the rules are the page \ref errors, the texts \ref error_texts.
 /// report_error and report_warning may be called from pure code: they hand the report to the
 /// routines that the core installs at start-up (until then a report is ignored). Reports are made
-/// on the worker thread.
+/// on the worker thread, and by window and dialog procedures on the main thread: one at a time.
 #pragma once
 
 #include <cstdint>
@@ -34,8 +34,9 @@ using ReportRoutine = void (*)(int32_t code, const char* argument);
 /// null ignores reports. The runtime installs its own at start-up; tests install recorders.
 void install_report_routines(ReportRoutine error, ReportRoutine warning);
 
-/// Appends \p line and CR LF to the log file named by the `logfile` switch (created when missing);
-/// silent when it cannot (no name, no rights, locked).
+/// Appends \p line and CR LF to the log file named by the `logfile` switch (created when missing),
+/// whole or not at all, after what other threads and programs appended meanwhile (the file is
+/// shared); silent when it cannot (no name, no rights, a full disk).
 void append_log_line(const RtString& line);
 
 /// The runtime's error reporter (installed at start-up): the log line, the box, the handler, the
@@ -45,8 +46,10 @@ void core_report_error(int32_t code, const char* argument);
 void core_report_warning(int32_t code, const char* argument);
 
 /// Heap exhaustion, on any thread: the log line when a log file is set, the box "Nicht genug
-/// Speicher!", then the end of the process with code 1; nothing is allocated on the way. Installed
-/// at start-up for failed string buffers and for failed operator new.
+/// Speicher!", then the end with code 1 (on the worker as after a fatal report, elsewhere as when
+/// the text window is closed: the worker is stopped at its next safe point first); nothing is
+/// allocated on the way. Installed at start-up for failed string buffers and for failed operator
+/// new.
 [[noreturn]] void fatal_out_of_memory();
 /// Installs fatal_out_of_memory() for failed string buffers and for failed operator new. Called by
 /// the runtime at start-up.

@@ -48,9 +48,6 @@ extern "C" uint32_t rt_call_thunk(void* address, int32_t count, const uint32_t* 
 
 namespace {
 
-static_assert(sizeof(ExternalCallRecord::arguments) == kMaxExternalArguments * sizeof(uint32_t),
-              "the request record holds every argument of a call");
-
 const char* file_name_part(const char* path) {
     const char* name = path;
     for (const char* p = path; *p != 0; ++p) {

@@ -11,6 +11,19 @@
 /// The most arguments an external call takes; more are cut off.
 constexpr int32_t kMaxExternalArguments = 33;
 
+/// Request 0xA00B: a call of another library's function on the main thread.
+struct ExternalCallRecord {
+    /// The function.
+    void* address;
+    /// The number of arguments, at most 33.
+    int32_t count;
+    /// Out: the function's result.
+    uint32_t result;
+    /// The call's own arguments, slot 0 the first parameter: carried in the record, a call that the
+    /// main thread makes meanwhile cannot change them.
+    uint32_t arguments[kMaxExternalArguments];
+};
+
 /// Calls \p function of \p library (a file name such as "USER32" or a path; a library that is
 /// already loaded is used, another is loaded for the call and freed after it) with \p count
 /// arguments, each a 32-bit value (numbers, handles, addresses), stdcall or cdecl alike. Returns
@@ -29,5 +42,5 @@ uint32_t call_with_arguments(void* address, int32_t count, const uint32_t* argum
 
 /// Request 0xA00B on the main thread: makes the call that the ExternalCallRecord at \p record
 /// (function address, argument count, result, arguments) describes and stores the result in it.
-/// Called by the request window procedure.
+/// Called by the request channel for a sent 0xA00B.
 uint32_t carry_out_external_call(intptr_t record);

@@ -4,8 +4,8 @@
 
 #include <windows.h>
 
-// Core start-up: switch defaults, request-done event, command line, request window. Ends the
-// process with code 1 when the request window cannot be made.
+// Core start-up: switch defaults, request-done event, command line, request window, the core's
+// request kinds. Ends the process with code 1 when one of its parts cannot be made.
 void init_core(HINSTANCE instance);
 // Core clean-up: handles, OLE, command line, accelerator table.
 void exit_core();
@@ -15,32 +15,42 @@ void install_heapless_exit_step(void (*step)());
 
 // The ways the program ends before its body has finished.
 enum EndWay {
-    kEndFatalReport,  // a fatal report ends the worker; the normal clean-up follows
-    kEndOutOfMemory,  // the heap is exhausted; the process ends with code 1
-    kEndWindowClosed  // the text window was closed; the process ends with code 0
+    kEndWorkerEnds,  // a fatal report or heap exhaustion ends the worker; the clean-up follows
+    kEndProcessEnds  // the process ends from another thread (terminate_program): no clean-up
 };
-// A module's step for those ends: it runs on the worker before a fatal report ends it, on the
-// thread that found the heap exhausted, and on the main thread once the C runtime's streams have
-// been flushed after the text window was closed (\p flushed false when that could not be done in
-// time). It needs no heap. At most four, run in the order installed (a step installed again is
-// kept once): at start-up, or by the program body before it makes what the step removes.
+// A module's step for those ends: it runs on the worker before end_worker ends it, and in
+// terminate_program once the C runtime's streams have been flushed (\p flushed false when that
+// could not be done in time). It needs no heap (the end may be heap exhaustion). At most four, run
+// in the order installed (a step installed again is kept once): at start-up, or by the program
+// body before it makes what the step removes.
 using EndStep = void (*)(EndWay way, bool flushed);
 void install_end_step(EndStep step);
 void run_end_steps(EndWay way, bool flushed);
 
-// The text window is going: the worker ends itself (ExitThread) at its next print, request, pause
-// or external call, and a wait of its for the main thread ends at once. The main thread asks for
-// it; the worker's side calls end_worker_if_asked at those points and waits on
-// worker_end_event as well.
+// A part of the start-up that could not be made ends the process with code 1, before the worker
+// runs: made_at_start_up passes a handle through and ends the process when it is null.
+[[noreturn]] void fail_start_up();
+HANDLE made_at_start_up(HANDLE handle);
+
+// The end of the process asks the worker to end: the worker ends itself (ExitThread) at its next
+// print, request, pause or external call, and a wait of its for the main thread ends at once. The
+// worker's side calls end_worker_if_asked at those points and waits on worker_end_event as well.
 void ask_worker_to_end();
+bool worker_end_asked();
 void end_worker_if_asked();
 HANDLE worker_end_event();
+// Asks the worker to end and, on any thread but the worker's, waits up to half a second for it.
+// True when it has ended (or never started).
+bool stop_worker();
 
-// The WM_QUIT that ends the program, which a modal loop of the main thread may take and drop
-// (Wine's move and size loop does). The worker notes that it asks to quit (before posting);
-// the main thread's own loops note that they took a WM_QUIT; after each message they dispatch and
-// each request they carry out, repost_swallowed_quit posts it again when it was asked for, no loop
-// of ours has taken it and it is no longer queued.
-void note_quit_asked();
-void note_quit_taken();
+// The end of the main loop. The worker notes that it asks to quit, with the exit code, before it
+// posts WM_QUIT; the main thread's loops note a WM_QUIT they took. The first WM_QUIT taken gives
+// the exit code, else the one asked for. A modal loop of the main thread may take and drop the
+// WM_QUIT (Wine's move and size loop does): repost_swallowed_quit posts it again when it was asked
+// for, no loop of ours has taken it and it is no longer queued, so that a modal loop that is not
+// ours (a dialog's) ends too.
+void note_quit_asked(int exit_code);
+void note_quit_taken(int exit_code);
+bool quit_seen();
+int quit_exit_code();
 void repost_swallowed_quit();

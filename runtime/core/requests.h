@@ -1,269 +1,85 @@
 /// \file
 /// The GUI request channel: how the worker thread has the main thread do window work. A request is
 /// message 0x8001 with its kind in wParam and a heap record of 32-bit fields in lParam, either
-/// posted to the main thread (and waited for) or sent to the hidden request window.
+/// posted (and waited for) or sent to the hidden request window.
 ///
-/// The worker allocates a record, issues the request, waits until the main thread has carried it
-/// out, reads the results from the record and frees it (the one exception: the main thread frees
-/// the record of kReqCreateTextWindow). A failed creation leaves a null result window; nothing is
-/// reported. Requests are issued on the worker thread; the main thread carries them out.
+/// The channel is one table, owned here: each module registers the rows of the kinds it carries
+/// out, {kind, handler, how it may travel, whether it signals}, once at start-up, and keeps the
+/// records of those kinds in its own header. The worker allocates a record, issues the request,
+/// waits until the main thread has carried it out, reads the results from the record and frees it
+/// (the one exception: the main thread frees the record of kReqCreateTextWindow). A failed creation
+/// leaves a null result window; nothing is reported. Requests are issued on the worker thread; the
+/// main thread carries them out.
 #pragma once
 
 #include <windows.h>
 
 #include <cstdint>
 
-class RtString;
-
 /// The request message (WM_APP + 1): wParam the RequestKind, lParam the record.
 constexpr UINT kRequestMessage = 0x8001;
 
-/// The kinds of request. The comment beside each names the fields of the record it carries in
-/// lParam, in order (the record structs below); kinds 0xA015 to 0xA018 are the markers of the fast
-/// loop that the `fastmode` switch drives, and 0xA011 carries the milliseconds of a pause itself.
+/// The kinds of request, and the module that carries each out (whose header holds its record).
+/// Kinds 0xA015 to 0xA018 are the wake-ups of the main thread's loops that the `fastmode` switch
+/// drives; 0xA011 carries the milliseconds of a pause itself.
 enum RequestKind : uint32_t {
-    kReqCreateTextWindow = 0xA001,  // x, y, width, height; the main thread frees the record
-    kReqCreateControl = 0xA002,     // ControlRecord
-    kReqPeek = 0xA003,              // result
-    kReqModelessDialog = 0xA004,    // template "LDIALOG"
-    kReqResourceDialog = 0xA005,    // template name, parent, instance, result window
-    kReqPopupMenu = 0xA006,         // x, y in the text window's client area
-    kReqDestroyWindow = 0xA007,     // window, result
-    kReqFileDialog = 0xA008,        // save flag, title, filter text, file-name buffer of 292 bytes
-    kReqTabControl = 0xA009,        // ControlRecord; window text = first tab's caption
-    kReqPump = 0xA00A,              // no record
-    kReqExternalCall = 0xA00B,      // ExternalCallRecord; sent only
-    kReqDialogWindow = 0xA00C,      // title, parent, x, y, width, height, result window
-    kReqFolderDialog = 0xA00D,      // title, path buffer
-    kReqEditDialog = 0xA00E,        // text, variant, result
-    kReqListDialog = 0xA00F,        // answer, variant
-    kReqInputDialog = 0xA010,       // prompt, title, text in and out
-    kReqPause = 0xA011,             // lParam = milliseconds
-    kReqInputPending = 0xA012,      // result
-    kReqFillList = 0xA013,          // control, message number, list
-    kReqOwnDialog = 0xA014,         // three unread fields, dialog procedure; never waited for
-    kReqEnterFastLoop = 0xA015,     // posted without waiting
-    kReqLeaveFastLoop = 0xA016,     // marker of the fast loop
-    kReqOpenLoop = 0xA017,          // marker of the fast loop
-    kReqCloseOpenLoop = 0xA018,     // marker of the fast loop
-    kReqUpDown = 0xA019,            // x, y, width, height, parent, buddy, upper, lower, position
-    kReqStatusBar = 0xA01A,         // parent, text, result window
-    kReqTooltip = 0xA01B,           // tool window, tool id, text, result tooltip
-    kReqToolbar = 0xA01C,           // parent, style, bitmap, count, size, command base, result
-    kReqAddAccelerator = 0xA01D,    // command, key, modifiers
+    kReqCreateTextWindow = 0xA001,  // windows: TextWindowRecord; the main thread frees it
+    kReqCreateControl = 0xA002,     // windows: ControlRecord
+    kReqPeek = 0xA003,              // core: an int32_t result
+    kReqModelessDialog = 0xA004,    // dialogs: TemplateDialogRecord, template "LDIALOG"
+    kReqResourceDialog = 0xA005,    // dialogs: ResourceDialogRecord
+    kReqPopupMenu = 0xA006,         // windows: x, y in the text window's client area
+    kReqDestroyWindow = 0xA007,     // windows: WindowResultRecord
+    kReqFileDialog = 0xA008,        // dialogs: FileDialogRecord
+    kReqTabControl = 0xA009,        // windows: ControlRecord; window text = first tab's caption
+    kReqPump = 0xA00A,              // core: no record
+    kReqExternalCall = 0xA00B,      // core: ExternalCallRecord (external.h); sent only
+    kReqDialogWindow = 0xA00C,      // windows: DialogWindowRecord
+    kReqFolderDialog = 0xA00D,      // dialogs: FolderDialogRecord
+    kReqEditDialog = 0xA00E,        // dialogs: EditDialogRecord (dialogs.h)
+    kReqListDialog = 0xA00F,        // dialogs: ListDialogRecord (dialogs.h)
+    kReqInputDialog = 0xA010,       // dialogs: InputDialogRecord
+    kReqPause = 0xA011,             // core: lParam = milliseconds
+    kReqInputPending = 0xA012,      // core: an int32_t result
+    kReqFillList = 0xA013,          // system: FillListRecord (file_list.h)
+    kReqOwnDialog = 0xA014,         // dialogs: OwnDialogRecord; never waited for
+    kReqEnterFastLoop = 0xA015,     // core: wake-up, fastmode switched on
+    kReqLeaveFastLoop = 0xA016,     // core: wake-up, fastmode switched off
+    kReqOpenLoop = 0xA017,          // core: wake-up, a pause or call opened the fast loop
+    kReqCloseOpenLoop = 0xA018,     // core: wake-up, fastmode switched off
+    kReqUpDown = 0xA019,            // windows: UpDownRecord
+    kReqStatusBar = 0xA01A,         // windows: StatusBarRecord
+    kReqTooltip = 0xA01B,           // windows: TooltipRecord
+    kReqToolbar = 0xA01C,           // windows: ToolbarRecord
+    kReqAddAccelerator = 0xA01D,    // windows: AcceleratorRecord
 };
 
-/// Request records: one 32-bit field each, in this order. The issuer allocates and frees them.
-/// Kinds 0xA002 and 0xA009: a control (0xA009: a tab control whose text is the first tab's caption).
-struct ControlRecord {  // 0xA002 and 0xA009
-    /// Non-zero: the control takes menu_or_id and instance; 0: the next id from 1000 on.
-    uint32_t own_id;
-    /// Window style.
-    DWORD style;
-    /// Extended window style.
-    DWORD ex_style;
-    /// The control's window class.
-    const char* class_name;
-    /// The window text (0xA009: the first tab's caption).
-    const char* text;
-    /// Position and size in the parent's client area, in pixels.
-    ///@{
-    int32_t x, y, width, height;
-    ///@}
-    /// The parent window.
-    HWND parent;
-    /// The child id, with own_id.
-    uint32_t menu_or_id;
-    /// The module, with own_id.
-    HINSTANCE instance;
-    /// Out: the control, null when it could not be made.
-    HWND result;
+/// How a kind may travel to the main thread.
+enum RequestTravel : uint8_t {
+    kTravelPosted = 1,  // post_request(): the dispatcher of posted requests carries it out
+    kTravelSent = 2,    // send_request(): the request window procedure carries it out
+    kTravelEither = 3,  // either way
+    kTravelWakeUp = 4,  // a thread message that only wakes the main thread's loops, which then
+                        // read the state it stands for (the `fastmode` switch); no handler
 };
 
-/// Kind 0xA001: the text window's place; the main thread frees the record.
-struct TextWindowRecord {  // 0xA001
-    /// Position and size on the screen, in pixels.
-    ///@{
-    int32_t x, y, width, height;
-    ///@}
+/// One row of the request table, in the shape of Lua's luaL_Reg: a module's array of rows ends
+/// with a row of kind 0.
+struct RequestReg {
+    /// The kind, 0xA001 to 0xA03F; 0 ends an array of rows.
+    uint32_t kind;
+    /// Carries the kind out on the main thread with the message's lParam (null for wake-ups).
+    void (*handler)(LPARAM lparam);
+    /// How it may travel; a kind that arrives another way is ignored.
+    RequestTravel travel;
+    /// Posted: the dispatcher sets the request-done event once it is carried out, and the issuer
+    /// waits for that. Only these kinds may be issued with post_request().
+    bool signals;
 };
 
-/// Kind 0xA004: a modeless dialog of the template "LDIALOG".
-struct TemplateDialogRecord {  // 0xA004
-    /// Not read.
-    uint32_t unused0;
-    /// The owner window.
-    HWND parent;
-    /// Not read.
-    uint32_t unused[4];
-    /// Out: the dialog.
-    HWND result;
-};
-
-/// Kind 0xA005: a modeless dialog of a template of the program's resources.
-struct ResourceDialogRecord {  // 0xA005
-    /// The template's name, or its number as decimal text.
-    const char* template_name;
-    /// The owner window.
-    HWND parent;
-    /// The module holding the template; null: the program.
-    HINSTANCE instance;
-    /// Out: the dialog.
-    HWND result;
-};
-
-/// Kind 0xA007: destroys a window.
-struct WindowResultRecord {  // 0xA007
-    /// The window to destroy.
-    HWND window;
-    /// Out: DestroyWindow's result.
-    BOOL result;
-};
-
-/// Kind 0xA008: the open or save dialog.
-struct FileDialogRecord {  // 0xA008
-    /// Non-zero: the save dialog.
-    uint32_t save;
-    /// The dialog's title.
-    const char* title;
-    /// "name|pattern|name|pattern", or "" (see the request's description).
-    const char* filter;
-    /// In and out: a buffer of 292 bytes with the chosen file's path; emptied on Cancel.
-    char* file_name;  // 292 bytes
-};
-
-/// Kind 0xA00C: a window of class "DIALOG".
-struct DialogWindowRecord {  // 0xA00C
-    /// The window's title.
-    const char* title;
-    /// The owner window.
-    HWND parent;
-    /// Position and size on the screen, in pixels.
-    ///@{
-    int32_t x, y, width, height;
-    ///@}
-    /// Out: the window.
-    HWND result;
-};
-
-/// Kind 0xA00B: a call of another library's function on the main thread (external.h).
-struct ExternalCallRecord {  // 0xA00B
-    /// The function.
-    void* address;
-    /// The number of arguments, at most 33.
-    int32_t count;
-    /// Out: the function's result.
-    uint32_t result;
-    /// The call's own arguments, slot 0 the first parameter: carried in the record, a call that the
-    /// main thread makes meanwhile cannot change them.
-    uint32_t arguments[33];
-};
-
-/// Kind 0xA00D: the folder dialog; sets the dialog result flag (1 chosen, 0 cancelled).
-struct FolderDialogRecord {  // 0xA00D
-    /// The text above the folder tree.
-    const char* title;
-    /// Out: a buffer of at least 260 bytes: the chosen folder; "" on Cancel.
-    char* path;
-};
-
-// 0xA00E, 0xA00F: EditDialogRecord and ListDialogRecord, beside their dialog procedures
-// (runtime/windows/dialogs.h).
-
-/// Kind 0xA010: the input dialog "INPUT"; sets the dialog result flag (1 OK, 2 Cancel).
-struct InputDialogRecord {  // 0xA010
-    /// The text above the field.
-    const char* prompt;
-    /// The dialog's title.
-    const char* title;
-    /// In: the field's first text; out: the answer after OK, unchanged after Cancel.
-    RtString* text;  // in: the default; out: the answer
-};
-
-/// Kind 0xA013: fills a list box or combo box from a list (file_list.h).
-struct FillListRecord {  // 0xA013
-    /// The control.
-    HWND control;
-    /// The message sent per entry (LB_ADDSTRING, CB_ADDSTRING).
-    UINT message;
-    /// The list: a std::deque<RtString>.
-    void* list;
-};
-
-/// Kind 0xA014: a modeless dialog of "LDIALOG" with the program's own dialog procedure.
-struct OwnDialogRecord {  // 0xA014
-    /// Not read.
-    uint32_t unused[3];
-    /// The dialog procedure; its WM_INITDIALOG lParam is the record.
-    DLGPROC procedure;
-};
-
-/// Kind 0xA019: an up-down control.
-struct UpDownRecord {  // 0xA019
-    /// Position and size in the parent's client area, in pixels.
-    ///@{
-    int32_t x, y, width, height;
-    ///@}
-    /// The parent window.
-    HWND parent;
-    /// The buddy window, or null.
-    HWND buddy;
-    /// The range (upper and lower limit) and the start position.
-    ///@{
-    int32_t upper, lower, position;
-    ///@}
-};
-
-/// Kind 0xA01A: a status bar.
-struct StatusBarRecord {  // 0xA01A
-    /// The parent window.
-    HWND parent;
-    /// The first text.
-    const char* text;
-    /// Out: the status bar.
-    HWND result;
-};
-
-/// Kind 0xA01B: a tooltip for a window (the one tooltip window is made by the first request).
-struct TooltipRecord {  // 0xA01B
-    /// The window the tip belongs to.
-    HWND tool_window;
-    /// The tool's id.
-    uint32_t tool_id;
-    /// The tip's text.
-    const char* text;
-    /// Out: the tooltip window.
-    HWND result;
-};
-
-/// Kind 0xA01C: a toolbar.
-struct ToolbarRecord {  // 0xA01C
-    /// The parent window.
-    HWND parent;
-    /// Window style.
-    DWORD style;
-    /// The buttons' images, or null for the system's (by size).
-    HBITMAP bitmap;
-    /// The number of buttons, at most 99.
-    int32_t count;
-    /// The image size, which also picks the system bitmap: 1 small standard, 2 large standard,
-    /// 3 small view, any other large view.
-    int32_t size;
-    /// Button i sends the command -command_base - i.
-    int32_t command_base;
-    /// Out: the toolbar.
-    HWND result;
-};
-
-/// Kind 0xA01D: adds an accelerator of the text window.
-struct AcceleratorRecord {  // 0xA01D
-    /// The command it sends.
-    uint32_t command;
-    /// The virtual key.
-    uint32_t key;
-    /// Bit 1 Shift, bit 2 Ctrl, bit 4 Alt.
-    uint32_t modifiers;
-};
+/// Registers a module's \p rows (ending with a row of kind 0), once at start-up before the worker
+/// starts. Each kind is registered by one module only.
+void register_requests(const RequestReg* rows);
 
 /// True for the kinds after which the dispatcher sets the request-done event: only these may be
 /// issued with post_request().
@@ -272,13 +88,14 @@ bool request_signals(uint32_t kind);
 /// window.
 bool is_request_message(const MSG& msg);
 
-/// Posts the request \p kind with \p record to the request window and waits for the request-done
-/// event (only for kinds that the dispatcher signals; any other kind is posted without a wait). The
-/// message's wParam holds the kind in its low word and a number of the posting in its high word: a
-/// copy posted again for an earlier request is never taken for a later one.
+/// Posts the request \p kind with \p record to the request window and waits until the main thread
+/// has carried it out (only for kinds that signal; any other kind is posted without a wait). The
+/// message's wParam holds the kind in its low word and a number of the posting in its high word,
+/// never 0: a copy posted again for an earlier request is never taken for a later one, and a
+/// posted request is never taken for a sent one.
 void post_request(uint32_t kind, void* record);
-/// Posts the request \p kind with \p value without waiting: the fast-loop markers to the main
-/// thread, any other kind to the request window.
+/// Posts the request \p kind with \p value without waiting: a wake-up to the main thread, any
+/// other kind, numbered, to the request window.
 void post_request_nowait(uint32_t kind, LPARAM value = 0);
 /// Sends the request \p kind with \p record to the request window (it returns when the main
 /// thread has carried it out) and yields.
@@ -308,19 +125,22 @@ int32_t peeked_message();
 /// does not wait). Always 0 in a correct program.
 int32_t unsignalled_posts();
 
-/// Carries out request kinds for a module above the core (windows, dialogs); false for a kind the
-/// module does not own.
-using RequestHandler = bool (*)(uint32_t kind, LPARAM lparam);
-/// Registers a module's handlers, once at start-up before the worker starts (at most four modules):
-/// \p any for kinds carried out whether posted or sent, \p posted for kinds carried out only when
-/// posted. Either may be null.
-void register_request_handlers(RequestHandler any, RequestHandler posted);
-
-/// Main thread: carries out the request message \p msg fetched from the thread queue.
+/// Main thread: carries out the request message \p msg, posted (a non-zero posting number in the
+/// high word of wParam) or sent (none), by its row of the table.
 void dispatch_request(const MSG& msg);
+/// A request whose handler runs on the main thread (requests nest: one may be carried out inside
+/// the modal loop of another).
+struct RequestUnderWay;
+/// The request whose handler runs now, the innermost; null outside a handler. Main thread.
+RequestUnderWay* request_under_way();
+/// Lets the issuer of \p request go on before its handler returns, as if it had returned: a sent
+/// request is replied to (ReplyMessage), a posted one is done. Once; later calls do nothing. For a
+/// handler whose work ends while a modal loop it cannot leave still runs (a pause whose time is up
+/// while a box runs inside it). Main thread.
+void release_issuer(RequestUnderWay* request);
 /// Window procedure of the hidden request window (class "CW"). Main thread.
 LRESULT CALLBACK request_window_proc(HWND window, UINT message, WPARAM wparam, LPARAM lparam);
-/// Main thread, after the main loop has seen WM_QUIT: goes on carrying out requests and
-/// dispatching messages until \p thread (the worker) has ended, so that a request issued after the
-/// end is still answered.
-void carry_out_requests_until_ended(HANDLE thread);
+/// Core start-up: the event the worker's pause waits on, and the rows of the kinds the core carries
+/// out itself (peek, pump, pause, input pending, external call, the fast loop's wake-ups). Ends the
+/// process with code 1 when the event cannot be made.
+void register_core_requests();

@@ -1,20 +1,15 @@
 #include "runtime/program/startup.h"
 
 #include "runtime/core/lifecycle.h"
-#include "runtime/core/requests.h"
 #include "runtime/system/file_list.h"
 #include "runtime/values/frames.h"
 #include "runtime/values/string_functions.h"
-#include "runtime/windows/dialog_requests.h"
-#include "runtime/windows/window_requests.h"
 #include "runtime/windows/window_state.h"
 
 void start_runtime(HINSTANCE instance) {
     init_core(instance);
     init_string_functions();
     init_windows();
-    register_request_handlers(carry_out_window_request, carry_out_posted_window_request);
-    register_request_handlers(carry_out_dialog_request, carry_out_posted_dialog_request);
     install_heapless_exit_step(exit_windows_without_heap);
     init_file_search();
 }

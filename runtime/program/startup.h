@@ -5,8 +5,8 @@
 #include <windows.h>
 
 // Start-up: the core (switch defaults, request-done event, command line, request window), the
-// string functions' locale, the window subsystem and its request handlers, the file-search state.
-// Ends the process with code 1 when a class or the request window cannot be made.
+// string functions' locale, the window subsystem, the file-search state; each registers the
+// request kinds it carries out. Ends the process with code 1 when a part cannot be made.
 void start_runtime(HINSTANCE instance);
 // Clean-up in reverse order.
 void clean_up_runtime();

@@ -4,6 +4,7 @@
 #include <cstdarg>
 
 #include "runtime/core/errors.h"
+#include "runtime/core/loops.h"
 #include "runtime/core/requests.h"
 #include "runtime/settings/date_time.h"
 #include "runtime/settings/switch_vars.h"
@@ -46,12 +47,14 @@ int32_t charset_from_windows(int32_t code) {
     }
 }
 
-// The fast-loop requests are posted without waiting, so set_switch never blocks on the main thread.
+// The main thread's loops read the switch itself; the requests posted here only wake them, without
+// waiting, so set_switch never blocks on the main thread.
 void store_fastmode(int32_t value) {
     int32_t previous = g_switches.fastmode.exchange(value);
     if (value == previous) {
         return;
     }
+    note_fastmode_switched();
     if (value != 0) {
         post_request_nowait(kReqEnterFastLoop);
         return;

@@ -320,15 +320,11 @@ void close_all_channels() {
 }
 
 void end_channels(EndWay way, bool flushed) {
-    if (way == kEndFatalReport) {
+    if (way == kEndWorkerEnds) {
         return;  // the clean-up that follows closes them
     }
     for (RtChannel& c : channel_table) {
-        if (c.stream == nullptr || c.read_flag != 0) {
-            continue;
-        }
-        bool written = way == kEndOutOfMemory ? fflush(c.stream) == 0 : flushed;
-        if (!written || ferror(c.stream) != 0) {
+        if (c.stream != nullptr && c.read_flag == 0 && (!flushed || ferror(c.stream) != 0)) {
             report_at_end(kWriteFailed, c.name.c_str());
         }
     }

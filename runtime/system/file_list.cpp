@@ -2,7 +2,6 @@
 
 #include <commctrl.h>
 
-#include <atomic>
 #include <cwchar>
 #include <deque>
 #include <set>
@@ -376,15 +375,22 @@ bool class_begins_with(const char* class_name, const char* prefix) {
     return true;
 }
 
-// How many entries the last fill_list_control added: the worker reads it once its request is done.
-std::atomic<int32_t> g_filled{0};
+void fill_list(LPARAM lparam) {
+    auto* r = reinterpret_cast<FillListRecord*>(lparam);
+    r->added = fill_list_control(r->control, r->message);
+}
+
+const RequestReg kListRequests[] = {
+    {kReqFillList, fill_list, kTravelPosted, true},
+    {0, nullptr, kTravelPosted, false},
+};
 
 int32_t fill_through_main_thread(HWND control, UINT message) {
-    FillListRecord* record = new FillListRecord{control, message, &file_list};
-    g_filled = 0;
+    FillListRecord* record = new FillListRecord{control, message, &file_list, 0};
     post_request(kReqFillList, record);
+    int32_t added = record->added;
     delete record;
-    return g_filled.load();
+    return added;
 }
 
 }  // namespace
@@ -394,6 +400,7 @@ RtString listed_name(const wchar_t* name, const wchar_t* short_name) {
 }
 
 void init_file_search() {
+    register_requests(kListRequests);
     g_switches.filemode = 2;
     io_result = 0;
     g_open_search = nullptr;
@@ -469,6 +476,5 @@ int32_t fill_list_control(HWND control, UINT message) {
     for (const RtString& entry : file_list) {
         added += SendMessageA(control, message, 0, reinterpret_cast<LPARAM>(entry.c_str())) >= 0 ? 1 : 0;
     }
-    g_filled = added;
     return added;
 }

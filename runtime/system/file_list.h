@@ -9,8 +9,8 @@
 
 #include "runtime/system/hidden_list.h"
 
-/// Start-up step of the file state (`filemode` 2, io_result 0, the channels' end step). Called by
-/// the runtime.
+/// Start-up step of the file state (`filemode` 2, io_result 0); registers request 0xA013 with the
+/// request channel and the channels' end step. Called by the runtime.
 void init_file_search();
 /// Clean-up step: closes every file channel (their buffered text is written) and empties the
 /// list. Called by the runtime when the program ends normally.
@@ -53,3 +53,15 @@ int32_t add_list_view_row(HWND control, int32_t row, const RtString& text);
 /// Main thread (request 0xA013): sends \p message to \p control once per entry, wParam 0 and
 /// lParam the entry's text. Returns how many entries the control took.
 int32_t fill_list_control(HWND control, UINT message);
+
+/// Request 0xA013: fills a list box or combo box from a list.
+struct FillListRecord {
+    /// The control.
+    HWND control;
+    /// The message sent per entry (LB_ADDSTRING, CB_ADDSTRING).
+    UINT message;
+    /// The list: a std::deque<RtString>.
+    void* list;
+    /// Out: how many entries the control took.
+    int32_t added;
+};

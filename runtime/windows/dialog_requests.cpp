@@ -178,40 +178,17 @@ void build_file_filter(bool save,
     }
 }
 
-bool carry_out_dialog_request(uint32_t kind, LPARAM lparam) {
-    switch (kind) {
-        case kReqModelessDialog:
-            create_template_dialog(lparam);
-            return true;
-        case kReqResourceDialog:
-            create_resource_dialog(lparam);
-            return true;
-        default:
-            return false;
-    }
-}
-
-bool carry_out_posted_dialog_request(uint32_t kind, LPARAM lparam) {
-    switch (kind) {
-        case kReqFileDialog:
-            file_dialog(lparam);
-            return true;
-        case kReqFolderDialog:
-            folder_dialog(lparam);
-            return true;
-        case kReqEditDialog:
-            edit_dialog(lparam);
-            return true;
-        case kReqListDialog:
-            list_dialog(lparam);
-            return true;
-        case kReqInputDialog:
-            input_dialog(lparam);
-            return true;
-        case kReqOwnDialog:
-            create_own_dialog(lparam);
-            return true;
-        default:
-            return false;
-    }
+void register_dialog_requests() {
+    static const RequestReg kRows[] = {
+        {kReqModelessDialog, create_template_dialog, kTravelEither, true},
+        {kReqResourceDialog, create_resource_dialog, kTravelEither, true},
+        {kReqFileDialog, file_dialog, kTravelPosted, true},
+        {kReqFolderDialog, folder_dialog, kTravelPosted, true},
+        {kReqEditDialog, edit_dialog, kTravelPosted, true},
+        {kReqListDialog, list_dialog, kTravelPosted, true},
+        {kReqInputDialog, input_dialog, kTravelPosted, true},
+        {kReqOwnDialog, create_own_dialog, kTravelPosted, false},
+        {0, nullptr, kTravelPosted, false},
+    };
+    register_requests(kRows);
 }

@@ -10,6 +10,7 @@
 #include "runtime/settings/switch_vars.h"
 #include "runtime/system/file_list.h"
 #include "runtime/values/rt_string.h"
+#include "runtime/windows/dialog_requests.h"
 #include "runtime/windows/input_map.h"
 #include "runtime/windows/resource_ids.h"
 #include "runtime/windows/window_procs.h"

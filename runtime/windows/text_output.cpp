@@ -8,6 +8,7 @@
 #include "runtime/core/requests.h"
 #include "runtime/settings/switch_vars.h"
 #include "runtime/values/string_functions.h"
+#include "runtime/windows/window_requests.h"
 #include "runtime/windows/window_state.h"
 
 namespace {

@@ -83,19 +83,25 @@ void on_paint(HWND window) {
     }
 }
 
+// The DC may be the window's own DC, which the worker prints on (a restore or maximise sends
+// WM_ERASEBKGND outside BeginPaint): erased under the lock, as painted.
 LRESULT on_erase_background(HWND window, WPARAM wparam, LPARAM lparam) {
     if (autopaint_on()) {
         return 0;
     }
+    EnterCriticalSection(&g_windows.lock);
+    LRESULT erased;
     auto background = reinterpret_cast<HGDIOBJ>(GetClassLongPtrA(window, GCLP_HBRBACKGROUND));
     if (background != GetStockObject(NULL_BRUSH)) {
-        return DefWindowProcA(window, WM_ERASEBKGND, wparam, lparam);
+        erased = DefWindowProcA(window, WM_ERASEBKGND, wparam, lparam);
+    } else {
+        auto dc = reinterpret_cast<HDC>(wparam);
+        RECT update;
+        GetClipBox(dc, &update);
+        erased = FillRect(dc, &update, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH))) != 0 ? 1 : 0;
     }
-    auto dc = reinterpret_cast<HDC>(wparam);
-    RECT update;
-    GetClipBox(dc, &update);
-    FillRect(dc, &update, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
-    return 1;
+    LeaveCriticalSection(&g_windows.lock);
+    return erased;
 }
 
 // True when the user confirmed (or no confirmation is asked).
@@ -142,7 +148,7 @@ void on_enter_key(HWND window) {
         SetFocus(GetWindow(focus, GW_HWNDNEXT));
     }
     set_field(g_windows.event_code, 13);
-    wake_input_events(kWakeSecond | kWakeFirst, false);
+    wake_input_events(kWakeSecond | kWakeFirst);
 }
 
 void on_button_down(HWND window, LONG button, LPARAM lparam) {
@@ -151,14 +157,14 @@ void on_button_down(HWND window, LONG button, LPARAM lparam) {
     set_field(g_windows.button_state, button);
     set_field(g_windows.mouse_x, static_cast<int16_t>(LOWORD(lparam)));
     set_field(g_windows.mouse_y, static_cast<int16_t>(HIWORD(lparam)));
-    wake_input_events(kWakeFourth | kWakeFirst, false);
+    wake_input_events(kWakeFourth | kWakeFirst);
 }
 
 void on_key_down(HWND window, WPARAM wparam) {
     set_field(g_windows.key_down, 1);
     set_field(g_windows.key, LOWORD(wparam));
     if (g_windows.event_mode != 0) {
-        wake_input_events(kWakeSecond | kWakeThird | kWakeFirst, false);
+        wake_input_events(kWakeSecond | kWakeThird | kWakeFirst);
     } else {
         PostMessageA(window, WM_CHAR, wparam, 0);
     }
@@ -177,12 +183,14 @@ int thumb_position(const SCROLLINFO& info, WPARAM wparam) {
 
 }  // namespace
 
-void wake_input_events(uint8_t mask, bool set) {
+// Set, never pulsed: a pulse reaches only a thread waiting at that instant, so a click or a close
+// while the body is busy elsewhere would be lost. Each event resets itself when a wait takes it.
+void wake_input_events(uint8_t mask) {
     // Second, third and fourth first: the first event tells a waiting body that the others are set.
     for (int i : {1, 2, 3, 0}) {
         HANDLE event = g_windows.input_events[i];
         if ((mask & (1u << i)) != 0 && event != nullptr) {
-            set ? SetEvent(event) : PulseEvent(event);
+            SetEvent(event);
         }
     }
 }
@@ -190,7 +198,7 @@ void wake_input_events(uint8_t mask, bool set) {
 void record_event(LONG code, LONG key, uint8_t mask) {
     set_field(g_windows.event_code, code);
     set_field(g_windows.key, key);
-    wake_input_events(mask, false);
+    wake_input_events(mask);
 }
 
 namespace {
@@ -231,7 +239,7 @@ void leave_size_move(HWND window) {
         return;
     }
     set_field(g_windows.event_code, 4);
-    wake_input_events(kWakeSecond | kWakeFirst, true);
+    wake_input_events(kWakeSecond | kWakeFirst);
     Sleep(0);
 }
 
@@ -310,7 +318,7 @@ LRESULT handle_scroll(HWND window, UINT message, WPARAM wparam, LPARAM lparam, W
         }
         set_field(g_windows.control, GetDlgCtrlID(bar));
         set_field(g_windows.event_code, 255);
-        wake_input_events(kWakeFirst, false);
+        wake_input_events(kWakeFirst);
     }
     return 0;
 }
@@ -365,7 +373,7 @@ LRESULT CALLBACK text_window_proc(HWND window, UINT message, WPARAM wparam, LPAR
         case WM_SIZE:
             if (wparam == SIZE_RESTORED || wparam == SIZE_MINIMIZED || wparam == SIZE_MAXIMIZED) {
                 set_field(g_windows.event_code, 4);
-                wake_input_events(kWakeSecond | kWakeFirst, false);
+                wake_input_events(kWakeSecond | kWakeFirst);
             }
             break;
         case WM_SETFOCUS:
@@ -391,7 +399,7 @@ LRESULT CALLBACK text_window_proc(HWND window, UINT message, WPARAM wparam, LPAR
         case WM_TIMER:
             if (wparam == 1) {
                 set_field(g_windows.timer, 1);
-                wake_input_events(kWakeFirst, false);
+                wake_input_events(kWakeFirst);
             }
             return 0;
         case WM_HSCROLL:
@@ -405,7 +413,7 @@ LRESULT CALLBACK text_window_proc(HWND window, UINT message, WPARAM wparam, LPAR
             return 0;
         case WM_MBUTTONDOWN:
             SetFocus(window);
-            wake_input_events(kWakeFourth | kWakeFirst, false);
+            wake_input_events(kWakeFourth | kWakeFirst);
             return 0;
         case WM_LBUTTONUP:
         case WM_RBUTTONUP:

@@ -11,9 +11,10 @@
 LRESULT CALLBACK text_window_proc(HWND window, UINT message, WPARAM wparam, LPARAM lparam);
 LRESULT CALLBACK dialog_window_proc(HWND window, UINT message, WPARAM wparam, LPARAM lparam);
 
-// Framework. Wakes the input events named by mask (bits of InputEventBit): pulsed, or set.
-void wake_input_events(uint8_t mask, bool set);
-// Stores code in the event code field and key in the key field, then pulses the events of mask.
+// Framework. Wakes the input events named by mask (bits of InputEventBit): set, so that a body
+// that waits later still sees them.
+void wake_input_events(uint8_t mask);
+// Stores code in the event code field and key in the key field, then sets the events of mask.
 void record_event(LONG code, LONG key, uint8_t mask);
 // The move and size loop, for the window procedures to call with every message: the worker
 // pauses from WM_ENTERSIZEMOVE until the loop ends in any way (WM_EXITSIZEMOVE, the capture

@@ -9,7 +9,6 @@
 
 #include "runtime/core/core_state.h"
 #include "runtime/core/requests.h"
-#include "runtime/system/file_list.h"
 #include "runtime/windows/resource_ids.h"
 #include "runtime/windows/window_state.h"
 
@@ -152,11 +151,6 @@ void create_toolbar(LPARAM lparam) {
     apply_control_font(r->result);
 }
 
-void fill_list(LPARAM lparam) {
-    auto* r = record_of<FillListRecord>(lparam);
-    fill_list_control(r->control, r->message);
-}
-
 // The new table replaces the old one only once it exists: a table that cannot be made (or an old one
 // that cannot be read) leaves the accelerators as they were, without the new one.
 void add_accelerator(LPARAM lparam) {
@@ -199,52 +193,20 @@ void show_and_update(HWND window) {
     }
 }
 
-bool carry_out_window_request(uint32_t kind, LPARAM lparam) {
-    switch (kind) {
-        case kReqCreateTextWindow:
-            create_text_window(lparam);
-            return true;
-        case kReqCreateControl:
-            create_control(lparam);
-            return true;
-        case kReqDestroyWindow:
-            destroy_window(lparam);
-            return true;
-        case kReqTabControl:
-            create_tab_control(lparam);
-            return true;
-        case kReqDialogWindow:
-            create_dialog_window(lparam);
-            return true;
-        case kReqUpDown:
-            create_up_down(lparam);
-            return true;
-        case kReqStatusBar:
-            create_status_bar(lparam);
-            return true;
-        case kReqTooltip:
-            add_tooltip(lparam);
-            return true;
-        case kReqToolbar:
-            create_toolbar(lparam);
-            return true;
-        default:
-            return false;
-    }
-}
-
-bool carry_out_posted_window_request(uint32_t kind, LPARAM lparam) {
-    switch (kind) {
-        case kReqPopupMenu:
-            track_popup_menu(lparam);
-            return true;
-        case kReqFillList:
-            fill_list(lparam);
-            return true;
-        case kReqAddAccelerator:
-            add_accelerator(lparam);
-            return true;
-        default:
-            return false;
-    }
+void register_window_requests() {
+    static const RequestReg kRows[] = {
+        {kReqCreateTextWindow, create_text_window, kTravelEither, true},
+        {kReqCreateControl, create_control, kTravelEither, true},
+        {kReqPopupMenu, track_popup_menu, kTravelPosted, true},
+        {kReqDestroyWindow, destroy_window, kTravelEither, true},
+        {kReqTabControl, create_tab_control, kTravelEither, true},
+        {kReqDialogWindow, create_dialog_window, kTravelEither, true},
+        {kReqUpDown, create_up_down, kTravelEither, true},
+        {kReqStatusBar, create_status_bar, kTravelEither, true},
+        {kReqTooltip, add_tooltip, kTravelEither, true},
+        {kReqToolbar, create_toolbar, kTravelEither, true},
+        {kReqAddAccelerator, add_accelerator, kTravelPosted, true},
+        {0, nullptr, kTravelPosted, false},
+    };
+    register_requests(kRows);
 }

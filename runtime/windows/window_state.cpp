@@ -3,14 +3,17 @@
 #include <commctrl.h>
 
 #include "runtime/core/core_state.h"
+#include "runtime/core/lifecycle.h"
 #include "runtime/core/requests.h"
 #include "runtime/settings/set_switch.h"
 #include "runtime/settings/switch_vars.h"
 #include "runtime/system/hidden_list.h"
+#include "runtime/windows/dialog_requests.h"
 #include "runtime/windows/edit_streams.h"
 #include "runtime/windows/resource_ids.h"
 #include "runtime/windows/text_output.h"
 #include "runtime/windows/window_procs.h"
+#include "runtime/windows/window_requests.h"
 
 RtWindowState g_windows;
 
@@ -42,7 +45,7 @@ void register_class(const char* name, UINT style, WNDPROC procedure, HBRUSH back
     wc.hbrBackground = background;
     wc.lpszClassName = name;
     if (RegisterClassA(&wc) == 0) {
-        ExitProcess(1);
+        fail_start_up();
     }
 }
 
@@ -96,15 +99,15 @@ void init_windows() {
     g_switches.autopaint = 2;
     g_windows.no_menu = 0;
     for (HANDLE& event : g_windows.input_events) {
-        event = CreateEventA(nullptr, FALSE, FALSE, nullptr);
+        event = made_at_start_up(CreateEventA(nullptr, FALSE, FALSE, nullptr));
     }
-    g_core.message_event = CreateEventA(nullptr, FALSE, FALSE, nullptr);
-    g_windows.manual_event = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    g_core.message_event = made_at_start_up(CreateEventA(nullptr, FALSE, FALSE, nullptr));
+    g_windows.manual_event = made_at_start_up(CreateEventA(nullptr, TRUE, FALSE, nullptr));
     g_switches.messagemode = 1;
     g_switches.pdc = 0;
     g_switches.printres = 10;
     g_switches.ogldepth = 100;
-    g_windows.font = static_cast<HFONT>(GetStockObject(ANSI_FIXED_FONT));
+    g_windows.font = static_cast<HFONT>(made_at_start_up(GetStockObject(ANSI_FIXED_FONT)));
     measure_font();
     g_windows.text_colour = 0;
     g_windows.background_colour = 15;
@@ -125,6 +128,8 @@ void init_windows() {
     g_windows.has_manifest = FindResourceA(g_core.instance, MAKEINTRESOURCEA(RES_MANIFEST_ID),
                                            MAKEINTRESOURCEA(RES_MANIFEST_TYPE)) != nullptr;
     InitializeCriticalSection(&g_windows.lock);
+    register_window_requests();
+    register_dialog_requests();
 }
 
 void exit_windows_without_heap() {

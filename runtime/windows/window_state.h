@@ -42,12 +42,12 @@ struct RtWindowState {
     /// The font of control_font_selector 1; deleted at clean-up.
     HFONT runtime_font = nullptr;
     /// popup_menu, the menu request 0xA006 tracks (empty until something builds it); menu, the text
-    /// window's menu; input_events, four auto-reset events pulsed on user input (any input, window
+    /// window's menu; input_events, four auto-reset events set on user input (any input, window
     /// and command events, keys, mouse).
     ///@{
     HMENU popup_menu = nullptr;   // tracked by request 0xA006; empty until something builds it
     HMENU menu = nullptr;         // the text window's menu, remembered at its creation
-    HANDLE input_events[4] = {};  // auto-reset, pulsed on user input
+    HANDLE input_events[4] = {};  // auto-reset, set on user input
     ///@}
     /// A manual-reset event of the subsystem.
     HANDLE manual_event = nullptr;
@@ -164,7 +164,8 @@ void leave_drawing();
 /// Main thread: sends the font that control_font_selector names to the new \p control.
 void apply_control_font(HWND control);
 
-/// Start-up step of the window subsystem (classes, font, events, defaults). Called by the runtime.
+/// Start-up step of the window subsystem (classes, font, events, defaults, its request kinds); a
+/// part that cannot be made ends the process with code 1. Called by the runtime.
 void init_windows();
 /// Clean-up step of the window subsystem. Called by the runtime.
 void exit_windows();

@@ -129,7 +129,7 @@ class ExternalCallCounter {
   public:
     ExternalCallCounter() {
         library_ = LoadLibraryA((test_folder() + "request_hook.dll").c_str());
-        auto procedure = reinterpret_cast<HOOKPROC>(GetProcAddress(library_, "request_hook"));
+        auto procedure = reinterpret_cast<HOOKPROC>(reinterpret_cast<void*>(GetProcAddress(library_, "request_hook")));
         hook_ = procedure != nullptr ? SetWindowsHookExA(WH_CALLWNDPROC, procedure, library_, 0) : nullptr;
     }
     ~ExternalCallCounter() {

@@ -11,9 +11,12 @@
 #include "runtime/core/core_state.h"
 #include "runtime/core/errors.h"
 #include "runtime/core/external.h"
-#include "runtime/program/program_body.h"
 #include "runtime/core/requests.h"
+#include "runtime/settings/set_switch.h"
+#include "runtime/program/program_body.h"
 #include "runtime/settings/switch_vars.h"
+#include "runtime/windows/dialog_requests.h"
+#include "runtime/windows/window_requests.h"
 #include "tests/support/body_output.h"
 
 namespace {
@@ -145,15 +148,15 @@ void scenario_pause() {
     body_printf("posted_ms=%lu", GetTickCount() - start);
 }
 
-void fastmode_on() {
-    g_switches.fastmode = 1;
-    post_request_nowait(kReqEnterFastLoop);
+// Sets the fastmode switch as a program does.
+void fastmode_on(int32_t value = 1) {
+    RtValue argument = value_from_int(value, nullptr);
+    RtValue previous;
+    set_switch(previous, RtString("fastmode"), 1, &argument);
 }
 
 void fastmode_off() {
-    g_switches.fastmode = 0;
-    post_request_nowait(kReqCloseOpenLoop);
-    post_request_nowait(kReqLeaveFastLoop);
+    fastmode_on(0);
 }
 
 void scenario_fast_loop() {
@@ -177,8 +180,13 @@ void scenario_fast_loop() {
     send_request(kReqPause, 10);
     Sleep(300);
     body_printf("after_pause=%d", g_counted.load());
+    // Off and at once on again, before the main thread looks: the new fast loop is not open.
     fastmode_off();
+    fastmode_on();
     PostMessageA(window, kCountedMessage, 0, 0);
+    Sleep(300);
+    body_printf("after_off_on=%d", g_counted.load());
+    fastmode_off();
     Sleep(300);
     body_printf("after_second_off=%d", g_counted.load());
 }
@@ -188,7 +196,7 @@ void scenario_fast_loop() {
 void scenario_fast_loop_nesting() {
     HWND window = create_test_window();
     fastmode_on();
-    fastmode_on();
+    fastmode_on(5);
     PostMessageA(window, kCountedMessage, 0, 0);
     fastmode_off();
     Sleep(300);
@@ -252,6 +260,19 @@ void scenario_signals() {
     }
     post_request(kReqPause, reinterpret_cast<void*>(static_cast<intptr_t>(1)));
     body_print("all_back=1");
+}
+
+// The kinds that may be posted with a wait, over the whole range the table can hold.
+void scenario_signalling_kinds() {
+    std::string kinds;
+    for (uint32_t kind = 0xA000; kind < 0xA040; ++kind) {
+        if (request_signals(kind)) {
+            char hex[8];
+            snprintf(hex, sizeof hex, "%X", kind);
+            kinds += (kinds.empty() ? "" : ",") + std::string(hex);
+        }
+    }
+    body_printf("signalling=%s", kinds.c_str());
 }
 
 void scenario_misposted() {
@@ -373,6 +394,8 @@ void program_body() {
         Sleep(200);
     } else if (scenario == "signals") {
         scenario_signals();
+    } else if (scenario == "signalling_kinds") {
+        scenario_signalling_kinds();
     } else if (scenario == "misposted") {
         scenario_misposted();
     } else if (scenario == "external") {

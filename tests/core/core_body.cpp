@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include "runtime/core/core_state.h"
+#include "runtime/core/requests.h"
 #include "runtime/program/program_body.h"
 #include "runtime/settings/switch_vars.h"
 #include "tests/support/body_output.h"
@@ -73,6 +74,16 @@ void program_body() {
         PostThreadMessageA(g_core.main_thread_id, WM_QUIT, 0, 0);
         Sleep(500);
         body_print("finished");
+    } else if (scenario == "failed_wait") {
+        // The request-done event is gone: every wait for it fails at once.
+        CloseHandle(g_core.request_done_event);
+        int filled = 0;
+        for (int i = 0; i < 20; ++i) {
+            int32_t pending = -1;
+            post_request(kReqInputPending, &pending);
+            filled += pending != -1 ? 1 : 0;
+        }
+        body_printf("filled=%d", filled);
     } else if (scenario == "fastmode_no_wait") {
         // With fastmode on the main thread does not wait: the process ends while the worker sleeps.
         // Printed first: the process may end before a line after the post is written.

@@ -12,8 +12,13 @@
 #include "runtime/core/external.h"
 #include "runtime/core/requests.h"
 #include "runtime/program/program_body.h"
+#include "runtime/settings/set_switch.h"
+#include "runtime/system/file_access.h"
 #include "runtime/system/file_list.h"
+#include "runtime/system/system_helpers.h"
+#include "runtime/windows/dialog_requests.h"
 #include "runtime/windows/text_output.h"
+#include "runtime/windows/window_requests.h"
 #include "tests/support/body_output.h"
 
 namespace {
@@ -115,6 +120,156 @@ INT_PTR CALLBACK sleeping_dialog_proc(HWND dialog, UINT message, WPARAM, LPARAM)
     return message == WM_INITDIALOG;
 }
 
+// The window paints what was invalidated within two seconds: the main thread dispatches messages.
+bool repaints(HWND window) {
+    InvalidateRect(window, nullptr, FALSE);
+    for (int i = 0; i < 200 && GetUpdateRect(window, nullptr, FALSE); ++i) {
+        Sleep(10);
+    }
+    return !GetUpdateRect(window, nullptr, FALSE);
+}
+
+void set_fastmode(int32_t value) {
+    RtValue argument = value_from_int(value, nullptr);
+    RtValue previous;
+    set_switch(previous, RtString("fastmode"), 1, &argument);
+}
+
+// Answers the box captioned caption once it shows (after ms at the least) from a thread of its own.
+void answer_box(const char* caption, DWORD ms) {
+    std::thread([caption, ms] {
+        Sleep(ms);
+        HWND box = nullptr;
+        for (int i = 0; i < 1000 && (box = FindWindowA(nullptr, caption)) == nullptr; ++i) {
+            Sleep(10);
+        }
+        PostMessageA(box, WM_COMMAND, IDOK, 0);
+    }).detach();
+}
+
+// A dialog procedure whose WM_INITDIALOG takes 300 ms: the main thread is busy meanwhile.
+INT_PTR CALLBACK slow_dialog_proc(HWND, UINT message, WPARAM, LPARAM) {
+    if (message == WM_INITDIALOG) {
+        Sleep(300);
+    }
+    return message == WM_INITDIALOG;
+}
+
+// A dialog procedure whose 10 ms timer takes 15 ms: the queue is never empty.
+INT_PTR CALLBACK busy_dialog_proc(HWND dialog, UINT message, WPARAM, LPARAM) {
+    if (message == WM_INITDIALOG) {
+        SetTimer(dialog, 1, 10, nullptr);
+    } else if (message == WM_TIMER) {
+        Sleep(15);
+    }
+    return message == WM_INITDIALOG;
+}
+
+std::atomic<bool> g_shown{false};
+
+// A dialog procedure that notes that it was made.
+INT_PTR CALLBACK noting_dialog_proc(HWND, UINT message, WPARAM, LPARAM) {
+    g_shown = g_shown || message == WM_INITDIALOG;
+    return message == WM_INITDIALOG;
+}
+
+constexpr UINT kRunModalLoop = WM_USER + 20;
+std::atomic<bool> g_in_modal{false};
+
+// A window that runs a modal loop of its own for up to 3 s when another thread sends it
+// kRunModalLoop: everything that loop dispatches is dispatched inside that thread's send.
+LRESULT CALLBACK modal_window_proc(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
+    if (message != kRunModalLoop) {
+        return DefWindowProcA(window, message, wparam, lparam);
+    }
+    g_in_modal = true;
+    for (DWORD start = GetTickCount(); !g_stop && GetTickCount() - start < 3000;) {
+        MSG msg;
+        if (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+            TranslateMessage(&msg);
+            DispatchMessageA(&msg);
+        } else {
+            MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_ALLINPUT);
+        }
+    }
+    return 0;
+}
+
+// Posted requests while another thread's send runs a modal loop on the main thread: one not waited
+// for is carried out, one waited for comes back before its first repost.
+void requests_in_send(HWND window) {
+    WNDCLASSA wc = {};
+    wc.lpfnWndProc = modal_window_proc;
+    wc.hInstance = g_core.instance;
+    wc.lpszClassName = "RtModalWindow";
+    RegisterClassA(&wc);
+    ControlRecord record = {1, WS_CHILD, 0, "RtModalWindow", "", 0, 0, 10, 10, window, 78, g_core.instance, nullptr};
+    post_request(kReqCreateControl, &record);
+    std::thread sender([&] { SendMessageA(record.result, kRunModalLoop, 0, 0); });
+    while (!g_in_modal) {
+        Sleep(1);
+    }
+    static OwnDialogRecord own = {{}, noting_dialog_proc};
+    post_request_nowait(kReqOwnDialog, reinterpret_cast<LPARAM>(&own));
+    int32_t pending = -1;
+    DWORD start = GetTickCount();
+    post_request(kReqInputPending, &pending);
+    body_printf("prompt=%d", pending != -1 && GetTickCount() - start < 250 ? 1 : 0);
+    for (DWORD wait = GetTickCount(); !g_shown && GetTickCount() - wait < 2000;) {
+        Sleep(10);
+    }
+    body_printf("own_dialog=%d", g_shown ? 1 : 0);
+    g_stop = true;
+    sender.join();
+}
+
+// Writes numbered lines to channel 1 (a file the driving test reads) and reports each on the
+// standard output, for 50 ms at a time between a posted request, which must come back carried out,
+// and a print: the end of the process may come at any moment, and must stop the worker at one of
+// those (well within the half second it waits) before anything is cleaned up or flushed.
+[[noreturn]] void write_lines() {
+    char temp[MAX_PATH] = {};
+    GetTempPathA(MAX_PATH, temp);
+    assign_file(1, RtString((std::string(temp) + "ends_lines.txt").c_str()));
+    rewrite_file(1);
+    for (int line = 1;;) {
+        for (DWORD start = GetTickCount(); GetTickCount() - start < 50; ++line) {
+            print_to_file(1, RtString(std::to_string(line).c_str()), 2, 0);
+            body_printf("wrote=%d", line);
+        }
+        std::unique_ptr<int32_t> pending(new int32_t(-1));
+        post_request(kReqInputPending, pending.get());
+        if (*pending == -1) {
+            body_print("unfilled");
+        }
+        print_text(RtString("."), kPrintStay, false, false);
+    }
+}
+
+std::atomic<int> g_posts{0};
+std::atomic<int> g_posts_before_box{-1};  // in the 200 ms before it
+std::atomic<int> g_posts_in_box{-1};
+
+// A dialog procedure that shows a message box by name once, on the main thread, 200 ms after it
+// starts, and counts the worker's posted requests that end before and during the box. The box's
+// loop would carry them out: the worker must not post while the call lasts.
+INT_PTR CALLBACK box_dialog_proc(HWND dialog, UINT message, WPARAM, LPARAM) {
+    static int at_start = 0;
+    if (message == WM_INITDIALOG) {
+        at_start = g_posts;
+        SetTimer(dialog, 1, 200, nullptr);
+    } else if (message == WM_TIMER && g_posts_in_box < 0) {
+        KillTimer(dialog, 1);
+        int before = g_posts;
+        answer_box("Pause-Box", 300);
+        call("USER32", "MessageBoxA", reinterpret_cast<uint32_t>(dialog), reinterpret_cast<uint32_t>("x"),
+             reinterpret_cast<uint32_t>("Pause-Box"), 0);
+        g_posts_before_box = before - at_start;
+        g_posts_in_box = g_posts - before;
+    }
+    return message == WM_INITDIALOG;
+}
+
 // Starts the keyboard move loop of window on the main thread; true once it runs.
 bool moving(HWND window) {
     PostMessageA(window, WM_SYSCOMMAND, SC_MOVE, 0);
@@ -183,6 +338,51 @@ void program_body() {
         }).join();
         print_text(RtString("after"), kPrintNewLine, false, false);
         body_printf("moving=%d%d", first ? 1 : 0, moving(window) ? 1 : 0);
+    } else if (scenario == "box_pauses") {
+        static OwnDialogRecord own = {{}, box_dialog_proc};
+        post_request_nowait(kReqOwnDialog, reinterpret_cast<LPARAM>(&own));
+        for (DWORD start = GetTickCount(); g_posts_in_box < 0 && GetTickCount() - start < 10000; ++g_posts) {
+            int32_t pending = -1;
+            post_request(kReqInputPending, &pending);
+        }
+        body_printf("paused=%d", g_posts_in_box * 10 < g_posts_before_box ? 1 : 0);
+    } else if (scenario == "fastmode_box") {
+        // fastmode off while the main thread is busy, and at once a box, whose loop takes the
+        // fast loop's wake-ups.
+        set_fastmode(1);
+        static OwnDialogRecord own = {{}, slow_dialog_proc};
+        post_request_nowait(kReqOwnDialog, reinterpret_cast<LPARAM>(&own));
+        Sleep(100);
+        set_fastmode(0);
+        answer_box("Fastmode-Box", 0);
+        call("USER32", "MessageBoxA", 0, reinterpret_cast<uint32_t>("x"), reinterpret_cast<uint32_t>("Fastmode-Box"),
+             0);
+        body_printf("repainted=%d", repaints(window) ? 1 : 0);
+    } else if (scenario == "busy_dialog") {
+        static OwnDialogRecord own = {{}, busy_dialog_proc};
+        post_request_nowait(kReqOwnDialog, reinterpret_cast<LPARAM>(&own));
+        Sleep(200);
+        post_request(kReqPump, nullptr);
+        body_print("pumped=1");
+    } else if (scenario == "requests_in_send") {
+        requests_in_send(window);
+    } else if (scenario == "fastmode_quit") {
+        set_fastmode(1);
+        std::thread([main_thread] {
+            Sleep(300 + GetTickCount() % 300);
+            PostThreadMessageA(main_thread, WM_QUIT, 0, 0);
+        }).detach();
+        write_lines();
+    } else if (scenario == "close_writing") {
+        std::thread([window] { Sleep(300 + GetTickCount() % 300), PostMessageA(window, WM_CLOSE, 0, 0); }).detach();
+        write_lines();
+    } else if (scenario == "pause_alive") {
+        std::thread([window] {
+            Sleep(500);
+            body_printf("repainted=%d", repaints(window) ? 1 : 0);
+            PostMessageA(window, WM_CLOSE, 0, 0);
+        }).detach();
+        pause(5000);
     } else if (scenario.compare(0, 6, "close_") == 0) {
         // The user closes the window at a random moment of searches, requests or external calls.
         std::thread([window] { Sleep(300 + GetTickCount() % 300), PostMessageA(window, WM_CLOSE, 0, 0); }).detach();

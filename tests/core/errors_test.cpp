@@ -2,6 +2,10 @@
 // the log file and the exit codes.
 #include <gtest/gtest.h>
 
+#include <map>
+#include <string>
+#include <vector>
+
 #include "tests/support/process_runner.h"
 #include "tests/support/window_helpers.h"
 
@@ -132,10 +136,11 @@ TEST_F(Reports, HandlerIsCalledOnceWhileOnerrorIsOn) {
     EXPECT_EQ(output_value(r.output, "calls_after_warning"), "2");
 }
 
-// Heap exhaustion in a string buffer and in operator new: the log line, the German error box
-// shown by the main thread, and the end with code 1 (not the C runtime's abort).
+// Heap exhaustion in a string buffer and in operator new, on the worker and on the main thread:
+// the log line, the German error box shown by the main thread, and the end with code 1 (not the C
+// runtime's abort).
 TEST_F(Reports, HeapExhaustionLogsShowsTheBoxAndEndsWithOne) {
-    for (const char* scenario : {"out_of_memory", "out_of_memory_new"}) {
+    for (const char* scenario : {"out_of_memory", "out_of_memory_new", "out_of_memory_main"}) {
         SCOPED_TRACE(scenario);
         DeleteFileA(log_.c_str());
         RunningProgram running("report_body.exe", options(scenario));
@@ -149,6 +154,30 @@ TEST_F(Reports, HeapExhaustionLogsShowsTheBoxAndEndsWithOne) {
         EXPECT_EQ(r.exit_code, 1u);
         EXPECT_EQ(r.output.find("after"), std::string::npos);
     }
+}
+
+// Two programs with two reporting threads each share one log: every report leaves one whole line
+// (the log was opened without sharing, and one thread's line was dropped when another had it open).
+TEST_F(Reports, ReportsOfTwoThreadsAndTwoProgramsEachLeaveOneWholeLine) {
+    RunningProgram first("report_body.exe", options("log_race"));
+    RunningProgram second("report_body.exe", options("log_race"));
+    EXPECT_EQ(first.finish().exit_code, 0u);
+    EXPECT_EQ(second.finish().exit_code, 0u);
+    std::vector<std::string> lines = output_lines(log_text());
+    std::string start = "WARN:\t" + program() + " (?) :Datei nicht gefunden: ";
+    std::map<std::string, int> seen;
+    for (const std::string& line : lines) {
+        ASSERT_EQ(line.substr(0, start.size()), start) << line;
+        ++seen[line.substr(start.size())];
+    }
+    EXPECT_EQ(lines.size(), 800u);
+    int missing = 0;
+    for (const char* tag : {"a", "b"}) {
+        for (int i = 0; i < 200; ++i) {
+            missing += seen[tag + std::to_string(i)] != 2 ? 1 : 0;
+        }
+    }
+    EXPECT_EQ(missing, 0) << "reports without their two lines";
 }
 
 TEST_F(Reports, AnUnwritableLogIsDroppedSilently) {

@@ -3,12 +3,16 @@
 #include <windows.h>
 
 #include <string>
+#include <thread>
 
 #include "runtime/core/core_state.h"
 #include "runtime/core/errors.h"
+#include "runtime/core/requests.h"
 #include "runtime/program/program_body.h"
 #include "runtime/settings/switch_vars.h"
 #include "runtime/values/string_functions.h"
+#include "runtime/windows/dialog_requests.h"
+#include "runtime/windows/text_output.h"
 #include "tests/support/body_output.h"
 
 namespace {
@@ -20,6 +24,14 @@ void recording_handler(const RtValue& message) {
     ++g_handler_calls;
     g_handler_text = message.text.c_str();
     report_error(205, nullptr);  // a report inside the handler must not call it again
+}
+
+// Exhausts the heap on the main thread, in its WM_INITDIALOG.
+INT_PTR CALLBACK exhausting_dialog_proc(HWND, UINT message, WPARAM, LPARAM) {
+    if (message == WM_INITDIALOG) {
+        body_printf("after=%d", string_spaces(0x7FFFFFF0).length);
+    }
+    return message == WM_INITDIALOG;
 }
 
 void use_logfile() {
@@ -69,6 +81,24 @@ void program_body() {
     } else if (scenario == "out_of_memory_new") {
         void* huge = ::operator new(static_cast<size_t>(0x7FFFFFF0));
         body_printf("after=%p", huge);
+    } else if (scenario == "out_of_memory_main") {
+        // The worker prints on meanwhile: the end must stop it before the process ends.
+        static OwnDialogRecord own = {{}, exhausting_dialog_proc};
+        post_request_nowait(kReqOwnDialog, reinterpret_cast<LPARAM>(&own));
+        for (;;) {
+            print_text(RtString("x"), kPrintStay, false, false);
+        }
+    } else if (scenario == "log_race") {
+        // The worker and a second thread report at once, each with its own argument.
+        g_switches.errorlevel = -1;
+        auto report = [](const char* tag) {
+            for (int i = 0; i < 200; ++i) {
+                report_warning(209, (tag + std::to_string(i)).c_str());
+            }
+        };
+        std::thread other(report, "b");
+        report("a");
+        other.join();
     } else if (scenario == "handler") {
         g_switches.errorlevel = -1;
         set_error_handler(recording_handler);

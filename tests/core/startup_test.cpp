@@ -119,6 +119,14 @@ TEST(Shutdown, MainThreadJoinsTheWorkerUnlessFastmode) {
     EXPECT_NE(fast.output.find("posted"), std::string::npos);
 }
 
+// A wait for the request-done event that fails is never taken for done: the records come back
+// filled (they came back unfilled, and the main thread wrote them after their owner freed them).
+TEST(Requests, AFailedWaitForDoneIsNotTakenForDone) {
+    ProcessResult r = run_body("failed_wait");
+    EXPECT_FALSE(r.timed_out);
+    EXPECT_EQ(output_value(r.output, "filled"), "20");
+}
+
 TEST(Shutdown, StartupFailureExitsWithOne) {
     ProcessResult r = run_program("startup_fail_body.exe");
     EXPECT_FALSE(r.timed_out);

@@ -66,6 +66,8 @@ class SetSwitch : public ::testing::Test {
         MSG msg;
         PeekMessageA(&msg, nullptr, 0, 0, PM_NOREMOVE);  // gives this thread its queue
         g_core.main_thread_id = GetCurrentThreadId();
+        static const bool registered = (register_core_requests(), true);  // the wake-ups' rows
+        (void)registered;
         g_switches.errorlevel = 1;
         g_switches.fastmode = 0;
         g_switches.numwidth = 0;

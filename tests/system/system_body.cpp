@@ -7,10 +7,11 @@
 #include <thread>
 
 #include "runtime/core/core_state.h"
-#include "runtime/program/program_body.h"
 #include "runtime/core/requests.h"
+#include "runtime/program/program_body.h"
 #include "runtime/system/file_list.h"
 #include "runtime/system/system_helpers.h"
+#include "runtime/windows/window_requests.h"
 #include "tests/support/body_output.h"
 
 namespace {

@@ -5,9 +5,10 @@
 #include <string>
 
 #include "runtime/core/core_state.h"
-#include "runtime/program/program_body.h"
 #include "runtime/core/requests.h"
+#include "runtime/program/program_body.h"
 #include "runtime/system/hidden_list.h"
+#include "runtime/windows/dialog_requests.h"
 #include "runtime/windows/dialogs.h"
 #include "tests/support/body_output.h"
 

@@ -11,12 +11,14 @@
 
 #include "runtime/core/core_state.h"
 #include "runtime/core/errors.h"
-#include "runtime/program/program_body.h"
 #include "runtime/core/requests.h"
+#include "runtime/program/program_body.h"
 #include "runtime/settings/set_switch.h"
 #include "runtime/settings/switch_vars.h"
 #include "runtime/values/rt_value.h"
+#include "runtime/windows/dialog_requests.h"
 #include "runtime/windows/text_output.h"
+#include "runtime/windows/window_requests.h"
 #include "runtime/windows/window_state.h"
 #include "tests/support/body_output.h"
 
@@ -401,19 +403,17 @@ void scenario_paint_storm() {
     body_printf("lost=%d", lost);
 }
 
-// Sends the message to the text window while a thread waits on each input event; bit i of the
-// result: event i + 1 was pulsed or set meanwhile. Takes a second.
+// Sends the message to the text window, and only a second later looks at each input event; bit i
+// of the result: event i + 1 was set and waited for a late waiter (a pulse would be gone by then).
 int woken_by(UINT message, WPARAM wparam) {
-    std::atomic<int> woken{0};
-    std::vector<std::thread> waiters;
-    for (int i = 0; i < 4; ++i) {
-        waiters.emplace_back(
-            [&woken, i] { woken |= WaitForSingleObject(g_windows.input_events[i], 1000) == 0 ? 1 << i : 0; });
+    for (HANDLE event : g_windows.input_events) {
+        WaitForSingleObject(event, 0);  // taken: none is set before the message
     }
-    Sleep(200);  // all four are waiting before the message is sent
     SendMessageA(g_core.text_window, message, wparam, 0);
-    for (std::thread& waiter : waiters) {
-        waiter.join();
+    Sleep(1000);
+    int woken = 0;
+    for (int i = 0; i < 4; ++i) {
+        woken |= WaitForSingleObject(g_windows.input_events[i], 0) == WAIT_OBJECT_0 ? 1 << i : 0;
     }
     return woken;
 }

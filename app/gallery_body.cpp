@@ -161,9 +161,22 @@ RtString remove_our_files() {
     return left;
 }
 
+// The mutex that orders the runs, from its creation on (worker thread).
+HANDLE g_files_mutex = nullptr;
+
+// Releases the mutex when this thread holds it, and closes it.
+void release_mutex() {
+    if (g_files_mutex != nullptr) {
+        ReleaseMutex(g_files_mutex);
+        CloseHandle(g_files_mutex);
+        g_files_mutex = nullptr;
+    }
+}
+
 // The builder's files at an end before its body finished (a fatal report, heap exhaustion): removed,
-// and each that remains named in the builder's own report, all without the heap.
-void remove_files_at_end(EndWay, bool) {
+// and each that remains named in the builder's own report, all without the heap. On the worker,
+// which holds it, the mutex is released: the next run need not take it over as abandoned.
+void remove_files_at_end(EndWay way, bool) {
     static char message[MAX_PATH + 64];
     for (char* name : g_our_files) {
         if (name[0] != 0 && !remove_file(name)) {
@@ -171,6 +184,9 @@ void remove_files_at_end(EndWay, bool) {
             report_at_end(kOwnMessage, message);
         }
         name[0] = 0;
+    }
+    if (way == kEndWorkerEnds) {
+        release_mutex();
     }
 }
 
@@ -326,13 +342,6 @@ HANDLE create_files_mutex() {
     return mutex;
 }
 
-void release_mutex(HANDLE mutex) {
-    if (mutex != nullptr) {
-        ReleaseMutex(mutex);
-        CloseHandle(mutex);
-    }
-}
-
 }  // namespace
 
 void program_body() {
@@ -354,24 +363,24 @@ void program_body() {
         return;
     }
     // Created before the scan, so that a run that cannot be serialised stops at once.
-    HANDLE files_mutex = create_files_mutex();
-    if (files_mutex == nullptr) {
+    g_files_mutex = create_files_mutex();
+    if (g_files_mutex == nullptr) {
         return;
     }
+    install_end_step(remove_files_at_end);
     add_files(RtString("*.JP*"), 1);
     add_files(RtString("*.GIF"), 1);
     add_files(RtString("*.PNG"), 1);
 
     // A run that ended without releasing the mutex leaves it abandoned: the wait then takes it over.
-    if (WaitForSingleObject(files_mutex, INFINITE) == WAIT_FAILED) {
+    if (WaitForSingleObject(g_files_mutex, INFINITE) == WAIT_FAILED) {
         DWORD cause = GetLastError();
-        CloseHandle(files_mutex);
+        release_mutex();
         report_error(kOwnMessage, mutex_message("Auf den Mutex kann nicht gewartet werden: ", cause).c_str());
         return;
     }
     RtString feed_file = concat(temp, "feed.rss");
     RtString page_file = concat(temp, "gallery.htm");
-    install_end_step(remove_files_at_end);
     int32_t error = write_file(kFeed, feed_file, build_feed());
     RtString failed = feed_file;
     if (error == 0) {
@@ -383,7 +392,7 @@ void program_body() {
     }
     if (error != 0) {
         // No browser: it would show the previous gallery, or none.
-        release_mutex(files_mutex);
+        release_mutex();
         report_error(error, failed.c_str());
         return;
     }
@@ -415,7 +424,7 @@ void program_body() {
     close_page_window(page, page_process);
 
     RtString left = remove_our_files();
-    release_mutex(files_mutex);
+    release_mutex();
     if (left.length != 0) {
         report_error(kOwnMessage, concat(kNotRemoved, left).c_str());
     }

@@ -318,14 +318,3 @@ void close_all_channels() {
         c = RtChannel();
     }
 }
-
-void end_channels(EndWay way, bool flushed) {
-    if (way == kEndWorkerEnds) {
-        return;  // the clean-up that follows closes them
-    }
-    for (RtChannel& c : channel_table) {
-        if (c.stream != nullptr && c.read_flag == 0 && (!flushed || ferror(c.stream) != 0)) {
-            report_at_end(kWriteFailed, c.name.c_str());
-        }
-    }
-}

@@ -12,7 +12,6 @@
 #include <cstdint>
 #include <cstdio>
 
-#include "runtime/core/lifecycle.h"
 #include "runtime/values/rt_string.h"
 
 /// The channel states beside 0 (unnamed), as the comments say.
@@ -101,8 +100,3 @@ int32_t change_directory(const RtString& path);
 /// channel; a channel that lost text is reported as error 303 "Fehler beim Schreiben: " with its
 /// file name (report_at_end()). Called by the runtime when the program ends normally.
 void close_all_channels();
-/// The channels' end step (lifecycle.h): when the process ends from the main thread (the text
-/// window closed, heap exhaustion there), a channel open for writing whose text the runtime's flush
-/// did not write is reported as close_all_channels() does. When the worker ends, the clean-up that
-/// follows closes them.
-void end_channels(EndWay way, bool flushed);

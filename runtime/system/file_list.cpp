@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "runtime/core/errors.h"
+#include "runtime/core/lifecycle.h"
 #include "runtime/core/requests.h"
 #include "runtime/settings/switch_vars.h"
 #include "runtime/system/file_access.h"
@@ -391,6 +392,21 @@ int32_t fill_through_main_thread(HWND control, UINT message) {
     int32_t added = record->added;
     delete record;
     return added;
+}
+
+// The channels at an end that has no clean-up (the process ended from the main thread: the text
+// window closed, heap exhaustion there): a channel open for writing whose text the runtime's flush
+// did not write is reported as close_all_channels() does. When the worker ends, the clean-up that
+// follows closes them.
+void end_channels(EndWay way, bool flushed) {
+    if (way == kEndWorkerEnds) {
+        return;
+    }
+    for (RtChannel& c : channel_table) {
+        if (c.stream != nullptr && c.read_flag == 0 && (!flushed || ferror(c.stream) != 0)) {
+            report_at_end(303, c.name.c_str());  // "Fehler beim Schreiben: "
+        }
+    }
 }
 
 }  // namespace

@@ -48,14 +48,11 @@ const char kNoBox[] = "(no box)";
 const char kNoMemory[] = "Nicht genug Speicher!";
 
 const Row kRows[] = {
-    // The gallery builder, from the registry's browser to the removal of its files.
+    // The gallery builder, from the registry's browser to the removal of its files (the search's
+    // calls: the search rows).
     {"gallery", "GetShortPathNameA", "worker", ""},
     {"gallery", "GetWindowsDirectoryA", "worker", "Windows-Ordner nicht gefunden!"},
     {"gallery", "FindFirstFileA", "worker", ""},
-    {"gallery", "FindFirstFileW", "worker", ""},
-    {"gallery", "CreateFileW", "worker", ""},
-    {"gallery", "MultiByteToWideChar", "worker", ""},
-    {"gallery", "WideCharToMultiByte", "worker", ""},
     {"gallery", "RegQueryValueExA", "worker", ""},
     {"gallery", "CreateMutexExA", "worker", "Mutex kann nicht erzeugt werden: "},
     {"gallery", "WaitForSingleObject", "worker", "Auf den Mutex kann nicht gewartet werden: "},
@@ -238,7 +235,7 @@ class FaultSweep : public ::testing::Test {
                                {"RT_FAULT_CLOCK", "10"},
                                {"RT_SCENARIO", std::string(row.scenario) == "disk" ? "channels" : row.scenario},
                                {"RT_STANDIN_LOG", kRoot + "log\\"},
-                               {"RT_STANDIN_SHOW_MS", "100"}};
+                               {"RT_STANDIN_SHOW_MS", "50"}};
         options.timeout_ms = 60000;
         options.working_folder = std::string(row.scenario) == "search" ? kRoot + "other" : "";
         std::string command =
@@ -295,7 +292,8 @@ class FaultSweep : public ::testing::Test {
         if (!r.fired && scenario != "disk") {
             EXPECT_TRUE(r.boxes.empty());
         }
-        if (baseline_open >= 0 && open_at_exit(r) >= 0) {
+        // Heap exhaustion ends the worker wherever it is: what it held open then is not counted.
+        if (baseline_open >= 0 && open_at_exit(r) >= 0 && !out_of_memory) {
             EXPECT_LE(open_at_exit(r), baseline_open) << "handles left open";
         }
         // Text written and not kept is never reported as success.

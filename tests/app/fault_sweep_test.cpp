@@ -40,7 +40,7 @@ struct Row {
     int first = 1;         // the first N
     bool sampled = false;  // heap: about 12 samples with a stride
     DWORD fired_exit = 0;  // the exit code when it fired (heap exhaustion: always 1)
-    int last = 1000;       // the last N
+    int last = 1 << 20;    // the last N
 };
 
 const char kWriteFailed[] = "Fehler beim Schreiben: ";

@@ -31,7 +31,7 @@ void create_text_window(LPARAM lparam) {
     HWND window = CreateWindowExA(g_windows.ex_style, "FENSTER", g_windows.title.c_str(), g_windows.style, r->x, r->y,
                                   r->width, r->height, nullptr, menu, g_core.instance, nullptr);
     if (window == nullptr) {
-        ExitProcess(1);
+        terminate_program(1);  // as ExitProcess(1), with what the file channels buffer written first
     }
     g_core.text_window = window;
     show_and_update(window);

@@ -37,15 +37,15 @@ bool listed(const std::vector<HWND>& sorted, HWND window) {
 }
 
 // The executable that the window's process runs; "" when the process is gone or may not be asked.
+// The buffer is made before the process is opened: heap exhaustion ends the run with no handle open.
 std::vector<char> process_image(HWND window) {
     DWORD process_id = 0;
     GetWindowThreadProcessId(window, &process_id);
+    std::vector<char> path(32768, 0);
     HANDLE process = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, process_id);
-    std::vector<char> path(1, 0);
     if (process == nullptr) {
         return path;
     }
-    path.assign(32768, 0);
     DWORD size = static_cast<DWORD>(path.size());
     if (!QueryFullProcessImageNameA(process, 0, path.data(), &size)) {
         path[0] = 0;

@@ -10,6 +10,7 @@
 #include "runtime/core/core_state.h"
 #include "runtime/core/errors.h"
 #include "runtime/core/external.h"
+#include "runtime/core/lifecycle.h"
 #include "runtime/program/program_body.h"
 #include "runtime/settings/set_switch.h"
 #include "runtime/settings/switch_vars.h"
@@ -41,6 +42,9 @@ const int32_t kCannotCreate = 301;  // "Datei kann nicht erzeugt werden: "
 const int32_t kWriteFailed = 303;   // "Fehler beim Schreiben: "
 // The builder's own reports: a code outside the runtime's table, so the message is the argument.
 const int32_t kOwnMessage = 1000;
+const char kNotRemoved[] = "Datei kann nicht entfernt werden: ";
+const DWORD kRemoveRetryMs = 2000;
+const DWORD kRemoveRetryStepMs = 50;
 
 void set_errorlevel(int32_t level) {
     int32_t literal = level;
@@ -101,35 +105,109 @@ RtString registry_browser_path() {
     return short_path(text);
 }
 
-RtString temp_file(const char* name) {
-    RtString path = short_path(windows_directory());
-    path.append_cstring("\\temp\\");
-    path.append_cstring(name);
-    return path;
+// The folder of the builder's two files: the temp folder below the Windows folder, named from the
+// Windows folder's short form, or its long form when it has none; always absolute, so that no
+// change of the current folder or drive moves the files. "" when the Windows folder cannot be had.
+RtString temp_folder() {
+    RtString windows = windows_directory();
+    if (windows.length == 0) {
+        return windows;
+    }
+    RtString folder = short_path(windows);
+    if (folder.length == 0) {
+        folder = windows;
+    }
+    folder.append_cstring("\\temp\\");
+    return folder;
+}
+
+// The files this run made, until it has removed them: their names in static buffers, so that an end
+// that comes first removes them without the heap (it may be heap exhaustion).
+enum OurFile { kPage, kFeed };  // removed in this order
+char g_our_files[2][MAX_PATH + 16];
+
+void note_ours(OurFile file, const RtString& name) {
+    lstrcpynA(g_our_files[file], name.c_str(), sizeof g_our_files[file]);
+}
+
+// Removes a file; a deletion refused by a sharing violation (the browser still reading it) is
+// tried again for up to kRemoveRetryMs. True when the file is gone.
+bool remove_file(const char* name) {
+    DWORD start = GetTickCount();
+    for (;;) {
+        if (DeleteFileA(name)) {
+            return true;
+        }
+        DWORD error = GetLastError();
+        if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND) {
+            return true;
+        }
+        if (error != ERROR_SHARING_VIOLATION || GetTickCount() - start >= kRemoveRetryMs) {
+            return false;
+        }
+        Sleep(kRemoveRetryStepMs);
+    }
+}
+
+// Removes the run's files that are still there; the names of those that remain, joined by ", ".
+RtString remove_our_files() {
+    RtString left;
+    for (char* name : g_our_files) {
+        if (name[0] != 0 && !remove_file(name)) {
+            left = left.length == 0 ? RtString(name) : concat(concat(left, ", "), name);
+        }
+        name[0] = 0;
+    }
+    return left;
+}
+
+// The mutex that orders the runs, from its creation on (worker thread).
+HANDLE g_files_mutex = nullptr;
+
+// Releases the mutex when this thread holds it, and closes it.
+void release_mutex() {
+    if (g_files_mutex != nullptr) {
+        ReleaseMutex(g_files_mutex);
+        CloseHandle(g_files_mutex);
+        g_files_mutex = nullptr;
+    }
+}
+
+// The builder's files at an end before its body finished (a fatal report, heap exhaustion): removed,
+// and each that remains named in the builder's own report, all without the heap. On the worker,
+// which holds it, the mutex is released: the next run need not take it over as abandoned.
+void remove_files_at_end(EndWay way, bool) {
+    static char message[MAX_PATH + 64];
+    for (char* name : g_our_files) {
+        if (name[0] != 0 && !remove_file(name)) {
+            wsprintfA(message, "%s%s", kNotRemoved, name);
+            report_at_end(kOwnMessage, message);
+        }
+        name[0] = 0;
+    }
+    if (way == kEndWorkerEnds) {
+        release_mutex();
+    }
 }
 
 // Writes text and a line break as the file name; 0, or the file error when it cannot. A file that
 // cannot be opened for writing is left as it was (an old one is not this run's); one whose text or
 // close failed is removed.
-int32_t write_file(const RtString& name, const RtString& text) {
+int32_t write_file(OurFile file, const RtString& name, const RtString& text) {
     assign_file(kChannel, name);
     rewrite_file(kChannel);
     if (io_result != 0) {
         return kCannotCreate;
     }
+    note_ours(file, name);
     print_to_file(kChannel, text, 2, 1);
     int32_t printed = io_result;
     close_file(kChannel);
     if (printed != 0 || io_result != 0) {
-        erase_file(kChannel);
+        remove_our_files();
         return kWriteFailed;
     }
     return 0;
-}
-
-void erase(const RtString& name) {
-    assign_file(kChannel, name);
-    erase_file(kChannel);
 }
 
 // Reads every list entry once; the loop variables are saved around the loop as every loop of the
@@ -237,9 +315,9 @@ void close_page_window(HWND page, DWORD process) {
     SendMessageTimeoutA(page, WM_CLOSE, 1, 1, SMTO_ABORTIFHUNG, kCloseWait, &answer);
 }
 
-// The German message of a mutex that cannot be had, with its cause.
-RtString mutex_message(DWORD error) {
-    RtString message("Mutex kann nicht erzeugt werden: ");
+// The German message of a mutex that cannot be made or waited for (\p what), with its cause.
+RtString mutex_message(const char* what, DWORD error) {
+    RtString message(what);
     message.append_cstring(kFilesMutex);
     message.append_cstring(" (");
     if (error == ERROR_INVALID_HANDLE) {
@@ -259,16 +337,9 @@ RtString mutex_message(DWORD error) {
 HANDLE create_files_mutex() {
     HANDLE mutex = CreateMutexExA(nullptr, kFilesMutex, 0, SYNCHRONIZE | MUTEX_MODIFY_STATE);
     if (mutex == nullptr) {
-        report_error(kOwnMessage, mutex_message(GetLastError()).c_str());
+        report_error(kOwnMessage, mutex_message("Mutex kann nicht erzeugt werden: ", GetLastError()).c_str());
     }
     return mutex;
-}
-
-void release_mutex(HANDLE mutex) {
-    if (mutex != nullptr) {
-        ReleaseMutex(mutex);
-        CloseHandle(mutex);
-    }
 }
 
 }  // namespace
@@ -286,35 +357,42 @@ void program_body() {
         report_error(kOwnMessage, concat("Ordner nicht gefunden: ", parameter_string(1)).c_str());
         return;
     }
-    // Created before the scan, so that a run that cannot be serialised stops at once.
-    HANDLE files_mutex = create_files_mutex();
-    if (files_mutex == nullptr) {
+    RtString temp = temp_folder();
+    if (temp.length == 0) {
+        report_error(kOwnMessage, "Windows-Ordner nicht gefunden!");
         return;
     }
+    // Created before the scan, so that a run that cannot be serialised stops at once.
+    g_files_mutex = create_files_mutex();
+    if (g_files_mutex == nullptr) {
+        return;
+    }
+    install_end_step(remove_files_at_end);
     add_files(RtString("*.JP*"), 1);
     add_files(RtString("*.GIF"), 1);
     add_files(RtString("*.PNG"), 1);
 
     // A run that ended without releasing the mutex leaves it abandoned: the wait then takes it over.
-    if (WaitForSingleObject(files_mutex, INFINITE) == WAIT_FAILED) {
-        CloseHandle(files_mutex);
-        report_error(kOwnMessage, mutex_message(GetLastError()).c_str());
+    if (WaitForSingleObject(g_files_mutex, INFINITE) == WAIT_FAILED) {
+        DWORD cause = GetLastError();
+        release_mutex();
+        report_error(kOwnMessage, mutex_message("Auf den Mutex kann nicht gewartet werden: ", cause).c_str());
         return;
     }
-    RtString feed_file = temp_file("feed.rss");
-    RtString page_file = temp_file("gallery.htm");
-    int32_t error = write_file(feed_file, build_feed());
+    RtString feed_file = concat(temp, "feed.rss");
+    RtString page_file = concat(temp, "gallery.htm");
+    int32_t error = write_file(kFeed, feed_file, build_feed());
     RtString failed = feed_file;
     if (error == 0) {
-        error = write_file(page_file, page_text(viewer_url()));
+        error = write_file(kPage, page_file, page_text(viewer_url()));
         failed = page_file;
         if (error != 0) {
-            erase(feed_file);
+            remove_our_files();
         }
     }
     if (error != 0) {
         // No browser: it would show the previous gallery, or none.
-        release_mutex(files_mutex);
+        release_mutex();
         report_error(error, failed.c_str());
         return;
     }
@@ -327,12 +405,14 @@ void program_body() {
     bool browser_usable = file_size(browser_path) > kUsableBrowserSize;
     // The windows there are before the browser starts are none of this run's page windows.
     gallery::BrowserWindows browser(browser_usable ? browser_path : RtString());
-    if (browser_usable) {
-        // Quoted: where short names are off the path may hold blanks, and unquoted Windows would
-        // try C:\Program.exe first.
-        RtString command = concat(concat(concat(concat("\"", browser_path), "\""), kNewWindow), page_file);
-        WinExec(command.c_str(), 0);
-    } else {
+    // Quoted: where short names are off the path may hold blanks, and unquoted Windows would try
+    // C:\Program.exe first. A browser that does not start counts as none.
+    RtString command = concat(concat(concat(concat("\"", browser_path), "\""), kNewWindow), page_file);
+    if (browser_usable && WinExec(command.c_str(), 0) < 32) {
+        browser_usable = false;
+        browser = gallery::BrowserWindows(RtString());
+    }
+    if (!browser_usable) {
         shell_execute(concat(program_directory(), "gallery.htm"), RtString(), 0);
     }
     set_errorlevel(0);
@@ -343,7 +423,9 @@ void program_body() {
     wait_while_viewer_open(wait_for_viewer_window(browser, page), page);
     close_page_window(page, page_process);
 
-    erase(page_file);
-    erase(feed_file);
-    release_mutex(files_mutex);
+    RtString left = remove_our_files();
+    release_mutex();
+    if (left.length != 0) {
+        report_error(kOwnMessage, concat(kNotRemoved, left).c_str());
+    }
 }

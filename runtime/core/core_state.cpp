@@ -69,6 +69,7 @@ void end_worker(int exit_code) {
         // A fatal report on another thread cannot end the worker there: end the program instead.
         terminate_program(static_cast<UINT>(exit_code));
     }
+    run_end_steps(kEndWorkerEnds, false);
     ask_main_thread_to_quit(exit_code);
     ExitThread(0);
 }

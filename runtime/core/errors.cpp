@@ -179,37 +179,45 @@ void append_fixed(char* buffer, size_t capacity, size_t* used, const char* text)
     buffer[*used] = 0;
 }
 
-// The log line of heap exhaustion, put together in a static buffer.
-void log_out_of_memory() {
+// The log line of a report made without the heap (heap exhaustion, a failure at the end), put
+// together in a static buffer.
+void log_without_heap(const char* message) {
     if (g_switches.logfile.length == 0) {
         return;
     }
     static char module[292];
     static char path[292];
-    static char line[700];
+    static char line[900];
     GetModuleFileNameA(nullptr, module, sizeof module);
     GetFullPathNameA(module, sizeof path, path, nullptr);
     size_t used = 0;
-    for (const char* part : {"ERROR:\t", static_cast<const char*>(path), " (?) :", kOutOfMemoryCaption, "\r\n"}) {
+    for (const char* part : {"ERROR:\t", static_cast<const char*>(path), " (?) :", message, "\r\n"}) {
         append_fixed(line, sizeof line, &used, part);
     }
     append_log_bytes(line, used);
 }
 
-// The error box of heap exhaustion, shown by the main thread like every box, through a request
-// record that is not on the heap. On the main thread the worker pauses meanwhile, as for every
-// external call made there.
-void show_out_of_memory_box() {
+// An error box shown without the heap (heap exhaustion, a failure at the end), by the main thread
+// like every box, through a request record that is not on the heap. On the main thread a worker
+// that still runs pauses meanwhile, as for every external call made there; with \p resume it goes
+// on afterwards.
+void show_box_without_heap(const char* caption, bool resume) {
     static ExternalCallRecord call;
     call.address = reinterpret_cast<void*>(&MessageBoxA);
     call.count = 4;
     call.arguments[0] = reinterpret_cast<uint32_t>(g_core.text_window);
     call.arguments[1] = reinterpret_cast<uint32_t>(kBoxText);
-    call.arguments[2] = reinterpret_cast<uint32_t>(kOutOfMemoryCaption);
+    call.arguments[2] = reinterpret_cast<uint32_t>(caption);
     call.arguments[3] = kErrorBox;
     if (GetCurrentThreadId() == g_core.main_thread_id || g_core.request_window == nullptr) {
-        pause_worker();
+        bool pause = g_core.worker_thread != nullptr;
+        if (pause) {
+            pause_worker();
+        }
         carry_out_external_call(reinterpret_cast<intptr_t>(&call));
+        if (pause && resume) {
+            resume_worker();
+        }
         return;
     }
     SendMessageA(g_core.request_window, kRequestMessage, kReqExternalCall, reinterpret_cast<LPARAM>(&call));
@@ -260,10 +268,23 @@ void core_report_warning(int32_t code, const char* argument) {
 // either thread, shows no second box.
 void fatal_out_of_memory() {
     if (InterlockedExchange(&g_out_of_memory_entered, 1) == 0) {
-        log_out_of_memory();
-        show_out_of_memory_box();
+        log_without_heap(kOutOfMemoryCaption);
+        show_box_without_heap(kOutOfMemoryCaption, false);
     }
     end_worker(1);
+}
+
+void report_at_end(int32_t code, const char* argument) {
+    static char message[800];
+    size_t used = 0;
+    append_fixed(message, sizeof message, &used, error_text(code));
+    append_fixed(message, sizeof message, &used, argument != nullptr ? argument : "");
+    InterlockedExchange(&g_last_kind, 2);
+    InterlockedExchange(&g_last_code, code);
+    log_without_heap(message);
+    if (g_switches.errorlevel != -1) {
+        show_box_without_heap(message, true);
+    }
 }
 
 void install_out_of_memory_handlers() {

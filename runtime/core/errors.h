@@ -55,6 +55,12 @@ void core_report_warning(int32_t code, const char* argument);
 /// the runtime at start-up.
 void install_out_of_memory_handlers();
 
+/// A failure met while the program ends (a file that could not be written or removed): the log line
+/// and the error box of report_error() (no box at errorlevel -1), put together without the heap,
+/// and nothing ended and no handler called: the program is ending already. The last error fields
+/// are set; the error argument is not. Any thread.
+void report_at_end(int32_t code, const char* argument);
+
 /// The last report's kind: 1 after a warning, 2 after an error, 0 before any. Any thread.
 int32_t last_error_kind();
 /// The last report's code; 0 before any. Any thread.

@@ -16,6 +16,10 @@ namespace {
 
 void (*g_heapless_exit_step)() = nullptr;
 
+constexpr int kMaxEndSteps = 4;
+EndStep g_end_steps[kMaxEndSteps] = {};
+int g_end_step_count = 0;  // written at start-up, or by the body before any end
+
 std::atomic<bool> g_quit_asked{false};
 std::atomic<int> g_asked_exit_code{0};
 bool g_quit_taken = false;  // main thread only
@@ -107,6 +111,23 @@ void install_heapless_exit_step(void (*step)()) {
     g_heapless_exit_step = step;
 }
 
+void install_end_step(EndStep step) {
+    for (int i = 0; i < g_end_step_count; ++i) {
+        if (g_end_steps[i] == step) {
+            return;
+        }
+    }
+    if (g_end_step_count < kMaxEndSteps) {
+        g_end_steps[g_end_step_count++] = step;
+    }
+}
+
+void run_end_steps(EndWay way, bool flushed) {
+    for (int i = 0; i < g_end_step_count; ++i) {
+        g_end_steps[i](way, flushed);
+    }
+}
+
 // Before the worker runs nothing needs an orderly end.
 void fail_start_up() {
     ExitProcess(1);
@@ -190,15 +211,15 @@ bool stop_worker() {
 // of the system's own (the process heap's, the handle table's), and the next call that needs it
 // never returns. The worker is stopped first (stop_worker). What the program wrote through the C
 // runtime's streams (the file channels) is flushed, on a thread of its own so that a stream the
-// worker holds cannot stop the end. Then the process ends with all its threads at once:
+// worker holds cannot stop the end; the modules' end steps then report what could not be written
+// and remove what must go. Then the process ends with all its threads at once:
 // ExitProcess would first kill the other threads wherever they are and then run the libraries'
 // detach routines, which may wait for a lock that one of them held.
 void terminate_program(UINT exit_code) {
     stop_worker();
     HANDLE flusher = CreateThread(nullptr, 0, flush_streams, nullptr, 0, nullptr);
-    if (flusher != nullptr) {
-        WaitForSingleObject(flusher, kFlushMs);
-    }
+    bool flushed = flusher != nullptr && WaitForSingleObject(flusher, kFlushMs) == WAIT_OBJECT_0;
+    run_end_steps(kEndProcessEnds, flushed);
     if (g_heapless_exit_step != nullptr) {
         g_heapless_exit_step();
     }

@@ -13,6 +13,20 @@ void exit_core();
 // running: it may not touch the heap. Installed by the program's start-up.
 void install_heapless_exit_step(void (*step)());
 
+// The ways the program ends before its body has finished.
+enum EndWay {
+    kEndWorkerEnds,  // a fatal report or heap exhaustion ends the worker; the clean-up follows
+    kEndProcessEnds  // the process ends from another thread (terminate_program): no clean-up
+};
+// A module's step for those ends: it runs on the worker before end_worker ends it, and in
+// terminate_program once the C runtime's streams have been flushed (\p flushed false when that
+// could not be done in time). It needs no heap (the end may be heap exhaustion). At most four, run
+// in the order installed (a step installed again is kept once): at start-up, or by the program
+// body before it makes what the step removes.
+using EndStep = void (*)(EndWay way, bool flushed);
+void install_end_step(EndStep step);
+void run_end_steps(EndWay way, bool flushed);
+
 // A part of the start-up that could not be made ends the process with code 1, before the worker
 // runs: made_at_start_up passes a handle through and ends the process when it is null.
 [[noreturn]] void fail_start_up();

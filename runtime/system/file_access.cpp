@@ -19,6 +19,7 @@ constexpr int32_t kIoNoName = 102;
 constexpr int32_t kIoNotWritable = 103;
 constexpr int32_t kIoNoLine = 100;
 constexpr int32_t kIoNotReadable = 104;
+constexpr int32_t kWriteFailed = 303;  // "Fehler beim Schreiben: "
 
 // Error 210 for a channel number outside 1..99.
 RtChannel* channel(int32_t n) {
@@ -60,15 +61,20 @@ bool fill(ReadAhead& ahead, FILE* stream) {
     return ahead.end != 0;
 }
 
-// A stream still open on the channel is closed before another is opened: left open, its buffered
-// text would be lost with the pointer, or written over the new file when the run ends.
-void close_stream(RtChannel& c) {
+// Closes the channel's stream, writing the text still buffered. False when a channel open for
+// writing lost text: the buffer could not be written (a full disk), or an earlier write failed.
+// The buffer is flushed first: not every C runtime's fclose reports a failed flush.
+bool close_stream(RtChannel& c) {
+    bool written = true;
     if (c.stream != nullptr) {
-        fclose(c.stream);
+        bool flushed = fflush(c.stream) == 0 && ferror(c.stream) == 0;
+        bool closed = fclose(c.stream) == 0;
+        written = c.read_flag != 0 || (flushed && closed);
         c.stream = nullptr;
     }
     c.read_flag = 0;
     read_ahead(c) = ReadAhead();
+    return written;
 }
 
 // The channel's stream when it is open for reading; else io result 104 and null.
@@ -87,8 +93,10 @@ void mark_closed(RtChannel& c) {
 }
 
 // Opens channel n's file in mode (binary: no line-end translation), a stream still open on it
-// closed first. Null when it cannot, with io result 102 for a channel without a name, else
-// `missing` when the file or its folder does not exist and 5 otherwise.
+// closed first: left open, its buffered text would be lost with the pointer, or written over the
+// new file when the run ends. Null when it cannot, with io result 102 for a channel without a name,
+// else `missing` when the file or its folder does not exist and 5 otherwise. When the close lost
+// text but the new file is open, io result 103.
 RtChannel* open_channel(int32_t n, const char* mode, int32_t missing) {
     RtChannel* c = channel(n);
     if (c == nullptr) {
@@ -99,7 +107,7 @@ RtChannel* open_channel(int32_t n, const char* mode, int32_t missing) {
         io_result = kIoNoName;
         return nullptr;
     }
-    close_stream(*c);
+    bool written = close_stream(*c);
     errno = 0;
     c->stream = fopen(c->name.c_str(), mode);
     if (c->stream == nullptr || ferror(c->stream)) {
@@ -107,6 +115,7 @@ RtChannel* open_channel(int32_t n, const char* mode, int32_t missing) {
         mark_closed(*c);
         return nullptr;
     }
+    io_result = written ? 0 : kIoNotWritable;
     return c;
 }
 
@@ -223,19 +232,13 @@ void close_file(int32_t n) {
         return;
     }
     io_result = 0;
-    c->read_flag = 0;
-    read_ahead(*c) = ReadAhead();
     if (c->stream != nullptr) {
-        // Closing writes the text still buffered; when that fails the file lacks it. The buffer is
-        // flushed first: not every C runtime's fclose reports a failed flush.
-        bool flushed = fflush(c->stream) == 0;
-        if (fclose(c->stream) != 0 || !flushed) {
-            io_result = kIoNotWritable;
-        }
-        c->stream = nullptr;
+        io_result = close_stream(*c) ? 0 : kIoNotWritable;
     } else if (c->handle != nullptr) {
         release_channel(n);
     }
+    c->read_flag = 0;
+    read_ahead(*c) = ReadAhead();
     mark_closed(*c);
 }
 
@@ -302,11 +305,12 @@ int32_t change_directory(const RtString& path) {
     return 1;
 }
 
+// A channel whose text could not all be written is reported (error 303 with its file name): the
+// program has ended, there is no io result to look at any more.
 void close_all_channels() {
     for (RtChannel& c : channel_table) {
-        read_ahead(c) = ReadAhead();
-        if (c.stream != nullptr) {
-            fclose(c.stream);
+        if (!close_stream(c)) {
+            report_at_end(kWriteFailed, c.name.c_str());
         }
         if (c.handle != nullptr) {
             CloseHandle(c.handle);

@@ -49,7 +49,7 @@ extern int32_t io_result;
 void assign_file(int32_t n, const RtString& name);
 /// Opens channel \p n's file for writing: created, or emptied when it exists. A stream open on
 /// the channel is closed first. io_result: 0, 102 when the channel has no name, 5 when the file
-/// cannot be opened.
+/// cannot be opened, 103 when it was opened but the stream closed first lost text (as close_file()).
 void rewrite_file(int32_t n);
 /// Writes \p text's bytes to channel \p n, then for \p ending 0 a blank, 1 nothing, 2 CR LF. With
 /// \p text_flag non-zero, a text shorter than the `strwidth` switch is right-aligned to it with
@@ -73,7 +73,8 @@ RtString read_line(int32_t n);
 int32_t end_of_file(int32_t n);
 /// Closes channel \p n: the buffered text is written and the stream closed (or its handle
 /// released); the read flag is cleared. A named channel stays named and can be opened again.
-/// io_result: 0, or 103 when writing the buffered text failed (the file then lacks it).
+/// io_result: 0, or 103 when the file lacks text: writing the buffered text failed, or an earlier
+/// write did.
 void close_file(int32_t n);
 /// Closes channel \p n's handle when it has one, else its stream as close_file() does. Leaves
 /// io_result alone unless close_file() runs.
@@ -96,5 +97,6 @@ RtString short_path(const RtString& path);
 int32_t change_directory(const RtString& path);
 
 /// Clean-up: closes every open stream (its buffered text is written) and handle and unnames every
-/// channel. Called by the runtime when the program ends normally.
+/// channel; a channel that lost text is reported as error 303 "Fehler beim Schreiben: " with its
+/// file name (report_at_end()). Called by the runtime when the program ends normally.
 void close_all_channels();

@@ -3,7 +3,6 @@
 #include <commctrl.h>
 
 #include <cwchar>
-#include <cwctype>
 #include <deque>
 #include <set>
 #include <string>
@@ -11,6 +10,7 @@
 #include <vector>
 
 #include "runtime/core/errors.h"
+#include "runtime/core/lifecycle.h"
 #include "runtime/core/requests.h"
 #include "runtime/settings/switch_vars.h"
 #include "runtime/system/file_access.h"
@@ -36,12 +36,34 @@ bool folder_path_fits(const std::wstring& folder) {
 }
 
 // The search runs on the platform's own (wide) names, so that every file and folder is reached by
-// its real name; the list gets each name in the code page (listed_name).
-std::wstring widen(const RtString& text) {
-    std::wstring wide(static_cast<size_t>(text.length), L'\0');
-    int n = MultiByteToWideChar(CP_ACP, 0, text.c_str(), text.length, &wide[0], text.length);
-    wide.resize(n > 0 ? static_cast<size_t>(n) : 0);
-    return wide;
+// its real name; the list gets each name in the code page (listed_name). ASCII is the same in every
+// code page and needs no conversion; a conversion that the system refuses (it does only when short
+// of memory) is tried once more. False when it failed twice.
+bool widen(const RtString& text, std::wstring* wide) {
+    const size_t length = static_cast<size_t>(text.length);
+    wide->assign(length, L'\0');
+    size_t ascii = 0;
+    for (; ascii < length && static_cast<unsigned char>(text.data[ascii]) < 0x80; ++ascii) {
+        (*wide)[ascii] = static_cast<wchar_t>(text.data[ascii]);
+    }
+    for (int attempt = 0; ascii < length && attempt < 2; ++attempt) {
+        int n = MultiByteToWideChar(CP_ACP, 0, text.c_str(), text.length, &(*wide)[0], text.length);
+        if (n > 0) {
+            wide->resize(static_cast<size_t>(n));
+            return true;
+        }
+    }
+    return ascii == length;
+}
+
+// A name in the code page with "?" for every character it lacks, made without the system (whose
+// conversion failed): a name no file can have.
+void mark_unspellable(const wchar_t* name, size_t length, RtString* out) {
+    char* bytes = rt_alloc(length + 2);
+    for (size_t i = 0; i < length; ++i) {
+        bytes[i] = name[i] < 0x80 ? static_cast<char>(name[i]) : '?';
+    }
+    out->adopt(bytes, static_cast<int32_t>(length));
 }
 
 // The name in the code page with no best-fit look-alikes; false when that is not the name exactly (a
@@ -64,10 +86,14 @@ bool to_code_page(const wchar_t* name, size_t length, RtString* out) {
                                    nullptr);
     std::string bytes(static_cast<size_t>(size > 0 ? size : 0), '\0');
     BOOL replaced = FALSE;
-    WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, name, static_cast<int>(length), &bytes[0], size, nullptr,
-                        &replaced);
+    if (size <= 0 || WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, name, static_cast<int>(length), &bytes[0], size,
+                                         nullptr, &replaced) != size) {
+        mark_unspellable(name, length, out);
+        return false;
+    }
     out->assign_range(bytes.data(), 0, static_cast<int32_t>(bytes.size()));
-    return !replaced && widen(*out) == std::wstring(name, length);
+    std::wstring back;
+    return !replaced && widen(*out, &back) && back == std::wstring(name, length);
 }
 
 // listed_name of a name and short name given with their lengths.
@@ -308,42 +334,21 @@ std::wstring short_form(const std::wstring& path) {
     return n > 0 && n < MAX_PATH + 32 ? std::wstring(buffer) : std::wstring();
 }
 
-bool is_separator(wchar_t c) {
-    return c == L'\\' || c == L'/';
+// Where the name part of a pattern begins: after its last separator, else after its drive ("C:").
+size_t name_start(const std::wstring& pattern) {
+    size_t last = pattern.find_last_of(L"\\/");
+    if (last != std::wstring::npos) {
+        return last + 1;
+    }
+    return pattern.size() >= 2 && pattern[1] == L':' ? 2 : 0;
 }
 
-// The path that pattern names in folder made current, without making it current. One from a root
-// names the same in every folder (the current folder, where the search starts, has the root of
-// every folder below it), and so does one on another drive; one on the folder's drive without a
-// root, and any relative one, name their path below the folder.
-std::wstring pattern_in(const std::wstring& folder, const std::wstring& pattern) {
-    if (!pattern.empty() && is_separator(pattern[0])) {
-        return pattern;
-    }
-    if (pattern.size() >= 2 && pattern[1] == L':') {
-        bool rooted = pattern.size() >= 3 && is_separator(pattern[2]);
-        bool same_drive = folder.size() >= 2 && folder[1] == L':' && towupper(folder[0]) == towupper(pattern[0]);
-        return !rooted && same_drive ? join_wide(folder, pattern.substr(2)) : pattern;
-    }
-    return join_wide(folder, pattern);
-}
-
-// A pattern without a folder or drive part is looked up below each folder's path as it stands (the
-// platform reads it as in that folder made current); any other is first made full, as the platform
-// would make it in that folder.
-bool is_plain_name(const RtString& pattern) {
-    for (const char* p = pattern.c_str(); *p != 0; ++p) {
-        if (*p == '\\' || *p == '/' || *p == ':') {
-            return false;
-        }
-    }
-    return true;
-}
-
-// The search never changes the current folder, which every thread shares: it reads the start
-// folder once and walks by absolute paths.
-void search_all_folders(const RtString& pattern) {
-    std::wstring start = current_folder();
+// The walk starts in the folder that the pattern's folder part names (relative to the current
+// folder), or in the current folder, and matches the name part in every folder below it. The
+// current folder, which every thread shares, never changes: the walk goes by absolute paths.
+void search_all_folders(const std::wstring& pattern) {
+    size_t name_at = name_start(pattern);
+    std::wstring start = name_at == 0 ? current_folder() : full_path(pattern.substr(0, name_at));
     if (start.empty()) {
         return;
     }
@@ -351,23 +356,9 @@ void search_all_folders(const RtString& pattern) {
     // The start folder is entered as start + "\": the folder list holds it with a trailing backslash.
     std::wstring start_short = short_form(start);
     collect_directories(search, {start, listed_name(start.c_str(), start_short.c_str())}, {L"", RtString(), false});
-    bool plain = is_plain_name(pattern);
-    std::wstring wide_pattern = widen(pattern);
+    std::wstring name = pattern.substr(name_at);
     for (const Folder& folder : search.folders) {
-        std::wstring lookup = pattern_in(folder.path, wide_pattern);
-        if (!plain) {
-            // A folder gone since it was listed must not get the files its pattern names elsewhere.
-            bool can_list = false;
-            HANDLE entered = enter_folder(folder.path, &can_list);
-            if (entered == INVALID_HANDLE_VALUE) {
-                continue;
-            }
-            CloseHandle(entered);
-            lookup = full_path(lookup);
-        }
-        if (!lookup.empty()) {
-            add_folder_files(lookup_path(lookup), folder.listed, true);
-        }
+        add_folder_files(lookup_path(join_wide(folder.path, name)), folder.listed, true);
     }
 }
 
@@ -387,7 +378,7 @@ bool class_begins_with(const char* class_name, const char* prefix) {
 
 void fill_list(LPARAM lparam) {
     auto* r = reinterpret_cast<FillListRecord*>(lparam);
-    fill_list_control(r->control, r->message);
+    r->added = fill_list_control(r->control, r->message);
 }
 
 const RequestReg kListRequests[] = {
@@ -395,10 +386,27 @@ const RequestReg kListRequests[] = {
     {0, nullptr, kTravelPosted, false},
 };
 
-void fill_through_main_thread(HWND control, UINT message) {
-    FillListRecord* record = new FillListRecord{control, message, &file_list};
+int32_t fill_through_main_thread(HWND control, UINT message) {
+    FillListRecord* record = new FillListRecord{control, message, &file_list, 0};
     post_request(kReqFillList, record);
+    int32_t added = record->added;
     delete record;
+    return added;
+}
+
+// The channels at an end that has no clean-up (the process ended from the main thread: the text
+// window closed, heap exhaustion there): a channel open for writing whose text the runtime's flush
+// did not write is reported as close_all_channels() does. When the worker ends, the clean-up that
+// follows closes them.
+void end_channels(EndWay way, bool flushed) {
+    if (way == kEndWorkerEnds) {
+        return;
+    }
+    for (RtChannel& c : channel_table) {
+        if (c.stream != nullptr && c.read_flag == 0 && (!flushed || ferror(c.stream) != 0)) {
+            report_at_end(303, c.name.c_str());  // "Fehler beim Schreiben: "
+        }
+    }
 }
 
 }  // namespace
@@ -412,6 +420,7 @@ void init_file_search() {
     g_switches.filemode = 2;
     io_result = 0;
     g_open_search = nullptr;
+    install_end_step(end_channels);
 }
 
 void exit_file_search() {
@@ -424,10 +433,13 @@ void exit_file_search() {
 }
 
 void add_files(const RtString& pattern, int32_t all_subfolders) {
-    if (all_subfolders == 0) {
-        add_folder_files(widen(pattern), RtString(), false);
+    std::wstring wide;
+    if (!widen(pattern, &wide)) {
+        io_result = static_cast<int32_t>(GetLastError());
+    } else if (all_subfolders == 0) {
+        add_folder_files(wide, RtString(), false);
     } else {
-        search_all_folders(pattern);
+        search_all_folders(wide);
     }
     last_index = static_cast<int32_t>(file_list.size()) - 1;
 }
@@ -439,20 +451,23 @@ int32_t copy_list_to_control(HWND control) {
     char class_name[129] = {};
     GetClassNameA(control, class_name, 128);
     if (class_begins_with(class_name, "LISTBOX")) {
-        fill_through_main_thread(control, LB_ADDSTRING);
-    } else if (class_begins_with(class_name, "COMBOBOX")) {
-        fill_through_main_thread(control, CB_ADDSTRING);
-    } else if (class_begins_with(class_name, "EDIT")) {
-        SetWindowTextA(control, list_text().c_str());
-    } else if (class_begins_with(class_name, "SYSLISTVIEW")) {
-        for (const RtString& entry : file_list) {
-            add_list_view_row(control, -1, entry);
-        }
-    } else {
-        report_error(280, nullptr);
-        return 0;
+        return fill_through_main_thread(control, LB_ADDSTRING);
     }
-    return last_index + 1;
+    if (class_begins_with(class_name, "COMBOBOX")) {
+        return fill_through_main_thread(control, CB_ADDSTRING);
+    }
+    if (class_begins_with(class_name, "EDIT")) {
+        return SetWindowTextA(control, list_text().c_str()) ? last_index + 1 : 0;
+    }
+    if (class_begins_with(class_name, "SYSLISTVIEW")) {
+        int32_t added = 0;
+        for (const RtString& entry : file_list) {
+            added += add_list_view_row(control, -1, entry) >= 0 ? 1 : 0;
+        }
+        return added;
+    }
+    report_error(280, nullptr);
+    return 0;
 }
 
 int32_t add_list_view_row(HWND control, int32_t row, const RtString& text) {
@@ -462,7 +477,7 @@ int32_t add_list_view_row(HWND control, int32_t row, const RtString& text) {
     item.iItem = row != -1 ? row : static_cast<int>(SendMessageA(control, LVM_GETITEMCOUNT, 0, 0));
     item.pszText = columns[0].data;
     int32_t index = static_cast<int32_t>(SendMessageA(control, LVM_INSERTITEMA, 0, reinterpret_cast<LPARAM>(&item)));
-    for (size_t i = 1; i < columns.size(); ++i) {
+    for (size_t i = 1; index >= 0 && i < columns.size(); ++i) {
         LVITEMA sub = {};
         sub.iSubItem = static_cast<int>(i);
         sub.pszText = columns[i].data;
@@ -471,8 +486,11 @@ int32_t add_list_view_row(HWND control, int32_t row, const RtString& text) {
     return index;
 }
 
-void fill_list_control(HWND control, UINT message) {
+// A list box or combo box answers an entry it cannot take with LB_ERR or LB_ERRSPACE (CB_ the same).
+int32_t fill_list_control(HWND control, UINT message) {
+    int32_t added = 0;
     for (const RtString& entry : file_list) {
-        SendMessageA(control, message, 0, reinterpret_cast<LPARAM>(entry.c_str()));
+        added += SendMessageA(control, message, 0, reinterpret_cast<LPARAM>(entry.c_str())) >= 0 ? 1 : 0;
     }
+    return added;
 }

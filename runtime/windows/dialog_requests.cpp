@@ -97,8 +97,13 @@ void folder_dialog(LPARAM lparam) {
         set_dialog_result_flag(0);
         return;
     }
-    SHGetPathFromIDListA(items, r->path);
-    set_dialog_result_flag(1);
+    // A folder chosen that has no path (not a file system folder, or the path cannot be had) counts
+    // as none: the buffer would otherwise keep the display name.
+    bool has_path = SHGetPathFromIDListA(items, r->path) != FALSE;
+    if (!has_path) {
+        r->path[0] = 0;
+    }
+    set_dialog_result_flag(has_path ? 1 : 0);
     IMalloc* allocator = nullptr;
     if (SUCCEEDED(SHGetMalloc(&allocator))) {
         allocator->Free(items);

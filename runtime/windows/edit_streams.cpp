@@ -38,14 +38,22 @@ bool is_rich_edit(HWND control) {
     return IsWindow(control) && SendMessageA(control, EM_GETOPTIONS, 0, 0) != 0;
 }
 
-// Streams the control from or to an open file; the system error code, or 0.
+// Streams the control from or to an open file; the system error code, or 0. A saved file is on the
+// disk before it counts as written: a rename over the user's file must not put an unwritten one in
+// its place.
 uint32_t stream_file(HWND control, HANDLE file, UINT format, bool save) {
     EDITSTREAM es = {};
     es.dwCookie = reinterpret_cast<DWORD_PTR>(file);
     es.pfnCallback = save ? write_to_file : read_from_file;
     SendMessageA(control, save ? EM_STREAMOUT : EM_STREAMIN, format, reinterpret_cast<LPARAM>(&es));
-    CloseHandle(file);
-    return es.dwError;
+    uint32_t error = es.dwError;
+    if (save && error == 0 && !FlushFileBuffers(file)) {
+        error = GetLastError();
+    }
+    if (!CloseHandle(file) && save && error == 0) {
+        error = GetLastError();
+    }
+    return error;
 }
 
 // A save writes a new file beside the target and puts it in the target's place only when the
@@ -62,7 +70,7 @@ uint32_t save_beside(HWND control, const char* path, UINT format) {
         return GetLastError();
     }
     uint32_t error = stream_file(control, file, format, true);
-    if (error == 0 && !MoveFileExA(temporary, path, MOVEFILE_REPLACE_EXISTING)) {
+    if (error == 0 && !MoveFileExA(temporary, path, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
         error = GetLastError();
     }
     if (error != 0) {

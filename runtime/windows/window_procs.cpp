@@ -26,14 +26,24 @@ bool autopaint_on() {
     return g_switches.autopaint.load() != 0;
 }
 
-void on_create(HWND window) {
+// False when the backing bitmap cannot be made: a window without it would lose its text at the
+// next repaint, so the window is refused (its creation fails) rather than made.
+bool on_create(HWND window) {
     HDC dc = GetDC(window);  // the class owns its DC: kept for the window's life
-    g_windows.window_dc = dc;
-    g_windows.drawing_dc = dc;
-    g_windows.memory_dc = CreateCompatibleDC(dc);
     int width = GetSystemMetrics(SM_CXSCREEN);
     int height = GetSystemMetrics(SM_CYSCREEN);
-    g_windows.backing_bitmap = CreateCompatibleBitmap(dc, width, height);
+    HDC memory_dc = CreateCompatibleDC(dc);
+    HBITMAP bitmap = memory_dc != nullptr ? CreateCompatibleBitmap(dc, width, height) : nullptr;
+    if (bitmap == nullptr) {
+        if (memory_dc != nullptr) {
+            DeleteDC(memory_dc);
+        }
+        return false;
+    }
+    g_windows.window_dc = dc;
+    g_windows.drawing_dc = dc;
+    g_windows.memory_dc = memory_dc;
+    g_windows.backing_bitmap = bitmap;
     g_windows.backing_width = width;
     g_windows.backing_height = height;
     g_windows.first_bitmap = static_cast<HBITMAP>(SelectObject(g_windows.memory_dc, g_windows.backing_bitmap));
@@ -52,6 +62,7 @@ void on_create(HWND window) {
     if (g_windows.no_menu == 0) {
         g_windows.menu = GetMenu(window);
     }
+    return true;
 }
 
 // The paint DC is the window's own DC, which the worker prints on: both under the lock.
@@ -110,7 +121,10 @@ LRESULT on_close(HWND window) {
     return DefWindowProcA(window, WM_CLOSE, 0, 0);
 }
 
-void on_destroy() {
+void on_destroy(HWND window) {
+    if (window != g_core.text_window) {
+        return;  // a window refused at its creation: the program goes on
+    }
     // Asked first, so that a worker printing now ends at its next print instead of waiting for
     // the lock, which is held until the process ends: a print must not use the DCs deleted here.
     ask_worker_to_end();
@@ -345,8 +359,7 @@ LRESULT CALLBACK text_window_proc(HWND window, UINT message, WPARAM wparam, LPAR
     }
     switch (message) {
         case WM_CREATE:
-            on_create(window);
-            return 0;
+            return on_create(window) ? 0 : -1;
         case WM_PAINT:
             on_paint(window);
             return 0;
@@ -355,7 +368,7 @@ LRESULT CALLBACK text_window_proc(HWND window, UINT message, WPARAM wparam, LPAR
         case WM_CLOSE:
             return on_close(window);
         case WM_DESTROY:
-            on_destroy();
+            on_destroy(window);
             return 0;
         case WM_SIZE:
             if (wparam == SIZE_RESTORED || wparam == SIZE_MINIMIZED || wparam == SIZE_MAXIMIZED) {

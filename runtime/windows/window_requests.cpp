@@ -31,7 +31,7 @@ void create_text_window(LPARAM lparam) {
     HWND window = CreateWindowExA(g_windows.ex_style, "FENSTER", g_windows.title.c_str(), g_windows.style, r->x, r->y,
                                   r->width, r->height, nullptr, menu, g_core.instance, nullptr);
     if (window == nullptr) {
-        ExitProcess(1);
+        terminate_program(1);  // as ExitProcess(1), with what the file channels buffer written first
     }
     g_core.text_window = window;
     show_and_update(window);
@@ -151,13 +151,14 @@ void create_toolbar(LPARAM lparam) {
     apply_control_font(r->result);
 }
 
+// The new table replaces the old one only once it exists: a table that cannot be made (or an old one
+// that cannot be read) leaves the accelerators as they were, without the new one.
 void add_accelerator(LPARAM lparam) {
     auto* r = record_of<AcceleratorRecord>(lparam);
     int count = g_core.accelerator_count;
     std::vector<ACCEL> table(static_cast<size_t>(count) + 1);
-    if (count != 0) {
-        CopyAcceleratorTableA(g_core.accelerators, table.data(), count);
-        DestroyAcceleratorTable(g_core.accelerators);
+    if (count != 0 && CopyAcceleratorTableA(g_core.accelerators, table.data(), count) != count) {
+        return;
     }
     ACCEL& entry = table[static_cast<size_t>(count)];
     entry.fVirt = FVIRTKEY;
@@ -172,8 +173,15 @@ void add_accelerator(LPARAM lparam) {
     }
     entry.key = static_cast<WORD>(r->key);
     entry.cmd = static_cast<WORD>(r->command);
+    HACCEL accelerators = CreateAcceleratorTableA(table.data(), count + 1);
+    if (accelerators == nullptr) {
+        return;
+    }
+    if (count != 0) {
+        DestroyAcceleratorTable(g_core.accelerators);
+    }
+    g_core.accelerators = accelerators;
     g_core.accelerator_count = count + 1;
-    g_core.accelerators = CreateAcceleratorTableA(table.data(), count + 1);
 }
 
 }  // namespace

@@ -4,7 +4,8 @@
 // title and then the page's again, and records the close messages its page window receives
 // (WM_CLOSE closes it). Everything goes to the folder named by RT_STANDIN_LOG. RT_STANDIN_VIEWER
 // names the viewer's title ("none": no viewer ever appears). RT_STANDIN_PAGE_DELAY holds the page
-// window back that many milliseconds. With RT_STANDIN_AFTER_VIEWER=decoy the page window goes with
+// window back that many milliseconds; RT_STANDIN_SHOW_MS is how long after the page the viewer comes
+// (600 ms), and it stays twice as long. With RT_STANDIN_AFTER_VIEWER=decoy the page window goes with
 // the viewer, as when the user closes the browser, and a folder window titled
 // "View Gallery - Ordner" takes its place.
 //   standin_browser.exe ... -new-window PAGE   as the gallery builder starts a browser; with an
@@ -33,6 +34,7 @@ std::string g_viewer_title = "PicLens Lite - 1 / 3";
 bool g_decoy_after_viewer = false;
 bool g_tab = false;
 UINT g_page_delay = 0;
+UINT g_show_ms = 600;
 UINT_PTR g_page_timer = 0;  // the page window comes when it fires
 HWND g_page = nullptr;
 std::string g_page_path;
@@ -127,7 +129,7 @@ LRESULT CALLBACK page_proc(HWND window, UINT message, WPARAM wparam, LPARAM lpar
             if (wparam == kShowViewer) {
                 KillTimer(window, kShowViewer);
                 SetWindowTextA(window, g_viewer_title.c_str());
-                SetTimer(window, kCloseViewer, 1200, nullptr);
+                SetTimer(window, kCloseViewer, 2 * g_show_ms, nullptr);
             } else if (wparam == kCloseViewer) {
                 KillTimer(window, kCloseViewer);
                 record_feed();
@@ -163,7 +165,7 @@ void show_page() {
     QueryPerformanceCounter(&shown);
     write_file("page_shown.txt", std::to_string(shown.QuadPart));
     if (g_viewer_title != "none") {
-        SetTimer(g_page, kShowViewer, 600, nullptr);
+        SetTimer(g_page, kShowViewer, g_show_ms, nullptr);
     }
     SetTimer(g_page, kGiveUp, 120000, nullptr);
 }
@@ -223,6 +225,9 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
     char delay[16] = {};
     GetEnvironmentVariableA("RT_STANDIN_PAGE_DELAY", delay, sizeof delay);
     g_page_delay = static_cast<UINT>(std::atoi(delay));
+    if (GetEnvironmentVariableA("RT_STANDIN_SHOW_MS", delay, sizeof delay) > 0) {
+        g_show_ms = static_cast<UINT>(std::atoi(delay));
+    }
     if (decoy != std::string::npos) {
         SetTimer(make_window("StandInDecoy", command_line.substr(decoy + 9).c_str(), 200), kGiveUp, 120000, nullptr);
     } else if (as_instance) {

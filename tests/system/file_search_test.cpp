@@ -158,27 +158,31 @@ TEST_F(FileSearch, LaterCallsAppendAndHiddenFilesCount) {
     EXPECT_EQ(last_index, 4);
 }
 
-// A pattern with a folder part names in each folder what it names with that folder current (the
-// search makes no folder current); a plain one is looked up below each folder's path.
-TEST_F(FileSearch, PatternWithAFolderPartMatchesInEachFolder) {
-    files({"W\\a.jpg", "W\\s\\b.jpg", "W\\s\\t\\c.jpg"});
-    std::vector<std::string> plain = search_from(at("W"), "*.jpg", 1);
-    clear_list();
-    std::vector<std::string> with_folder = search_from(at("W"), ".\\*.jpg", 1);
-    EXPECT_EQ(with_folder, plain);
-    clear_list();
-    // "s\*.jpg" in W finds W\s\b.jpg, listed under W's path; in W\s it finds W\s\t\c.jpg.
-    EXPECT_EQ(search_from(at("W"), "s\\*.jpg", 1), (std::vector<std::string>{at("W\\b.jpg")}));
-    clear_list();
-    EXPECT_EQ(search_from(at("W"), "t\\*.jpg", 1), (std::vector<std::string>{at("W\\s\\c.jpg")}));
-    clear_list();
-    // On the folders' drive without a root: as the plain pattern. From the drive's root: the same
-    // file in each folder.
-    EXPECT_EQ(search_from(at("W"), (at("W").substr(0, 2) + "*.jpg").c_str(), 1), plain);
-    clear_list();
-    std::string rooted = at("W\\s\\*.jpg").substr(2);
-    EXPECT_EQ(search_from(at("W"), rooted.c_str(), 1),
-              (std::vector<std::string>{at("W\\b.jpg"), at("W\\s\\b.jpg"), at("W\\s\\t\\b.jpg")}));
+// A pattern with a folder part searches that folder, relative to the current one, and the walk
+// starts there: the entries are the files' own paths. Without a folder part, or with the current
+// folder's, it is the plain search.
+TEST_F(FileSearch, PatternWithAFolderPartStartsTheWalkThere) {
+    files({"W\\a.jpg", "W\\s\\b.jpg", "W\\s\\t\\c.jpg", "V\\v.jpg"});
+    const std::vector<std::string> all = {at("W\\a.jpg"), at("W\\s\\b.jpg"), at("W\\s\\t\\c.jpg")};
+    const std::vector<std::string> below_s = {at("W\\s\\b.jpg"), at("W\\s\\t\\c.jpg")};
+    const struct {
+        std::string current;
+        std::string pattern;
+        std::vector<std::string> listed;
+    } rows[] = {
+        {"W", "*.jpg", all},
+        {"W", ".\\*.jpg", all},
+        {"W", at("W").substr(0, 2) + "*.jpg", all},  // the drive's current folder
+        {"W", "s\\*.jpg", below_s},
+        {"W", at("W\\s\\*.jpg").substr(2), below_s},  // from the drive's root
+        {"V", "..\\W\\s\\*.jpg", below_s},
+        {"V", at("W\\s\\t") + "\\*.jpg", {at("W\\s\\t\\c.jpg")}},
+        {"V", "..\\nowhere\\*.jpg", {}},
+    };
+    for (const auto& row : rows) {
+        clear_list();
+        EXPECT_EQ(search_from(at(row.current), row.pattern.c_str(), 1), row.listed) << row.pattern;
+    }
 }
 
 TEST_F(FileSearch, NoMatchAddsNothing) {
